@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+namespace kalvora::test {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+/**
+ * Runs the built kalvora-cli with ARGS and the given environment (a fresh HOME
+ * and XDG folders are the caller's business), waiting at most timeoutMs.
+ */
+CliRun runCli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+              int timeoutMs = 120000, const QByteArray& stdinData = {});
+
+} // namespace kalvora::test
