@@ -1,0 +1,109 @@
+#include "services/httpclient.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSettings>
+#include <QThreadStorage>
+#include <QTimer>
+
+#include "track/version.h"
+
+namespace kalvora {
+
+QByteArray HttpResponse::header(const QByteArray& name) const
+{
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+namespace {
+
+QNetworkAccessManager& threadManager()
+{
+    // A manager belongs to the thread that created it; one per thread keeps
+    // send() usable from any worker.
+    static QThreadStorage<QNetworkAccessManager*> managers;
+    if (!managers.hasLocalData()) {
+        auto* manager = new QNetworkAccessManager;
+        manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+        managers.setLocalData(manager);
+    }
+    return *managers.localData();
+}
+
+} // namespace
+
+HttpResponse NetworkHttpClient::send(const HttpRequest& request)
+{
+    HttpResponse response;
+    if (!request.url.isValid() || request.url.scheme().isEmpty()) {
+        response.error = QStringLiteral("Invalid URL \"%1\"").arg(request.url.toString());
+        return response;
+    }
+
+    QNetworkRequest netRequest(request.url);
+    netRequest.setRawHeader("User-Agent", userAgent());
+    for (const auto& [name, value] : request.headers)
+        netRequest.setRawHeader(name, value);
+    netRequest.setTransferTimeout(request.timeoutMs);
+
+    QNetworkReply* reply = threadManager().sendCustomRequest(netRequest, request.method, request.body);
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        reply->abort();
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    deadline.start(request.timeoutMs);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    deadline.stop();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (timedOut || reply->error() == QNetworkReply::OperationCanceledError
+        || reply->error() == QNetworkReply::TimeoutError) {
+        response.error = QStringLiteral("The server did not answer within %1 s").arg(request.timeoutMs / 1000.0);
+    } else if (!status.isValid()) {
+        response.error = reply->errorString();
+    } else {
+        response.status = status.toInt();
+        response.body = reply->readAll();
+        for (const auto& pair : reply->rawHeaderPairs())
+            response.headers.append({pair.first, pair.second});
+    }
+    // Deleted here, not later: a worker thread may have no event loop to do it.
+    delete reply;
+    return response;
+}
+
+HttpClient& defaultHttpClient()
+{
+    static NetworkHttpClient client;
+    return client;
+}
+
+QString serviceBaseUrl(const QString& settingsKey, const char* envVar, const QString& defaultUrl)
+{
+    const QString fromEnv = qEnvironmentVariable(envVar);
+    if (!fromEnv.isEmpty())
+        return fromEnv;
+    const QString fromSettings = QSettings().value(settingsKey).toString();
+    if (!fromSettings.isEmpty())
+        return fromSettings;
+    return defaultUrl;
+}
+
+QByteArray userAgent()
+{
+    return QByteArray("Kalvora/") + versionString() + " (desktop flight logbook)";
+}
+
+} // namespace kalvora

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <functional>
+#include <memory>
+
+namespace kalvora::test {
+
+struct HttpServerRequest
+{
+    QByteArray method;
+    QByteArray path;               ///< without the query
+    QUrlQuery query;               ///< from the request line
+    QMap<QByteArray, QByteArray> headers; ///< names in lower case
+    QByteArray body;
+};
+
+struct HttpServerResponse
+{
+    int status = 200;
+    QByteArray contentType = "text/xml; charset=utf-8";
+    QByteArray body;
+    int delayMs = 0;             ///< answer only after this long (a slow server)
+    bool dropConnection = false; ///< close the connection without answering
+};
+
+/**
+ * A small HTTP/1.1 server on 127.0.0.1 with a port of its own, running on its
+ * own thread so that blocking clients on the test's thread can reach it. Each
+ * request is answered by HANDLER, called on the server's thread.
+ */
+class LocalHttpServer
+{
+public:
+    using Handler = std::function<HttpServerResponse(const HttpServerRequest&)>;
+
+    explicit LocalHttpServer(Handler handler);
+    ~LocalHttpServer();
+    LocalHttpServer(const LocalHttpServer&) = delete;
+    LocalHttpServer& operator=(const LocalHttpServer&) = delete;
+
+    /** "http://127.0.0.1:PORT" */
+    QUrl baseUrl() const;
+    quint16 port() const;
+    /** Every request received so far, in order. */
+    QList<HttpServerRequest> requests() const;
+    int requestCount() const;
+    /** Stops listening and closes open connections; the port is then closed. */
+    void stop();
+
+    /** A loopback URL on which nothing listens (connection refused). */
+    static QUrl closedPortUrl();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace kalvora::test
