@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+
+namespace kalvora {
+
+class HttpClient;
+struct HttpRequest;
+
+/** What one place look-up found. Absent parts were not in the answers. */
+struct PlaceLookupResult
+{
+    double latitude = 0;  ///< [deg] the looked-up point
+    double longitude = 0; ///< [deg]
+    std::optional<QString> city;
+    std::optional<QString> county;
+    std::optional<QString> state;
+    std::optional<QString> country;
+    /** The address parts joined with ", "; empty when none was found. */
+    QString locationName;
+    /** [h] local offset from UTC, daylight saving included; 0 when not found. */
+    double utcOffset = 0;
+    /** True when the time-zone service gave an offset. */
+    bool hasUtcOffset = false;
+    /** The last answer received (the time-zone one when it came). */
+    QByteArray downloadData;
+
+    bool operator==(const PlaceLookupResult&) const = default;
+};
+
+/**
+ * Names a place and gives its local UTC offset by asking a reverse-geocoding
+ * service (Nominatim's reverse interface, XML) and a time-zone service.
+ *
+ * lookup() blocks: call it from worker threads only. Each of the two requests
+ * is bounded by a 3 s time-out, and look-ups of the whole process are spaced
+ * at least one second apart (the public Nominatim service allows one request
+ * per second), so one look-up takes at most about 7 s.
+ */
+class PlaceFinderLookup
+{
+public:
+    /** Settings keys and environment variables that point the services elsewhere. */
+    static constexpr const char* nominatimSettingsKey = "placeFinder/nominatimUrl";
+    static constexpr const char* timezoneSettingsKey = "placeFinder/timezoneUrl";
+    static constexpr const char* nominatimEnvVar = "KALVORA_NOMINATIM_URL";
+    static constexpr const char* timezoneEnvVar = "KALVORA_TIMEZONE_URL";
+    static constexpr int requestTimeoutMs = 3000;
+
+    /** HTTP must outlive this object. */
+    PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl);
+
+    /** With the base URLs from the environment, else the settings, else the public services. */
+    static PlaceFinderLookup fromSettings(HttpClient& http);
+
+    /**
+     * Looks up the point (latitudeMicroDeg, longitudeMicroDeg) [1e-6 deg].
+     * Always returns a result; a service that fails or does not answer in time
+     * contributes nothing to it. Any thread but the GUI thread.
+     */
+    PlaceLookupResult lookup(double latitudeMicroDeg, double longitudeMicroDeg) const;
+
+    /** GET BASE/reverse?format=xml&lat=..&lon=..&zoom=18&addressdetails=1 */
+    static HttpRequest reverseRequest(const QUrl& base, double latitudeDeg, double longitudeDeg);
+    /** GET BASE/timezone/LAT/LON, both with six decimals. */
+    static HttpRequest timezoneRequest(const QUrl& base, double latitudeDeg, double longitudeDeg);
+
+    /**
+     * Reads the tags of one answer into RESULT. Tags are found without regard
+     * to case; a tag that is missing, or whose closing tag comes before its
+     * opening one, leaves its field as it was. Bytes that are not UTF-8 become
+     * replacement characters; the five XML entities and numeric character
+     * references are decoded. Rebuilds locationName.
+     */
+    static void readAnswer(const QByteArray& answer, PlaceLookupResult& result);
+
+    /** city, county (unless equal to city), state (unless equal to county), country, joined with ", ". */
+    static QString joinLocationName(const PlaceLookupResult& result);
+
+    /**
+     * Waits until one second has passed since the previous look-up of the
+     * process began and claims the next slot; concurrent callers get
+     * successive slots. Returns how long it waited. Thread-safe.
+     */
+    static std::chrono::milliseconds pace();
+
+private:
+    HttpClient& m_http;
+    QUrl m_nominatimBaseUrl;
+    QUrl m_timezoneBaseUrl;
+};
+
+} // namespace kalvora

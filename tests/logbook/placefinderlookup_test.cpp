@@ -1,0 +1,191 @@
+#include "waypoints/placefinderlookup.h"
+
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "services/httpclient.h"
+#include "support/httpserver.h"
+
+using namespace kalvora;
+using kalvora::test::HttpServerRequest;
+using kalvora::test::HttpServerResponse;
+using kalvora::test::LocalHttpServer;
+
+namespace {
+
+const QByteArray innsbruckAnswer = QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
+<reversegeocode timestamp="Sun, 06 Dec 26 12:00:00 +0000" querystring="format=xml&amp;lat=47.262&amp;lon=11.394">
+<result place_id="1" osm_type="way" lat="47.2623" lon="11.3947">Maria-Theresien-Stra&#223;e, Innsbruck, Tirol, 6020, &#214;sterreich</result>
+<addressparts><road>Maria-Theresien-Straße</road><city>Innsbruck</city><county>Innsbruck</county>
+<state>Tirol</state><ISO3166-2-lvl4>AT-7</ISO3166-2-lvl4><postcode>6020</postcode><country>Österreich</country>
+<country_code>at</country_code></addressparts></reversegeocode>)");
+
+QByteArray timezoneAnswer(const char* offset, const char* dst)
+{
+    return QByteArray(R"(<?xml version="1.0" encoding="ISO-8859-1" ?><timezone><version>1.1</version>)"
+                      "<location><latitude>47.2623</latitude><longitude>11.3947</longitude></location><offset>")
+           + offset + "</offset><suffix>A</suffix><dst>" + dst + "</dst></timezone>";
+}
+
+struct AnswerCase
+{
+    const char* name;
+    QByteArray answer;
+    QString locationName;
+    double utcOffset;
+};
+
+class ReadAnswer : public ::testing::TestWithParam<AnswerCase>
+{
+};
+
+TEST_P(ReadAnswer, GivesNameAndOffset)
+{
+    PlaceLookupResult result;
+    PlaceFinderLookup::readAnswer(GetParam().answer, result);
+    EXPECT_EQ(result.locationName, GetParam().locationName);
+    EXPECT_DOUBLE_EQ(result.utcOffset, GetParam().utcOffset);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ReadAnswer,
+    ::testing::Values(
+        AnswerCase{"Innsbruck", innsbruckAnswer, QStringLiteral("Innsbruck, Tirol, Österreich"), 0},
+        AnswerCase{"DaylightSaving", timezoneAnswer("1", "True"), {}, 2},
+        AnswerCase{"NoDaylightSaving", timezoneAnswer("1", "False"), {}, 1},
+        AnswerCase{"FlagOnlyExactTrue", timezoneAnswer("1", "true"), {}, 1},
+        AnswerCase{"FractionalOffset", timezoneAnswer("5.75", "Unknown"), {}, 5.75},
+        AnswerCase{"NegativeOffset", timezoneAnswer("-3.5", "False"), {}, -3.5},
+        AnswerCase{"UpperCaseTags", "<CITY>Lienz</CITY><COUNTRY>Austria</COUNTRY>", QStringLiteral("Lienz, Austria"), 0},
+        AnswerCase{"StateEqualsCountyKept", "<county>Tirol</county><state>Tirol</state>", QStringLiteral("Tirol"), 0},
+        AnswerCase{"EmptyValueIgnored", "<city></city><country>Italia</country>", QStringLiteral("Italia"), 0},
+        AnswerCase{"Entities", "<city>Bad T&amp;lz</city>", QStringLiteral("Bad T&lz"), 0},
+        AnswerCase{"ClosingBeforeOpening", "</city>x<city>Innsbruck", QString(), 0},
+        AnswerCase{"UnclosedTag", "<city>Innsbruck<country>", QString(), 0},
+        AnswerCase{"TruncatedXml", innsbruckAnswer.left(300), QString(), 0},
+        AnswerCase{"Empty", QByteArray(), QString(), 0},
+        AnswerCase{"NotANumberOffset", timezoneAnswer("abc", "False"), {}, 0},
+        AnswerCase{"HtmlErrorPage", "<html><body>502 Bad Gateway</body></html>", QString(), 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReadAnswer, NonUtf8BytesDoNotBreakTheName)
+{
+    PlaceLookupResult result;
+    PlaceFinderLookup::readAnswer(QByteArray("<city>M\xfcnchen</city><country>\xff\xfe</country>"), result);
+    ASSERT_TRUE(result.city.has_value());
+    EXPECT_TRUE(result.city->startsWith(u'M'));
+    EXPECT_TRUE(result.city->endsWith(QStringLiteral("nchen")));
+    EXPECT_TRUE(result.locationName.contains(QStringLiteral(", ")));
+}
+
+TEST(PlaceFinderRequests, CarryTheServicesPathsAndSixDecimals)
+{
+    const auto reverse = PlaceFinderLookup::reverseRequest(QUrl("http://127.0.0.1:1/nominatim/"), 47.2623, -11.5);
+    EXPECT_EQ(reverse.url.toString(),
+              "http://127.0.0.1:1/nominatim/reverse?format=xml&lat=47.262300&lon=-11.500000&zoom=18&addressdetails=1");
+    EXPECT_EQ(reverse.timeoutMs, 3000);
+    const auto timezone = PlaceFinderLookup::timezoneRequest(QUrl("http://127.0.0.1:1"), -33.5, 151.25);
+    EXPECT_EQ(timezone.url.toString(), "http://127.0.0.1:1/timezone/-33.500000/151.250000");
+    EXPECT_EQ(timezone.timeoutMs, 3000);
+}
+
+/** Answers like the two services; each path's behaviour can be changed per test. */
+struct FakeServices
+{
+    HttpServerResponse reverse{200, "text/xml; charset=utf-8", innsbruckAnswer};
+    HttpServerResponse timezone{200, "text/xml", timezoneAnswer("1", "True")};
+    LocalHttpServer server{[this](const HttpServerRequest& request) {
+        return request.path.startsWith("/timezone/") ? timezone : reverse;
+    }};
+    PlaceFinderLookup lookup() { return PlaceFinderLookup(defaultHttpClient(), server.baseUrl(), server.baseUrl()); }
+};
+
+TEST(PlaceFinderLookup, AsksBothServicesAndCombinesTheAnswers)
+{
+    FakeServices services;
+    const auto result = services.lookup().lookup(47262300, 11394700);
+    EXPECT_EQ(result.locationName, QStringLiteral("Innsbruck, Tirol, Österreich"));
+    EXPECT_DOUBLE_EQ(result.utcOffset, 2);
+    EXPECT_DOUBLE_EQ(result.latitude, 47.2623);
+
+    const auto requests = services.server.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[0].path, "/reverse");
+    EXPECT_EQ(requests[0].query.queryItemValue("lat"), "47.262300");
+    EXPECT_EQ(requests[0].query.queryItemValue("lon"), "11.394700");
+    EXPECT_EQ(requests[0].query.queryItemValue("format"), "xml");
+    EXPECT_EQ(requests[1].path, "/timezone/47.262300/11.394700");
+    // Nominatim's usage policy requires an identifying User-Agent.
+    EXPECT_TRUE(requests[0].headers.value("user-agent").startsWith("Kalvora/"));
+}
+
+TEST(PlaceFinderLookup, ASlowServiceIsGivenUpAfterThreeSeconds)
+{
+    FakeServices services;
+    services.reverse.delayMs = 6000;
+    QElapsedTimer timer;
+    timer.start();
+    const auto result = services.lookup().lookup(47262300, 11394700);
+    EXPECT_LT(timer.elapsed(), 4500);
+    EXPECT_TRUE(result.locationName.isEmpty());
+    EXPECT_DOUBLE_EQ(result.utcOffset, 2); // the time-zone service still answered
+}
+
+TEST(PlaceFinderLookup, FailingServicesLeaveTheFieldsEmpty)
+{
+    struct Case
+    {
+        const char* name;
+        HttpServerResponse answer;
+    };
+    const Case cases[] = {
+        {"ServerError", {500, "text/plain", "<city>Wrong</city><offset>3</offset>"}},
+        {"DroppedConnection", {200, "text/xml", innsbruckAnswer, 0, true}},
+        {"Malformed", {200, "text/xml", "<reversegeocode><city>Innsbr"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeServices services;
+        services.reverse = c.answer;
+        services.timezone = c.answer;
+        const auto result = services.lookup().lookup(47262300, 11394700);
+        EXPECT_TRUE(result.locationName.isEmpty());
+        EXPECT_DOUBLE_EQ(result.utcOffset, 0);
+        EXPECT_FALSE(result.hasUtcOffset);
+    }
+}
+
+TEST(PlaceFinderLookup, AClosedPortFailsAtOnce)
+{
+    const QUrl closed = LocalHttpServer::closedPortUrl();
+    QElapsedTimer timer;
+    timer.start();
+    const auto result = PlaceFinderLookup(defaultHttpClient(), closed, closed).lookup(47262300, 11394700);
+    EXPECT_LT(timer.elapsed(), 2500);
+    EXPECT_TRUE(result.locationName.isEmpty());
+    EXPECT_DOUBLE_EQ(result.utcOffset, 0);
+}
+
+TEST(PlaceFinderLookup, LookupsOfTheProcessAreOneSecondApart)
+{
+    PlaceFinderLookup::pace();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    QElapsedTimer timer;
+    timer.start();
+    const auto waited = PlaceFinderLookup::pace();
+    EXPECT_NEAR(static_cast<double>(timer.elapsed()), 800, 150);
+    EXPECT_NEAR(static_cast<double>(waited.count()), 800, 150);
+
+    // Two threads asking at once get slots one second apart, not the same one.
+    QElapsedTimer both;
+    both.start();
+    std::thread other([] { PlaceFinderLookup::pace(); });
+    PlaceFinderLookup::pace();
+    other.join();
+    EXPECT_GE(both.elapsed(), 1800);
+}
+
+} // namespace
