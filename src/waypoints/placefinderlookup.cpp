@@ -223,4 +223,13 @@ PlaceLookupResult PlaceFinderLookup::lookup(double latitudeMicroDeg, double long
     return result;
 }
 
+std::optional<WaypointAddress> PlaceFinderAddressLookup::lookup(double latitudeMicro, double longitudeMicro)
+{
+    const PlaceLookupResult place = m_lookup.lookup(latitudeMicro, longitudeMicro);
+    if (!place.city && !place.county && !place.state && !place.country)
+        return std::nullopt;
+    return WaypointAddress{place.city.value_or(QString()), place.county.value_or(QString()),
+                           place.state.value_or(QString()), place.country.value_or(QString())};
+}
+
 } // namespace kalvora

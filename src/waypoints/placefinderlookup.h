@@ -7,6 +7,8 @@
 #include <chrono>
 #include <optional>
 
+#include "waypoints/addresslookup.h"
+
 namespace kalvora {
 
 class HttpClient;
@@ -93,6 +95,20 @@ private:
     HttpClient& m_http;
     QUrl m_nominatimBaseUrl;
     QUrl m_timezoneBaseUrl;
+};
+
+/** The waypoint importer's address look-up answered by the place finder. */
+class PlaceFinderAddressLookup final : public WaypointAddressLookup
+{
+public:
+    /** LOOKUP must outlive this object. */
+    explicit PlaceFinderAddressLookup(const PlaceFinderLookup& lookup) : m_lookup(lookup) {}
+
+    /** The address parts found; nullopt when neither service named any. Worker threads. */
+    std::optional<WaypointAddress> lookup(double latitudeMicro, double longitudeMicro) override;
+
+private:
+    const PlaceFinderLookup& m_lookup;
 };
 
 } // namespace kalvora

@@ -189,3 +189,20 @@ TEST(PlaceFinderLookup, LookupsOfTheProcessAreOneSecondApart)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PlaceFinderAddressLookup, GivesTheAddressPartsOrNothing)
+{
+    FakeServices services;
+    const PlaceFinderLookup lookup = services.lookup();
+    PlaceFinderAddressLookup adapter(lookup);
+    const auto address = adapter.lookup(47262300, 11394700);
+    ASSERT_TRUE(address.has_value());
+    EXPECT_EQ(*address, (WaypointAddress{"Innsbruck", "Innsbruck", "Tirol", QStringLiteral("Österreich")}));
+
+    services.reverse.status = 404;
+    EXPECT_FALSE(adapter.lookup(47262300, 11394700).has_value());
+}
+
+} // namespace
