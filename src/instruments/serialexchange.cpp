@@ -1,0 +1,172 @@
+#include "instruments/serialexchange.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "instruments/seriallink.h"
+
+namespace kalvora {
+
+std::string addCheckSum(std::string_view command)
+{
+    unsigned checksum = 0;
+    for (std::size_t i = 1; i < command.size(); ++i)
+        checksum ^= static_cast<unsigned char>(command[i]);
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string framed;
+    framed.reserve(command.size() + 5);
+    framed.append(command);
+    framed += '*';
+    framed += hex[(checksum >> 4) & 0xF];
+    framed += hex[checksum & 0xF];
+    framed += "\r\n";
+    return framed;
+}
+
+std::string removeXonXoff(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (char c : bytes)
+        if (c != '\x11' && c != '\x13')
+            out += c;
+    return out;
+}
+
+ExchangeOptions braeunigerExchange()
+{
+    ExchangeOptions o;
+    o.removeXonXoff = true;
+    return o;
+}
+
+ExchangeOptions flytecExchange()
+{
+    ExchangeOptions o;
+    o.closeOnCancel = true;
+    return o;
+}
+
+ExchangeOptions memoryWriterExchange()
+{
+    ExchangeOptions o;
+    o.waitAfterWrite = std::chrono::milliseconds(100);
+    o.readChunk = 2048;
+    o.removeXonXoff = true;
+    o.reopen = false;
+    return o;
+}
+
+std::optional<std::string> serialCommand(SerialLink& link, const std::string& path, std::string_view command,
+                                         const ExchangeOptions& options)
+{
+    if (options.reopen && !link.open(path).ok())
+        return std::nullopt;
+    const std::string framed = addCheckSum(command);
+    const auto cancelled = [&]() {
+        if (!link.isCanceled())
+            return false;
+        if (options.closeOnCancel)
+            link.close();
+        return true;
+    };
+    for (int attempt = 0; attempt < options.attempts; ++attempt) {
+        if (!link.write(framed))
+            continue;
+        if (options.waitAfterWrite.count() > 0)
+            std::this_thread::sleep_for(options.waitAfterWrite);
+        if (cancelled())
+            return std::nullopt;
+        std::string answer;
+        for (;;) {
+            const std::optional<std::string> chunk = link.read(options.readChunk);
+            if (cancelled())
+                return std::nullopt;
+            if (!chunk || chunk->empty())
+                break;
+            answer += *chunk;
+            if (answer.size() >= kMaxAnswerBytes)
+                break;
+        }
+        if (answer.empty())
+            continue;
+        if (options.closeAfterSuccess)
+            link.close();
+        return options.removeXonXoff ? removeXonXoff(answer) : answer;
+    }
+    if (options.reopen)
+        link.close();
+    return std::nullopt;
+}
+
+void FlymasterLineAssembler::add(char byte)
+{
+    if (byte == '\r')
+        return;
+    // Keep one byte for the terminating NUL.
+    if (m_write >= kCapacity - 1)
+        return;
+    if (byte == '\n') {
+        m_buffer[m_write] = '\0';
+        m_lastLineEnd = m_write;
+        ++m_write;
+        m_moved = true;
+        return;
+    }
+    if (byte == '$') {
+        m_write = m_lastLineEnd;
+        m_buffer[m_write] = '$';
+        ++m_write;
+        m_buffer[m_write] = '\0';
+        m_moved = true;
+        return;
+    }
+    m_buffer[m_write] = byte;
+    ++m_write;
+    m_buffer[m_write] = '\0';
+    m_moved = true;
+}
+
+std::string FlymasterLineAssembler::text() const
+{
+    // The sentences run together: each LF left a NUL behind that the next '$'
+    // overwrote; a NUL not overwritten ends the text.
+    const auto end = std::find(m_buffer.begin(), m_buffer.end(), '\0');
+    return std::string(m_buffer.begin(), end);
+}
+
+std::optional<std::string> flymasterSerialCommand(SerialLink& link, const std::string& path, std::string_view command)
+{
+    if (!link.open(path).ok())
+        return std::nullopt;
+    const std::string framed = addCheckSum(command);
+    if (!link.write(framed)) {
+        link.close();
+        return std::nullopt;
+    }
+    FlymasterLineAssembler assembler;
+    int silence = 1;
+    while (silence < 6) {
+        const std::optional<std::string> byte = link.read(1);
+        if (!byte) {
+            ++silence;
+            continue;
+        }
+        if (byte->empty()) {
+            ++silence;
+            continue;
+        }
+        assembler.add((*byte)[0]);
+        silence = 2;
+        if (link.isCanceled()) {
+            link.close();
+            return std::nullopt;
+        }
+    }
+    link.close();
+    if (!assembler.hasData())
+        return std::nullopt;
+    return assembler.text();
+}
+
+} // namespace kalvora
