@@ -1,0 +1,184 @@
+#include "logbook/flightdata.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include "logbook/waypointfinder.h"
+#include "services/httpclient.h"
+#include "support/httpserver.h"
+#include "support/testdata.h"
+#include "track/placefinder.h"
+#include "waypoints/placefinderlookup.h"
+
+using namespace kalvora;
+using kalvora::test::HttpServerRequest;
+using kalvora::test::HttpServerResponse;
+using kalvora::test::LocalHttpServer;
+
+namespace {
+
+QString igcText(const char* name)
+{
+    return QString::fromLatin1(QByteArray::fromStdString(test::readFile(test::igcPath(name))));
+}
+
+/** A synthetic track: 10 s fixes flying north at about 36 km/h from START (seconds of the day). */
+QString syntheticIGC(int startS, int fixes, const char* date = "HFDTE150624")
+{
+    QString text = QStringLiteral("AXXX001\r\n%1\r\nHFGTYGLIDERTYPE:Test\r\n").arg(QLatin1String(date));
+    for (int i = 0; i < fixes; ++i) {
+        const int t = (startS + i * 10) % 86400;
+        const int lat = 4707000 + i * 54; // thousandths of minutes: 54 per 10 s is 100 m
+        text += QStringLiteral("B%1%2%3%4N01122000EA%5%6\r\n")
+                    .arg(t / 3600, 2, 10, QLatin1Char('0'))
+                    .arg(t % 3600 / 60, 2, 10, QLatin1Char('0'))
+                    .arg(t % 60, 2, 10, QLatin1Char('0'))
+                    .arg(lat, 7, 10, QLatin1Char('0'))
+                    .arg(1500 - i, 5, 10, QLatin1Char('0'))
+                    .arg(1500 - i, 5, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+/** The two services on loopback: a fixed place name everywhere, UTC+1 with daylight saving. */
+struct FakeServices
+{
+    LocalHttpServer server{[](const HttpServerRequest& request) {
+        if (request.path.startsWith("/timezone/"))
+            return HttpServerResponse{200, "text/xml", "<timezone><offset>1</offset><dst>True</dst></timezone>"};
+        return HttpServerResponse{200, "text/xml",
+                                  "<addressparts><city>Innsbruck</city><state>Tirol</state>"
+                                  "<country>Austria</country></addressparts>"};
+    }};
+    PlaceFinderLookup lookup{defaultHttpClient(), server.baseUrl(), server.baseUrl()};
+};
+
+/** A place DISTANCE metres north of (latitude, longitude) [deg], as a waypoint stores it. */
+StoredPlace placeNorthOf(double latitude, double longitude, double distanceM, QString name, QString country)
+{
+    const auto lat = static_cast<qint64>(latitude * 1e6 + distanceM / 111194.93 * 1e6);
+    return StoredPlace{std::move(name), std::move(country), lat, static_cast<qint64>(longitude * 1e6)};
+}
+
+FlightData offlineData(const QString& igc)
+{
+    FlightData data;
+    EXPECT_TRUE(getDataFromIGC(data, igc, {}));
+    return data;
+}
+
+TEST(FlightData, TakesAnalysisValuesAndLeavesPlacesEmptyOffline)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    const QString igc = igcText("marcourt.igc");
+    FlightData data;
+    data.glidertype = 3;
+    FlightDataSources sources;
+    sources.lastFlightGliderType = 2;
+    sources.lastUsedGlider = QStringLiteral("Mentor 7, Nova");
+    ASSERT_TRUE(getDataFromIGC(data, igc, sources));
+    EXPECT_EQ(data.igcData, igc);
+    EXPECT_TRUE(data.startUTC.isValid());
+    EXPECT_GT(data.landingUTC, data.startUTC);
+    EXPECT_TRUE(data.startLatitude.has_value());
+    EXPECT_TRUE(data.maxAltitude.has_value());
+    EXPECT_GE(*data.maxAltitude, *data.minAltitude);
+    EXPECT_FALSE(data.startLocation.has_value());
+    EXPECT_FALSE(data.landingLocation.has_value());
+    EXPECT_FALSE(data.utcOffset.has_value());
+    EXPECT_EQ(data.glidertype, 2);
+    EXPECT_EQ(data.glider, QStringLiteral("Mentor 7, Nova"));
+    EXPECT_FALSE(data.harness.has_value());
+}
+
+TEST(FlightData, NearestWaypointNamesThePlaceAndTheServiceGivesTheOffset)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    const QString igc = igcText("marcourt.igc");
+    const FlightData plain = offlineData(igc);
+    FakeServices services;
+
+    struct Case
+    {
+        const char* name;
+        double distanceM;
+        const char* country;
+        std::optional<QString> expectedStart;
+        bool waypointCoordinates;
+    };
+    const Case cases[] = {
+        {"Within250m", 200, "BE", QStringLiteral("Marcourt, BE"), true},
+        {"WithoutCountry", 200, "", QStringLiteral("Marcourt"), true},
+        {"Beyond250m", 260, "BE", QStringLiteral("Innsbruck, Tirol, Austria"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StoredPlace place = placeNorthOf(*plain.startLatitude, *plain.startLongitude, c.distanceM,
+                                               QStringLiteral("Marcourt"), QString::fromLatin1(c.country));
+        const qint64 distance = PlaceFinder::gpsDistance(*plain.startLatitude * 1e6, *plain.startLongitude * 1e6,
+                                                         static_cast<double>(place.latitudeE6),
+                                                         static_cast<double>(place.longitudeE6));
+        ASSERT_NEAR(static_cast<double>(distance), c.distanceM, 2);
+        // A landing field beside the landing spares a third look-up per case.
+        const StoredPlace field = placeNorthOf(*plain.landingLatitude, *plain.landingLongitude, 30,
+                                               QStringLiteral("Landeplatz"), QString());
+        WaypointListFinder waypoints({place, field});
+        FlightDataSources sources;
+        sources.waypoints = &waypoints;
+        sources.placeFinder = &services.lookup;
+        FlightData data;
+        ASSERT_TRUE(getDataFromIGC(data, igc, sources));
+        EXPECT_EQ(data.startLocation, c.expectedStart);
+        EXPECT_EQ(data.startWaypointLatitude.has_value(), c.waypointCoordinates);
+        if (c.waypointCoordinates) {
+            EXPECT_EQ(*data.startWaypointLatitude, static_cast<double>(place.latitudeE6));
+        }
+        // The offset always comes from the take-off position.
+        EXPECT_EQ(data.utcOffset, 2.0);
+        EXPECT_EQ(data.landingLocation, QStringLiteral("Landeplatz"));
+    }
+}
+
+TEST(FlightData, RejectsTextWithoutAFlightAndKeepsTheRecord)
+{
+    FlightData data;
+    data.notice = QStringLiteral("keep me");
+    for (const QString& text : {QString(), QStringLiteral("not an igc file"), QStringLiteral("HFDTE010124\r\n")}) {
+        EXPECT_FALSE(getDataFromIGC(data, text, {}));
+        EXPECT_EQ(data.notice, QStringLiteral("keep me"));
+    }
+}
+
+TEST(FlightData, FlightAcrossMidnightLandsAfterItsTakeOff)
+{
+    // 23:50 to 00:20 UTC; taking both instants on the date record's day would
+    // put the landing 23.5 h before the take-off.
+    FlightData data;
+    ASSERT_TRUE(getDataFromIGC(data, syntheticIGC(23 * 3600 + 50 * 60, 181), {}));
+    ASSERT_TRUE(data.startUTC.isValid());
+    ASSERT_TRUE(data.landingUTC.isValid());
+    EXPECT_GT(data.landingUTC, data.startUTC);
+    EXPECT_LT(data.startUTC.secsTo(data.landingUTC), 3600);
+}
+
+TEST(FlightData, TrackFromAnInstrumentThatGivesNoIGCLeavesTheRecordAlone)
+{
+    struct Source final : IGCTrackSource
+    {
+        std::optional<QString> text;
+        std::optional<QString> igcTrack() override { return text; }
+    };
+    Source none;
+    FlightData data;
+    data.notice = QStringLiteral("untouched");
+    EXPECT_FALSE(getDataFromGPSTrack(data, none, {}));
+    EXPECT_EQ(data.notice, QStringLiteral("untouched"));
+
+    Source some;
+    some.text = syntheticIGC(12 * 3600, 60);
+    EXPECT_TRUE(getDataFromGPSTrack(data, some, {}));
+    EXPECT_FALSE(data.notice.has_value());
+}
+
+} // namespace
