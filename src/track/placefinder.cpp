@@ -84,8 +84,10 @@ std::int64_t PlaceFinder::gpsDistance(double startLatitudeE6, double startLongit
     const double sb = std::sin((lambda1 - lambda2) / 2);
     const double a = sa * sa;
     const double b = sb * sb;
-    const double h = std::min(1.0, std::cos(phi2) * std::cos(phi1) * b + a);
-    const double d = 2 * kEarthRadiusM * std::asin(std::sqrt(h));
+    const double h = std::cos(phi2) * std::cos(phi1) * b + a;
+    const double d = 2 * kEarthRadiusM * std::asin(std::sqrt(std::min(1.0, h)));
+    if (std::isnan(h))
+        return 0;
     if (!std::isfinite(d))
         return 0;
     return static_cast<std::int64_t>(d);

@@ -1,20 +1,100 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "track/igcpoint.h"
 
 using kalvora::IGCPoint;
 
 namespace {
 
+constexpr const char* kFix = "B1101355206343N00006198EA0058700558";
+
 TEST(IGCPointReading, ReadsTheFieldsOfAFix)
 {
-    const auto p = IGCPoint::igcPointWithIGCLine("B1101355206343N00006198EA0058700558");
+    const auto p = IGCPoint::igcPointWithIGCLine(kFix, 2);
     ASSERT_TRUE(p);
-    EXPECT_NEAR(p->lat, 52.0 + 6343.0 / 60000.0, 1e-12);
-    EXPECT_NEAR(p->lon, 0.1033, 1e-12);
+    EXPECT_DOUBLE_EQ(p->lat, 52.0 + 6343.0 / 60000.0);
+    EXPECT_DOUBLE_EQ(p->lon, 0.1033);
     EXPECT_EQ(p->varioAlt, 587);
     EXPECT_EQ(p->gpsAlt, 558);
     EXPECT_EQ(p->gpsTime, 39695);
+    EXPECT_EQ(p->timezone, 2);
+}
+
+TEST(IGCPointReading, HemispheresAndSignedAltitudes)
+{
+    const auto p = IGCPoint::igcPointWithIGCLine("B1101355206343S00006198WA-0012-0003");
+    ASSERT_TRUE(p);
+    EXPECT_DOUBLE_EQ(p->lat, -(52.0 + 6343.0 / 60000.0));
+    EXPECT_DOUBLE_EQ(p->lon, -0.1033);
+    EXPECT_EQ(p->varioAlt, -12);
+    EXPECT_EQ(p->gpsAlt, -3);
+}
+
+TEST(IGCPointReading, RejectsWhatIsNoFix)
+{
+    const std::string fix = kFix;
+    std::string badLat = fix;
+    badLat[14] = 'X';
+    std::string badLon = fix;
+    badLon[23] = 'X';
+    const std::string cases[] = {
+        "", "B", fix.substr(0, 34), "A" + fix.substr(1), badLat, badLon, std::string(200, 'B'),
+        std::string("B1101355206343N00006198EA00587\0\0\0\0\0", 35),
+    };
+    for (const std::string& line : cases) {
+        const auto p = IGCPoint::igcPointWithIGCLine(line);
+        if (line.size() == 35 && line[0] == 'B' && line[14] == 'N' && line[23] == 'E') {
+            // NUL bytes where the GNSS altitude belongs read as nothing: 0.
+            ASSERT_TRUE(p);
+            EXPECT_EQ(p->gpsAlt, 0);
+        } else {
+            EXPECT_FALSE(p) << line;
+        }
+    }
+}
+
+TEST(IGCPointReading, ValidityFlagIsNotLookedAt)
+{
+    std::string line = kFix;
+    line[24] = 'V';
+    EXPECT_TRUE(IGCPoint::igcPointWithIGCLine(line));
+}
+
+TEST(IGCPointTime, WrapsTheOffsetIntoOneDay)
+{
+    IGCPoint p;
+    p.gpsTime = 82800;
+    p.timezone = 2;
+    EXPECT_EQ(p.getTime(), 3600);
+    p.timezone = -2;
+    p.gpsTime = 3600;
+    EXPECT_EQ(p.getTime(), 82800);
+}
+
+TEST(IGCPointAltitude, FallsBackWhenThePreferredOneIsMissing)
+{
+    IGCPoint p;
+    p.gpsAlt = 0;
+    p.varioAlt = 812;
+    EXPECT_EQ(p.getAlt(false), 812);
+    EXPECT_EQ(p.getAlt(true), 812);
+    p.gpsAlt = 900;
+    EXPECT_EQ(p.getAlt(false), 900);
+    EXPECT_EQ(p.getAlt(true), 812);
+    p.varioAlt = -5;
+    EXPECT_EQ(p.getAlt(true), 900);
+}
+
+TEST(IGCPointDistance, HaversineOnTheSphere)
+{
+    EXPECT_NEAR(IGCPoint::calcDistance(0, 0, 0, 1), 111194.93, 0.005);
+    EXPECT_EQ(IGCPoint::calcDistance(47, 11, 47, 11), 0);
+    // Antipodes: rounding must not turn the distance into NaN.
+    const double half = IGCPoint::calcDistance(0, 0, 0, 180);
+    EXPECT_FALSE(std::isnan(half));
+    EXPECT_NEAR(half, M_PI * 6371000, 1);
 }
 
 } // namespace

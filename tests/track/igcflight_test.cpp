@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "igcbuilder.h"
+#include "track/igc.h"
+#include "track/igcflight.h"
+#include "track/utcdate.h"
+
+using kalvora::IGCFlight;
+using kalvora::test::bRecord;
+using kalvora::test::igcText;
+using kalvora::test::SimpleFlight;
+
+namespace {
+
+std::optional<IGCFlight> analyse(const std::string& text)
+{
+    return IGCFlight::flightFromIGC(text, 0, true);
+}
+
+std::string iso(const std::optional<std::chrono::sys_seconds>& instant)
+{
+    return instant ? kalvora::utc::toIso8601(*instant) : "none";
+}
+
+// One fix a second: standing 60 s, 600 s flying at 30 km/h, standing 400 s, from 10:00:00.
+// Take-off: the standing pairs (0,1) ... (58,59) are slow; (60,61) ... (68,69) are five
+// fast pairs; fix 70 is the anchor in place when the next pair confirms the take-off.
+// Landing: from fix 660 on the pairs are slow; after the pair ending at 841 the slow
+// time (181 s over 181 pairs) exceeds 180 s with more than 5 pairs.
+TEST(FlightAnalysis, TakeoffAndLandingWithFixesEverySecond)
+{
+    const auto flight = analyse(SimpleFlight{}.text());
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->START_TIME, 36070);
+    EXPECT_EQ(flight->END_TIME, 36841);
+    EXPECT_EQ(flight->DURATION, 771);
+    EXPECT_EQ(flight->TAKEOFF_ALT, 1490);
+    EXPECT_EQ(flight->LANDING_ALT, 900);
+    EXPECT_EQ(flight->MAX_ALT, 1500); // anchors before the take-off count
+    EXPECT_EQ(flight->MIN_ALT, 900);
+    EXPECT_EQ(flight->DATE, "2015-07-02");
+    EXPECT_EQ(flight->glider, "Test Wing");
+    EXPECT_TRUE(flight->validFlight);
+    EXPECT_NEAR(flight->MEAN_SPEED, 30 * 590.0 / 771, 3); // samples every 11 s, landing included
+    EXPECT_NEAR(flight->MAX_SPEED, 30, 1.5);
+    EXPECT_NEAR(flight->MIN_VARIO, -1, 0.2);
+    EXPECT_EQ(flight->CUMMO_ALT, 0);
+    EXPECT_NEAR(flight->LINEAR_DISTANCE, 590 * 30 / 3.6, 3);
+    EXPECT_EQ(iso(flight->startUTC()), "2015-07-02T10:01:10Z");
+    EXPECT_EQ(iso(flight->landingUTC()), "2015-07-02T10:14:01Z");
+    ASSERT_TRUE(flight->firstTrackPoint && flight->lastTrackPoint);
+    EXPECT_EQ(flight->firstTrackPoint->gpsTime, 36070);
+    EXPECT_EQ(flight->lastTrackPoint->gpsTime, 36841);
+}
+
+// Fixes every 10 s: two fast pairs confirm the take-off. The standing fixes are
+// dropped by the pre-filter (no movement over 10 s) except the last ten lines,
+// so the landing is the first of those: 330 s below 5 km/h after the last flying fix.
+TEST(FlightAnalysis, TakeoffAndLandingWithFixesEveryTenSeconds)
+{
+    SimpleFlight track;
+    track.stepS = 10;
+    const auto flight = analyse(track.text());
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->START_TIME, 36110);
+    EXPECT_EQ(flight->END_TIME, 36970);
+    EXPECT_TRUE(flight->validFlight);
+}
+
+TEST(FlightAnalysis, AGapAfterTakeoffEndsTheFlight)
+{
+    SimpleFlight track;
+    track.gapAfterS = 300;
+    track.gapS = 40 * 60;
+    const auto flight = analyse(track.text());
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->START_TIME, 36070);
+    EXPECT_EQ(flight->END_TIME, 36300);
+}
+
+// Fix 29 looks stationary over the gap and is dropped by the pre-filter; the
+// pairs before take-off then start at odd seconds and fix 71 becomes the take-off.
+TEST(FlightAnalysis, AGapBeforeTakeoffIsIgnored)
+{
+    SimpleFlight track;
+    track.gapAfterS = 30;
+    track.gapS = 40 * 60;
+    const auto flight = analyse(track.text());
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->START_TIME, 36071 + 2400);
+    EXPECT_EQ(flight->END_TIME, 36841 + 2400);
+}
+
+TEST(FlightAnalysis, AFixAboveTheHeightLimitIsDropped)
+{
+    SimpleFlight track;
+    track.spikeAtS = 300;
+    track.spikeAltM = 12000;
+    const auto flight = analyse(track.text());
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->MAX_ALT, 1500);
+    EXPECT_EQ(flight->START_TIME, 36070);
+}
+
+TEST(FlightAnalysis, DatesOfBothHeaderForms)
+{
+    struct Case
+    {
+        const char* line;
+        const char* date;
+        const char* start;
+    };
+    const Case cases[] = {
+        {"HFDTE020715", "2015-07-02", "2015-07-02T10:01:10Z"},
+        {"HFDTE020795", "1995-07-02", "1995-07-02T10:01:10Z"},
+        {"HFDTEDATE:020715,01", "2015-07-02", "2015-07-02T10:01:10Z"},
+        {"HPDTEDATE:311281", "1981-12-31", "1981-12-31T10:01:10Z"},
+        {"hfdtedate:311280", "2080-12-31", "2080-12-31T10:01:10Z"},
+        {"HFDTE", "", "none"},
+    };
+    for (const Case& c : cases) {
+        SimpleFlight track;
+        track.dateLine = c.line;
+        const auto flight = analyse(track.text());
+        ASSERT_TRUE(flight) << c.line;
+        EXPECT_EQ(flight->DATE, c.date) << c.line;
+        EXPECT_EQ(iso(flight->startUTC()), c.start) << c.line;
+    }
+}
+
+std::string withLineAfterFix(const SimpleFlight& track, long fixSecond, const std::string& extra)
+{
+    std::vector<std::string> lines = track.lines();
+    lines.insert(lines.begin() + 3 + fixSecond / track.stepS + 1, extra);
+    return igcText(lines);
+}
+
+TEST(FlightAnalysis, ASecondDateInsideTheFlightStopsReadingFixes)
+{
+    SimpleFlight track;
+    const auto flight = analyse(withLineAfterFix(track, 300, "HFDTE030715"));
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->DATE, "2015-07-02");
+    EXPECT_EQ(flight->END_TIME, 36300);
+}
+
+// 23:55:00 + 70 s take-off, landing 771 s later at 00:07:51 of the next day.
+SimpleFlight overMidnight()
+{
+    SimpleFlight track;
+    track.startS = 23 * 3600 + 55 * 60;
+    return track;
+}
+
+TEST(FlightAnalysis, AFlightOverMidnightIsOneFlight)
+{
+    const auto normal = analyse(SimpleFlight{}.text());
+    const auto crossing = analyse(overMidnight().text());
+    ASSERT_TRUE(normal && crossing);
+    EXPECT_EQ(crossing->START_TIME, 86170);
+    EXPECT_EQ(crossing->END_TIME, 541);
+    EXPECT_EQ(crossing->DURATION, 771);
+    EXPECT_EQ(iso(crossing->startUTC()), "2015-07-02T23:56:10Z");
+    EXPECT_EQ(iso(crossing->landingUTC()), "2015-07-03T00:09:01Z");
+    // Sampling goes on across 00:00: the statistics are those of the same flight by day.
+    EXPECT_DOUBLE_EQ(crossing->MEAN_SPEED, normal->MEAN_SPEED);
+    EXPECT_DOUBLE_EQ(crossing->MAX_SPEED, normal->MAX_SPEED);
+    EXPECT_DOUBLE_EQ(crossing->MIN_VARIO, normal->MIN_VARIO);
+    EXPECT_DOUBLE_EQ(crossing->LINEAR_DISTANCE, normal->LINEAR_DISTANCE);
+    EXPECT_EQ(crossing->LANDING_ALT, normal->LANDING_ALT);
+    EXPECT_EQ(crossing->igcLines.size(), normal->igcLines.size());
+
+    const auto summary = kalvora::IGC::getTrackFromIGCData(overMidnight().text());
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->flightTimeS, 1060);
+}
+
+TEST(FlightAnalysis, ADateRecordAtMidnightDoesNotStopTheFlight)
+{
+    const SimpleFlight track = overMidnight();
+    // The last fix before 00:00 is 23:59:59 (gpsTime 86399 >= 86200).
+    const auto flight = analyse(withLineAfterFix(track, 299, "HFDTE030715"));
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->END_TIME, 541);
+    EXPECT_EQ(iso(flight->landingUTC()), "2015-07-03T00:09:01Z");
+}
+
+std::string sameTimeTrack(double metresNorth)
+{
+    std::vector<std::string> lines{"AXXX", "HFDTE020715"};
+    for (int i = 0; i < 40; ++i)
+        lines.push_back(bRecord(36000, 46.0 + i / 39.0 * metresNorth * kalvora::test::kDegPerMetre, 7.0, 1000));
+    return igcText(lines);
+}
+
+TEST(FlightAnalysis, ATrackWithoutTimesIsReadInNoTimeMode)
+{
+    const auto moved = analyse(sameTimeTrack(120));
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->START_TIME, 36000);
+    EXPECT_EQ(moved->END_TIME, 36000);
+    EXPECT_EQ(moved->DURATION, 0);
+    EXPECT_TRUE(moved->validFlight);
+    EXPECT_NEAR(moved->LINEAR_DISTANCE, 120, 2);
+    // No sample without time: the mean speed is 0, not 0 / 0.
+    EXPECT_EQ(moved->MEAN_SPEED, 0);
+    EXPECT_FALSE(std::isnan(moved->MEAN_SPEED));
+
+    const auto stayed = analyse(sameTimeTrack(30));
+    ASSERT_TRUE(stayed);
+    EXPECT_FALSE(stayed->validFlight);
+}
+
+TEST(FlightAnalysis, NothingFromTextsWithoutUsableFixes)
+{
+    std::vector<std::string> invalid;
+    for (const std::string& line : SimpleFlight{}.lines())
+        invalid.push_back(line[0] == 'B' ? line.substr(0, 24) + "V" + line.substr(25) : line);
+    std::vector<std::string> tenLines = SimpleFlight{}.lines();
+    tenLines.resize(10);
+    for (const std::string& text : {std::string(), std::string("\r\n\r\n"), igcText(invalid), igcText(tenLines)})
+        EXPECT_FALSE(analyse(text));
+}
+
+TEST(FlightAnalysis, SanedLinesHoldNoPlaceholders)
+{
+    SimpleFlight track;
+    track.stepS = 10;
+    const auto flight = analyse(track.text());
+    ASSERT_TRUE(flight);
+    std::size_t fixes = 0;
+    for (const std::string& line : flight->igcLines) {
+        EXPECT_FALSE(line.empty());
+        EXPECT_FALSE(line.starts_with("BX"));
+        fixes += line[0] == 'B';
+    }
+    // Of 107 fixes, the standing ones judged at 0-40 s and 650-960 s are gone
+    // (the last ten lines are never judged); header lines stay.
+    EXPECT_EQ(flight->igcLines.front(), "AXXX001");
+    EXPECT_EQ(fixes, 107u - 5u - 32u);
+    const auto unsaned = IGCFlight::flightFromIGC(track.text(), 0, false);
+    ASSERT_TRUE(unsaned);
+    EXPECT_EQ(unsaned->igcLines.size(), 3u + 107u);
+}
+
+TEST(FlightAnalysis, HostileInputGivesAResultOrNothing)
+{
+    std::mt19937 random(7);
+    std::string noise(10 * 1024 * 1024, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    (void)analyse(noise);
+    (void)kalvora::IGC::getTrackFromIGCData(noise);
+
+    const std::string fixes = SimpleFlight{}.text();
+    std::string nulled = fixes;
+    for (std::size_t i = 0; i < nulled.size(); i += 7)
+        nulled[i] = '\0';
+    std::string crOnly = fixes;
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    std::string highBytes = fixes;
+    for (std::size_t i = 3; i < highBytes.size(); i += 11)
+        highBytes[i] = '\xe9';
+    const std::string longLine = "B" + std::string(5 * 1024 * 1024, '9') + "\r\n" + fixes;
+    for (const std::string& text : {nulled, crOnly, highBytes, longLine}) {
+        (void)analyse(text);
+        (void)kalvora::IGC::getTrackFromIGCData(text);
+        (void)kalvora::IGC::getWaypoints(text, true);
+    }
+    EXPECT_FALSE(analyse(crOnly)); // one single line
+    EXPECT_TRUE(analyse(longLine));
+}
+
+} // namespace
