@@ -1,0 +1,865 @@
+#include "store/objectcontext.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QThread>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <atomic>
+
+#include "store/objectmodel.h"
+#include "store/persistentstore.h"
+#include "store/storedobject.h"
+#include "store/storeschema.h"
+
+namespace kalvora {
+
+namespace {
+
+std::atomic<qint64> g_temporarySerial{0};
+
+std::string text(const QString& s)
+{
+    return s.toStdString();
+}
+
+QVariant toSql(AttributeType type, const QVariant& v)
+{
+    if (!v.isValid())
+        return QVariant();
+    switch (type) {
+    case AttributeType::Date:
+        return QVariant(double(v.toDateTime().toMSecsSinceEpoch()) / 1000.0);
+    case AttributeType::Boolean:
+        return QVariant(qint64(v.toBool() ? 1 : 0));
+    default:
+        return v;
+    }
+}
+
+QVariant fromSql(AttributeType type, const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    switch (type) {
+    case AttributeType::String:
+        return QVariant(v.toString());
+    case AttributeType::Double:
+        return QVariant(v.toDouble());
+    case AttributeType::Integer:
+        return QVariant(qint64(v.toLongLong()));
+    case AttributeType::Boolean:
+        return QVariant(v.toLongLong() != 0);
+    case AttributeType::Date:
+        return QVariant(QDateTime::fromMSecsSinceEpoch(qRound64(v.toDouble() * 1000.0), Qt::UTC));
+    case AttributeType::Binary:
+        return QVariant(v.toByteArray());
+    }
+    return {};
+}
+
+/** -1, 0, 1; nullopt when the two cannot be ordered. */
+std::optional<int> compareValues(const QVariant& a, const QVariant& b)
+{
+    if (!a.isValid() || !b.isValid())
+        return std::nullopt;
+    auto isNumber = [](const QVariant& v) {
+        switch (v.typeId()) {
+        case QMetaType::Double:
+        case QMetaType::Float:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Bool:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (a.typeId() == QMetaType::QDateTime || b.typeId() == QMetaType::QDateTime) {
+        const QDateTime da = a.toDateTime();
+        const QDateTime db = b.toDateTime();
+        if (!da.isValid() || !db.isValid())
+            return std::nullopt;
+        return da < db ? -1 : (db < da ? 1 : 0);
+    }
+    if (isNumber(a) || isNumber(b)) {
+        bool okA = false;
+        bool okB = false;
+        const double x = a.toDouble(&okA);
+        const double y = b.toDouble(&okB);
+        if (!okA || !okB)
+            return std::nullopt;
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
+    const int c = QString::compare(a.toString(), b.toString());
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+bool termHolds(Predicate::Op op, std::optional<int> c)
+{
+    if (!c)
+        return false;
+    switch (op) {
+    case Predicate::Op::Equal:
+        return *c == 0;
+    case Predicate::Op::NotEqual:
+        return *c != 0;
+    case Predicate::Op::Less:
+        return *c < 0;
+    case Predicate::Op::LessOrEqual:
+        return *c <= 0;
+    case Predicate::Op::Greater:
+        return *c > 0;
+    case Predicate::Op::GreaterOrEqual:
+        return *c >= 0;
+    }
+    return false;
+}
+
+const char* sqlOperator(Predicate::Op op)
+{
+    switch (op) {
+    case Predicate::Op::Equal:
+        return "=";
+    case Predicate::Op::NotEqual:
+        return "<>";
+    case Predicate::Op::Less:
+        return "<";
+    case Predicate::Op::LessOrEqual:
+        return "<=";
+    case Predicate::Op::Greater:
+        return ">";
+    case Predicate::Op::GreaterOrEqual:
+        return ">=";
+    }
+    return "=";
+}
+
+/** The columns read when a record is loaded: every eager attribute and every held reference. */
+QStringList eagerColumns(const EntityDescription& e)
+{
+    QStringList cols{QString::fromLatin1(schema::KeyColumn)};
+    for (const AttributeDescription& a : e.attributes)
+        if (!a.lazy)
+            cols.append(a.name);
+    for (const RelationshipDescription& r : e.relationships)
+        if (!r.toMany && r.holdsKey)
+            cols.append(r.name);
+    return cols;
+}
+
+QString selectSql(const EntityDescription& e)
+{
+    QStringList quotedCols;
+    for (const QString& c : eagerColumns(e))
+        quotedCols.append(schema::quoted(c));
+    return QStringLiteral("SELECT %1 FROM %2").arg(quotedCols.join(QStringLiteral(", ")), schema::quoted(e.name));
+}
+
+} // namespace
+
+ObjectContext::ObjectContext(PersistentStore& store, const QString& connectionName)
+    : m_store(&store), m_connectionName(connectionName)
+{
+}
+
+ObjectContext::~ObjectContext()
+{
+    // Records are children of the context; delete them before the connection goes.
+    const auto children = findChildren<StoredObject*>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool ObjectContext::isMainContext() const
+{
+    return m_store->m_mainContext.get() == this;
+}
+
+Result<Done> ObjectContext::openConnection()
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_store->path());
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!db.open())
+        return Error{"The store could not be opened (" + text(db.lastError().text()) + ")."};
+    QSqlQuery q(db);
+    // FULL: a save that returned has reached the disk, also across power loss.
+    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
+    return Done{};
+}
+
+QSqlDatabase ObjectContext::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+StoredObject* ObjectContext::registered(const QString& entity, qint64 row) const
+{
+    return m_registered.value(entity).value(row, nullptr);
+}
+
+StoredObject* ObjectContext::insertObject(const QString& entityName)
+{
+    const EntityDescription* e = m_store->model().entity(entityName);
+    if (!e)
+        return nullptr;
+    StoredObject* o = StoredObject::create(entityName);
+    o->setParent(this);
+    o->m_context = this;
+    o->m_entity = e;
+    o->m_id = ObjectId(m_store->storeId(), entityName, ++g_temporarySerial, true);
+    o->m_state = StoredObject::State::Inserted;
+    m_inserted.append(o);
+    // Defaults a record gives itself are part of its insertion, not edits to undo.
+    const bool wasUndoing = m_undoing;
+    m_undoing = true;
+    o->awakeFromInsert();
+    m_undoing = wasUndoing;
+    return o;
+}
+
+void ObjectContext::fillFromRow(StoredObject* o, const QSqlQuery& q, bool keepChanged)
+{
+    const EntityDescription& e = o->entity();
+    int column = 1;
+    for (const AttributeDescription& a : e.attributes) {
+        if (a.lazy) {
+            if (!(keepChanged && o->m_changedKeys.contains(a.name))) {
+                o->m_lazyLoaded.remove(a.name);
+                o->m_values.remove(a.name);
+            }
+            continue;
+        }
+        const QVariant v = fromSql(a.type, q.value(column++));
+        if (keepChanged && o->m_changedKeys.contains(a.name))
+            continue;
+        if (v.isValid())
+            o->m_values.insert(a.name, v);
+        else
+            o->m_values.remove(a.name);
+    }
+    for (const RelationshipDescription& r : e.relationships) {
+        if (r.toMany || !r.holdsKey)
+            continue;
+        const qint64 row = q.value(column++).toLongLong();
+        if (keepChanged && o->m_changedKeys.contains(r.name))
+            continue;
+        StoredObject::Ref ref;
+        ref.row = row;
+        ref.object = row > 0 ? registered(r.destination, row) : nullptr;
+        o->m_toOne.insert(r.name, ref);
+    }
+}
+
+StoredObject* ObjectContext::materialise(const EntityDescription& e, const QSqlQuery& q)
+{
+    const qint64 row = q.value(0).toLongLong();
+    if (StoredObject* known = registered(e.name, row))
+        return known;
+    StoredObject* o = StoredObject::create(e.name);
+    o->setParent(this);
+    o->m_context = this;
+    o->m_entity = &e;
+    o->m_id = ObjectId(m_store->storeId(), e.name, row, false);
+    o->m_state = StoredObject::State::Persistent;
+    fillFromRow(o, q, false);
+    m_registered[e.name].insert(row, o);
+    o->awakeFromFetch();
+    return o;
+}
+
+StoredObject* ObjectContext::objectForRow(const EntityDescription& e, qint64 row)
+{
+    if (StoredObject* known = registered(e.name, row))
+        return known;
+    QSqlQuery q(database());
+    q.prepare(selectSql(e) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(schema::KeyColumn)));
+    q.addBindValue(row);
+    if (!q.exec() || !q.next())
+        return nullptr;
+    return materialise(e, q);
+}
+
+QVariant ObjectContext::loadLazy(const StoredObject* object, const QString& key)
+{
+    const AttributeDescription* a = object->entity().attribute(key);
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                  .arg(schema::quoted(key), schema::quoted(object->entityName()), QLatin1String(schema::KeyColumn)));
+    q.addBindValue(object->objectId().key());
+    QVariant v;
+    if (q.exec() && q.next())
+        v = fromSql(a->type, q.value(0));
+    auto* o = const_cast<StoredObject*>(object);
+    if (v.isValid())
+        o->m_values.insert(key, v);
+    else
+        o->m_values.remove(key);
+    o->m_lazyLoaded.insert(key);
+    return v;
+}
+
+bool ObjectContext::matches(const StoredObject* object, const Predicate& predicate) const
+{
+    const EntityDescription& e = object->entity();
+    for (const Predicate::Term& t : predicate.terms()) {
+        if (const RelationshipDescription* r = e.relationship(t.key)) {
+            const StoredObject* target = object->relatedObject(r->name);
+            const StoredObject* wanted = t.value.value<StoredObject*>();
+            const bool same = target == wanted;
+            if (t.op == Predicate::Op::Equal ? !same : (t.op == Predicate::Op::NotEqual ? same : true))
+                return false;
+            continue;
+        }
+        const QVariant v = object->value(t.key);
+        if (!t.value.isValid()) {
+            const bool absent = !v.isValid();
+            if (t.op == Predicate::Op::Equal ? !absent : (t.op == Predicate::Op::NotEqual ? absent : true))
+                return false;
+            continue;
+        }
+        if (!termHolds(t.op, compareValues(v, t.value)))
+            return false;
+    }
+    return true;
+}
+
+bool ObjectContext::hasPendingChangesFor(const QString& entity) const
+{
+    auto same = [&](const StoredObject* o) { return o->entityName() == entity; };
+    return std::any_of(m_inserted.begin(), m_inserted.end(), same) ||
+           std::any_of(m_updated.begin(), m_updated.end(), same) ||
+           std::any_of(m_deleted.begin(), m_deleted.end(), same);
+}
+
+Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
+{
+    const EntityDescription* e = m_store->model().entity(request.entity);
+    if (!e)
+        return Error{"Unknown entity " + text(request.entity) + "."};
+
+    QStringList where;
+    QVariantList binds;
+    for (const Predicate::Term& t : request.predicate.terms()) {
+        const AttributeDescription* a = e->attribute(t.key);
+        const RelationshipDescription* r = e->relationship(t.key);
+        if (!a && !(r && !r->toMany && r->holdsKey))
+            return Error{"Unknown key " + text(t.key) + " in a fetch of " + text(request.entity) + "."};
+        const QString column = schema::quoted(t.key);
+        QVariant value = t.value;
+        if (r) {
+            StoredObject* target = t.value.value<StoredObject*>();
+            if (target && target->objectId().isTemporary()) {
+                where.append(QStringLiteral("0")); // no stored row can refer to an unsaved record
+                continue;
+            }
+            value = target ? QVariant(target->objectId().key()) : QVariant();
+        } else if (value.isValid()) {
+            value = toSql(a->type, value);
+        }
+        if (!value.isValid()) {
+            if (t.op == Predicate::Op::Equal)
+                where.append(column + QStringLiteral(" IS NULL"));
+            else if (t.op == Predicate::Op::NotEqual)
+                where.append(column + QStringLiteral(" IS NOT NULL"));
+            else
+                where.append(QStringLiteral("0"));
+            continue;
+        }
+        where.append(column + QLatin1Char(' ') + QLatin1String(sqlOperator(t.op)) + QStringLiteral(" ?"));
+        binds.append(value);
+    }
+
+    QSqlQuery q(database());
+    QString sql = selectSql(*e);
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY %1").arg(QLatin1String(schema::KeyColumn));
+    if (!q.prepare(sql))
+        return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+    for (const QVariant& b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+
+    QList<StoredObject*> candidates;
+    QSet<StoredObject*> seen;
+    while (q.next()) {
+        StoredObject* o = materialise(*e, q);
+        if (!seen.contains(o)) {
+            seen.insert(o);
+            candidates.append(o);
+        }
+    }
+    q.finish();
+    // Unsaved changes of this context count as well: records changed here may
+    // now match (or no longer match), and inserted ones are not in the file yet.
+    QList<StoredObject*> changed;
+    for (StoredObject* o : std::as_const(m_updated))
+        if (o->entityName() == e->name && !seen.contains(o))
+            changed.append(o);
+    std::sort(changed.begin(), changed.end(),
+              [](const StoredObject* a, const StoredObject* b) { return a->objectId().key() < b->objectId().key(); });
+    candidates.append(changed);
+    for (StoredObject* o : std::as_const(m_inserted))
+        if (o->entityName() == e->name)
+            candidates.append(o);
+
+    QList<StoredObject*> result;
+    for (StoredObject* o : std::as_const(candidates))
+        if (!o->isDeleted() && matches(o, request.predicate))
+            result.append(o);
+
+    if (!request.sortDescriptors.isEmpty()) {
+        std::stable_sort(result.begin(), result.end(), [&](const StoredObject* a, const StoredObject* b) {
+            for (const SortDescriptor& s : request.sortDescriptors) {
+                QVariant va = a->value(s.key);
+                QVariant vb = b->value(s.key);
+                int c = 0;
+                if (!va.isValid() || !vb.isValid()) {
+                    c = va.isValid() ? 1 : (vb.isValid() ? -1 : 0); // absent sorts first
+                } else if (s.caseInsensitive && va.typeId() == QMetaType::QString) {
+                    c = QString::compare(va.toString(), vb.toString(), Qt::CaseInsensitive);
+                } else {
+                    c = compareValues(va, vb).value_or(0);
+                }
+                if (c != 0)
+                    return s.ascending ? c < 0 : c > 0;
+            }
+            return false;
+        });
+    }
+    if (request.limit > 0 && result.size() > request.limit)
+        result.resize(request.limit);
+    return result;
+}
+
+Result<qint64> ObjectContext::count(const FetchRequest& request)
+{
+    if (request.predicate.isEmpty() && !hasPendingChangesFor(request.entity)) {
+        const EntityDescription* e = m_store->model().entity(request.entity);
+        if (!e)
+            return Error{"Unknown entity " + text(request.entity) + "."};
+        QSqlQuery q(database());
+        if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(schema::quoted(e->name))) || !q.next())
+            return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+        return q.value(0).toLongLong();
+    }
+    auto found = fetch(request);
+    if (!found)
+        return Error{found.error()};
+    return qint64(found->size());
+}
+
+StoredObject* ObjectContext::existingObject(const ObjectId& id)
+{
+    if (!id.isValid() || id.storeId() != m_store->storeId())
+        return nullptr;
+    const EntityDescription* e = m_store->model().entity(id.entity());
+    if (!e)
+        return nullptr;
+    if (id.isTemporary()) {
+        for (StoredObject* o : std::as_const(m_inserted))
+            if (o->objectId() == id)
+                return o;
+        return nullptr;
+    }
+    StoredObject* o = objectForRow(*e, id.key());
+    return (o && !o->isDeleted()) ? o : nullptr;
+}
+
+StoredObject* ObjectContext::existingObject(const QString& uriString)
+{
+    const auto id = ObjectId::fromUriString(uriString);
+    return id ? existingObject(*id) : nullptr;
+}
+
+void ObjectContext::deleteObject(StoredObject* o)
+{
+    if (!o || o->context() != this || o->isDeleted())
+        return;
+    // Gather what the delete rules touch while the record still answers.
+    struct Pending
+    {
+        const RelationshipDescription* rel;
+        QList<StoredObject*> related;
+    };
+    QList<Pending> pending;
+    for (const RelationshipDescription& r : o->entity().relationships) {
+        if (r.toMany)
+            pending.append({&r, o->relatedObjects(r.name)});
+        else if (StoredObject* t = o->relatedObject(r.name))
+            pending.append({&r, {t}});
+    }
+
+    if (o->m_state == StoredObject::State::Inserted) {
+        m_inserted.removeOne(o);
+        o->m_state = StoredObject::State::Gone;
+    } else {
+        m_updated.remove(o);
+        m_deleted.append(o);
+        o->m_state = StoredObject::State::Deleted;
+    }
+
+    for (const Pending& p : std::as_const(pending)) {
+        for (StoredObject* related : p.related) {
+            if (p.rel->toMany && p.rel->deleteRule == DeleteRule::Cascade) {
+                deleteObject(related);
+            } else if (p.rel->toMany || !p.rel->holdsKey) {
+                // The related record holds the reference; it must let go.
+                related->m_toOne.insert(p.rel->inverse, StoredObject::Ref{});
+                related->m_changedKeys.insert(p.rel->inverse);
+                objectDidChange(related);
+                related->announce(p.rel->inverse, QVariant::fromValue(o), QVariant());
+            } else {
+                related->relationshipDidChange(p.rel->inverse);
+            }
+        }
+    }
+}
+
+bool ObjectContext::hasChanges() const
+{
+    return !m_inserted.isEmpty() || !m_updated.isEmpty() || !m_deleted.isEmpty();
+}
+
+void ObjectContext::objectDidChange(StoredObject* o)
+{
+    if (o->m_state == StoredObject::State::Persistent)
+        m_updated.insert(o);
+}
+
+Result<Done> ObjectContext::save()
+{
+    if (!hasChanges())
+        return Done{};
+    QSqlDatabase db = database();
+    if (!db.isOpen())
+        return Error{"The store is not open."};
+    if (!db.transaction())
+        return Error{"The store could not be saved (" + text(db.lastError().text()) + ")."};
+
+    QHash<StoredObject*, qint64> newRows;
+    auto rowOf = [&](StoredObject* o) -> qint64 {
+        if (!o)
+            return 0;
+        if (o->objectId().isTemporary())
+            return newRows.value(o, 0);
+        return o->objectId().key();
+    };
+    auto failure = [&](const QSqlQuery& q) -> Result<Done> {
+        const std::string reason = text(q.lastError().text());
+        db.rollback();
+        return Error{"The store could not be saved (" + reason + ")."};
+    };
+
+    QSqlQuery q(db);
+    for (StoredObject* o : std::as_const(m_inserted)) {
+        QStringList cols;
+        QVariantList values;
+        for (const AttributeDescription& a : o->entity().attributes) {
+            const QVariant v = o->m_values.value(a.name);
+            if (v.isValid()) {
+                cols.append(schema::quoted(a.name));
+                values.append(toSql(a.type, v));
+            }
+        }
+        QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(schema::quoted(o->entityName()))
+                                     : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                           .arg(schema::quoted(o->entityName()), cols.join(QStringLiteral(", ")),
+                                                QStringList(cols.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        if (!q.exec())
+            return failure(q);
+        newRows.insert(o, q.lastInsertId().toLongLong());
+    }
+
+    auto writeChanges = [&](StoredObject* o, bool inserted) -> bool {
+        QStringList sets;
+        QVariantList values;
+        for (const AttributeDescription& a : o->entity().attributes) {
+            if (inserted || !o->m_changedKeys.contains(a.name))
+                continue;
+            sets.append(schema::quoted(a.name) + QStringLiteral(" = ?"));
+            values.append(toSql(a.type, o->m_values.value(a.name)));
+        }
+        for (const RelationshipDescription& r : o->entity().relationships) {
+            if (r.toMany || !r.holdsKey || !o->m_toOne.contains(r.name))
+                continue;
+            if (!inserted && !o->m_changedKeys.contains(r.name))
+                continue;
+            const StoredObject::Ref ref = o->m_toOne.value(r.name);
+            StoredObject* target = ref.object;
+            qint64 row = target ? rowOf(target) : ref.row;
+            if (target && target->isDeleted())
+                row = 0;
+            sets.append(schema::quoted(r.name) + QStringLiteral(" = ?"));
+            values.append(row > 0 ? QVariant(row) : QVariant());
+        }
+        if (sets.isEmpty())
+            return true;
+        q.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                      .arg(schema::quoted(o->entityName()), sets.join(QStringLiteral(", ")),
+                           QLatin1String(schema::KeyColumn)));
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        q.addBindValue(rowOf(o));
+        return q.exec();
+    };
+    for (StoredObject* o : std::as_const(m_inserted))
+        if (!writeChanges(o, true))
+            return failure(q);
+    for (StoredObject* o : std::as_const(m_updated))
+        if (!writeChanges(o, false))
+            return failure(q);
+    for (StoredObject* o : std::as_const(m_deleted)) {
+        q.prepare(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                      .arg(schema::quoted(o->entityName()), QLatin1String(schema::KeyColumn)));
+        q.addBindValue(o->objectId().key());
+        if (!q.exec())
+            return failure(q);
+    }
+    q.finish();
+    if (!db.commit()) {
+        const std::string reason = text(db.lastError().text());
+        db.rollback();
+        return Error{"The store could not be saved (" + reason + ")."};
+    }
+
+    SaveNotice notice;
+    notice.storeId = m_store->storeId();
+    for (StoredObject* o : std::as_const(m_inserted)) {
+        const qint64 row = newRows.value(o);
+        o->m_id = ObjectId(m_store->storeId(), o->entityName(), row, false);
+        o->m_state = StoredObject::State::Persistent;
+        o->m_changedKeys.clear();
+        for (auto it = o->m_toOne.begin(); it != o->m_toOne.end(); ++it)
+            if (it->object)
+                it->row = rowOf(it->object);
+        for (const AttributeDescription& a : o->entity().attributes)
+            if (a.lazy)
+                o->m_lazyLoaded.insert(a.name);
+        m_registered[o->entityName()].insert(row, o);
+        notice.inserted.append(o->objectId());
+    }
+    for (StoredObject* o : std::as_const(m_updated)) {
+        o->m_changedKeys.clear();
+        for (auto it = o->m_toOne.begin(); it != o->m_toOne.end(); ++it)
+            it->row = it->object && !it->object->isDeleted() ? rowOf(it->object) : (it->object ? 0 : it->row);
+        notice.updated.append(o->objectId());
+    }
+    for (StoredObject* o : std::as_const(m_deleted)) {
+        o->m_state = StoredObject::State::Gone;
+        m_registered[o->entityName()].remove(o->objectId().key());
+        notice.deleted.append(o->objectId());
+    }
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+
+    emit didSave(notice);
+    emit objectsDidChange(notice);
+    m_store->contextDidSave(this, notice);
+    return Done{};
+}
+
+void ObjectContext::rollback()
+{
+    for (StoredObject* o : std::as_const(m_inserted))
+        o->m_state = StoredObject::State::Gone;
+    m_inserted.clear();
+    for (StoredObject* o : std::as_const(m_deleted))
+        o->m_state = StoredObject::State::Persistent;
+    const QList<StoredObject*> changed = QList<StoredObject*>(m_updated.begin(), m_updated.end()) + m_deleted;
+    m_deleted.clear();
+    m_updated.clear();
+    for (StoredObject* o : changed) {
+        o->m_changedKeys.clear();
+        refresh(o);
+    }
+    clearUndoHistory();
+}
+
+void ObjectContext::refresh(StoredObject* o)
+{
+    const EntityDescription& e = o->entity();
+    QSqlQuery q(database());
+    q.prepare(selectSql(e) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(schema::KeyColumn)));
+    q.addBindValue(o->objectId().key());
+    if (!q.exec())
+        return;
+    if (!q.next()) {
+        forget(o);
+        return;
+    }
+    QHash<QString, QVariant> before = o->m_values;
+    QHash<QString, StoredObject::Ref> refsBefore = o->m_toOne;
+    fillFromRow(o, q, true);
+    q.finish();
+    // All new values are in place before anyone hears of them, so observers see a consistent record.
+    o->m_refreshing = true;
+    for (const AttributeDescription& a : e.attributes) {
+        if (a.lazy) {
+            if (!o->m_changedKeys.contains(a.name))
+                o->announce(a.name, QVariant(), QVariant());
+            continue;
+        }
+        const QVariant oldValue = before.value(a.name);
+        const QVariant newValue = o->m_values.value(a.name);
+        if (oldValue != newValue)
+            o->announce(a.name, oldValue, newValue);
+    }
+    for (const RelationshipDescription& r : e.relationships) {
+        if (r.toMany || !r.holdsKey)
+            continue;
+        const qint64 oldRow = refsBefore.value(r.name).row;
+        const qint64 newRow = o->m_toOne.value(r.name).row;
+        if (oldRow == newRow)
+            continue;
+        o->announce(r.name, QVariant(), QVariant());
+        for (qint64 row : {oldRow, newRow})
+            if (StoredObject* t = registered(r.destination, row)) {
+                t->m_refreshing = true;
+                t->relationshipDidChange(r.inverse);
+                t->m_refreshing = false;
+            }
+    }
+    o->m_refreshing = false;
+}
+
+void ObjectContext::forget(StoredObject* o)
+{
+    QList<QPair<StoredObject*, QString>> touched;
+    for (const RelationshipDescription& r : o->entity().relationships)
+        if (!r.toMany && r.holdsKey)
+            if (StoredObject* t = o->m_toOne.value(r.name).object)
+                touched.append({t, r.inverse});
+    o->m_state = StoredObject::State::Gone;
+    m_updated.remove(o);
+    m_deleted.removeOne(o);
+    m_registered[o->entityName()].remove(o->objectId().key());
+    for (const auto& [t, key] : touched) {
+        t->m_refreshing = true;
+        t->relationshipDidChange(key);
+        t->m_refreshing = false;
+    }
+}
+
+void ObjectContext::mergeChanges(const SaveNotice& notice)
+{
+    if (notice.storeId != m_store->storeId())
+        return;
+    for (const ObjectId& id : notice.deleted)
+        if (StoredObject* o = registered(id.entity(), id.key()))
+            forget(o);
+    for (const ObjectId& id : notice.updated)
+        if (StoredObject* o = registered(id.entity(), id.key()))
+            refresh(o);
+    // A new record that refers to one shown here changes that record's to-many list.
+    for (const ObjectId& id : notice.inserted) {
+        const EntityDescription* e = m_store->model().entity(id.entity());
+        if (!e)
+            continue;
+        bool refers = false;
+        for (const RelationshipDescription& r : e->relationships)
+            refers = refers || (!r.toMany && r.holdsKey && m_registered.contains(r.destination));
+        if (!refers)
+            continue;
+        if (StoredObject* o = objectForRow(*e, id.key()))
+            for (const RelationshipDescription& r : e->relationships)
+                if (!r.toMany && r.holdsKey)
+                    if (StoredObject* t = o->relatedObject(r.name)) {
+                        t->m_refreshing = true;
+                        t->relationshipDidChange(r.inverse);
+                        t->m_refreshing = false;
+                    }
+    }
+    emit objectsDidChange(notice);
+}
+
+void ObjectContext::registerUndo(StoredObject* object, const QString& key, const QVariant& oldValue,
+                                 const QVariant& newValue)
+{
+    if (!m_undoEnabled || object->m_refreshing)
+        return;
+    if (m_undoing)
+        return; // undo() and redo() move whole groups between the two histories
+    const UndoEntry entry{object, key, oldValue, newValue};
+    m_redo.clear();
+    if (m_undoGroupDepth > 0 && !m_undo.isEmpty())
+        m_undo.last().append(entry);
+    else
+        m_undo.append(UndoGroup{entry});
+}
+
+void ObjectContext::beginUndoGroup()
+{
+    if (m_undoGroupDepth++ == 0)
+        m_undo.append(UndoGroup{});
+}
+
+void ObjectContext::endUndoGroup()
+{
+    if (m_undoGroupDepth == 0)
+        return;
+    if (--m_undoGroupDepth == 0 && !m_undo.isEmpty() && m_undo.last().isEmpty())
+        m_undo.removeLast();
+}
+
+void ObjectContext::undo()
+{
+    if (m_undo.isEmpty() || m_undoGroupDepth > 0)
+        return;
+    const UndoGroup group = m_undo.takeLast();
+    m_undoing = true;
+    // The group already holds every follow-up change its records made, so the
+    // records see these assignments as refreshes and add none of their own.
+    for (auto it = group.crbegin(); it != group.crend(); ++it)
+        if (!it->object->isDeleted()) {
+            it->object->m_refreshing = true;
+            it->object->setValue(it->key, it->oldValue);
+            it->object->m_refreshing = false;
+        }
+    m_undoing = false;
+    m_redo.append(group);
+}
+
+void ObjectContext::redo()
+{
+    if (m_redo.isEmpty() || m_undoGroupDepth > 0)
+        return;
+    const UndoGroup group = m_redo.takeLast();
+    m_undoing = true;
+    for (const UndoEntry& e : group)
+        if (!e.object->isDeleted()) {
+            e.object->m_refreshing = true;
+            e.object->setValue(e.key, e.newValue);
+            e.object->m_refreshing = false;
+        }
+    m_undoing = false;
+    m_undo.append(group);
+}
+
+void ObjectContext::clearUndoHistory()
+{
+    m_undo.clear();
+    m_redo.clear();
+    m_undoGroupDepth = 0;
+}
+
+} // namespace kalvora

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QVariant>
+
+#include "store/objectid.h"
+#include "store/predicate.h"
+#include "store/savenotice.h"
+#include "track/result.h"
+
+class QSqlDatabase;
+class QSqlQuery;
+
+namespace kalvora {
+
+class PersistentStore;
+class StoredObject;
+struct EntityDescription;
+
+/**
+ * A scratch pad of records over one store file, used by one thread only: the
+ * store's main context on the GUI thread, background contexts on the threads
+ * that create them (PersistentStore::newBackgroundContext). Each context has
+ * its own SQLite connection.
+ *
+ * Fetches see this context's unsaved inserts, changes and deletions on top of
+ * what the file holds. save() writes all changes in one transaction and hands
+ * its SaveNotice to the store, which merges it into the main context on the
+ * GUI thread (the saving thread waits for that).
+ */
+class ObjectContext final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ObjectContext)
+
+public:
+    ~ObjectContext() override;
+
+    PersistentStore& store() const { return *m_store; }
+    bool isMainContext() const;
+
+    /** A new record of `entity` (nullptr for an unknown entity); its identifier is temporary until saved. */
+    StoredObject* insertObject(const QString& entity);
+    template <typename T>
+    T* insert()
+    {
+        ensureRegistered<T>();
+        return qobject_cast<T*>(insertObject(QString::fromLatin1(T::EntityName)));
+    }
+
+    /** Marks a record (and, by the delete rules, its dependants) for deletion at the next save. */
+    void deleteObject(StoredObject* object);
+
+    /** Records matching the request, sorted; an error for an unknown entity or key or a failing file. */
+    [[nodiscard]] Result<QList<StoredObject*>> fetch(const FetchRequest& request);
+    /** Typed fetch; empty on error. */
+    template <typename T>
+    QList<T*> fetch(const Predicate& predicate = {}, const QList<SortDescriptor>& sort = {})
+    {
+        ensureRegistered<T>();
+        QList<T*> out;
+        auto found = fetch(FetchRequest{QString::fromLatin1(T::EntityName), predicate, sort, 0});
+        if (found)
+            for (StoredObject* o : *found)
+                if (T* t = qobject_cast<T*>(o))
+                    out.append(t);
+        return out;
+    }
+    [[nodiscard]] Result<qint64> count(const FetchRequest& request);
+
+    /** The record with this identifier, or nullptr when it does not exist (any more) or is not of this store. */
+    StoredObject* existingObject(const ObjectId& id);
+    StoredObject* existingObject(const QString& uriString);
+
+    bool hasChanges() const;
+    /** Writes every change in one transaction. On failure nothing is written and the changes stay pending. */
+    [[nodiscard]] Result<Done> save();
+    /** Forgets every unsaved change: inserted records are dropped, changed ones reloaded. */
+    void rollback();
+
+    /** Applies another context's save: refreshes, and drops records deleted there. */
+    void mergeChanges(const SaveNotice& notice);
+
+    /**
+     * Undo history of attribute and relationship assignments (not of inserts and
+     * deletions). Assignments between beginUndoGroup() and endUndoGroup() undo as one;
+     * others undo one by one.
+     */
+    bool canUndo() const { return !m_undo.isEmpty(); }
+    bool canRedo() const { return !m_redo.isEmpty(); }
+    void undo();
+    void redo();
+    void beginUndoGroup();
+    void endUndoGroup();
+    void setUndoEnabled(bool enabled) { m_undoEnabled = enabled; }
+    void clearUndoHistory();
+
+signals:
+    /** After each successful save of this context, on its thread. */
+    void didSave(const kalvora::SaveNotice& notice);
+    /** After a merge or a save of this context: lists showing its records should reload. */
+    void objectsDidChange(const kalvora::SaveNotice& notice);
+
+private:
+    friend class PersistentStore;
+    friend class StoredObject;
+
+    struct UndoEntry
+    {
+        StoredObject* object = nullptr;
+        QString key;
+        QVariant oldValue;
+        QVariant newValue;
+    };
+    using UndoGroup = QList<UndoEntry>;
+
+    ObjectContext(PersistentStore& store, const QString& connectionName);
+    Result<Done> openConnection();
+    QSqlDatabase database() const;
+
+    template <typename T>
+    static void ensureRegistered();
+
+    StoredObject* registered(const QString& entity, qint64 row) const;
+    StoredObject* objectForRow(const EntityDescription& entity, qint64 row);
+    StoredObject* materialise(const EntityDescription& entity, const QSqlQuery& query);
+    void fillFromRow(StoredObject* object, const QSqlQuery& query, bool keepChanged);
+    QVariant loadLazy(const StoredObject* object, const QString& key);
+    bool matches(const StoredObject* object, const Predicate& predicate) const;
+    bool hasPendingChangesFor(const QString& entity) const;
+    void objectDidChange(StoredObject* object);
+    void registerUndo(StoredObject* object, const QString& key, const QVariant& oldValue, const QVariant& newValue);
+    void refresh(StoredObject* object);
+    void forget(StoredObject* object);
+
+    PersistentStore* m_store = nullptr;
+    QString m_connectionName;
+    QHash<QString, QHash<qint64, StoredObject*>> m_registered; // entity -> row -> record
+    QList<StoredObject*> m_inserted;
+    QSet<StoredObject*> m_updated;
+    QList<StoredObject*> m_deleted;
+    QList<UndoGroup> m_undo;
+    QList<UndoGroup> m_redo;
+    int m_undoGroupDepth = 0;
+    bool m_undoEnabled = true;
+    bool m_undoing = false;
+};
+
+} // namespace kalvora
+
+#include "store/storedobject.h"
+
+template <typename T>
+void kalvora::ObjectContext::ensureRegistered()
+{
+    static const bool once = registerRecordClass<T>();
+    (void)once;
+}

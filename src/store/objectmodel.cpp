@@ -1,0 +1,199 @@
+#include "store/objectmodel.h"
+
+namespace kalvora {
+
+const AttributeDescription* EntityDescription::attribute(const QString& key) const
+{
+    for (const auto& a : attributes)
+        if (a.name == key)
+            return &a;
+    return nullptr;
+}
+
+const RelationshipDescription* EntityDescription::relationship(const QString& key) const
+{
+    for (const auto& r : relationships)
+        if (r.name == key)
+            return &r;
+    return nullptr;
+}
+
+const EntityDescription* ObjectModel::entity(const QString& entityName) const
+{
+    for (const auto& e : entities)
+        if (e.name == entityName)
+            return &e;
+    return nullptr;
+}
+
+namespace {
+
+AttributeDescription text(const char* name, bool lazy = false)
+{
+    return {QString::fromLatin1(name), AttributeType::String, lazy};
+}
+AttributeDescription number(const char* name)
+{
+    return {QString::fromLatin1(name), AttributeType::Double, false};
+}
+AttributeDescription integer(const char* name)
+{
+    return {QString::fromLatin1(name), AttributeType::Integer, false};
+}
+AttributeDescription boolean(const char* name)
+{
+    return {QString::fromLatin1(name), AttributeType::Boolean, false};
+}
+AttributeDescription date(const char* name)
+{
+    return {QString::fromLatin1(name), AttributeType::Date, false};
+}
+AttributeDescription binary(const char* name)
+{
+    return {QString::fromLatin1(name), AttributeType::Binary, true};
+}
+
+RelationshipDescription toMany(const char* name, const char* destination, const char* inverse, DeleteRule rule)
+{
+    return {QString::fromLatin1(name), QString::fromLatin1(destination), QString::fromLatin1(inverse), true, rule,
+            false};
+}
+RelationshipDescription toOne(const char* name, const char* destination, const char* inverse, bool holdsKey)
+{
+    return {QString::fromLatin1(name), QString::fromLatin1(destination), QString::fromLatin1(inverse), false,
+            DeleteRule::Nullify, holdsKey};
+}
+
+ObjectModel makeLogBookModel()
+{
+    ObjectModel m;
+    m.name = QStringLiteral("LogBookModel");
+    m.version = 1;
+
+    EntityDescription flight;
+    flight.name = QStringLiteral("Flight");
+    flight.attributes = {
+        number("cummoAltitude"),
+        text("glider"),
+        text("harness"),
+        text("igcData", true),
+        number("landingAltitude"),
+        text("landingLocation"),
+        date("landingUTC"),
+        number("maxAltitude"),
+        number("minAltitude"),
+        number("maxSpeed"),
+        number("minSpeed"),
+        number("maxVario"),
+        number("minVario"),
+        text("notice"),
+        text("photoDirectory"),
+        number("startAltitude"),
+        text("startLocation"),
+        date("startUTC"),
+        number("utcOffset"),
+        boolean("validIGC"),
+        number("startLatitude"),
+        number("startLongitude"),
+        number("landingLatitude"),
+        number("landingLongitude"),
+        number("startWaypointLatitude"),
+        number("startWaypointLongitude"),
+        number("landingWaypointLatitude"),
+        number("landingWaypointLongitude"),
+        integer("glidertype"),
+        number("freeDistance"),
+        number("flatDistance"),
+        number("faiDistance"),
+    };
+    // The system always deletes a flight's score points itself before writing new
+    // ones; cascading keeps orphans out of the file when a flight goes.
+    flight.relationships = {toMany("igcScorePoints", "IGCScorePoint", "flight", DeleteRule::Cascade)};
+
+    EntityDescription point;
+    point.name = QStringLiteral("IGCScorePoint");
+    point.attributes = {number("altitude"), number("latitude"), number("longitude"), integer("index"),
+                        number("timeStamp")};
+    point.relationships = {toOne("flight", "Flight", "igcScorePoints", true)};
+
+    EntityDescription pilot;
+    pilot.name = QStringLiteral("Pilot");
+    pilot.attributes = {text("firstname"), text("lastname"), text("address"),     text("address2"),
+                        text("zip"),       text("city"),     text("country"),     text("license"),
+                        date("birth"),     date("licensedate"), binary("photo")};
+
+    m.entities = {flight, point, pilot};
+    return m;
+}
+
+ObjectModel makeGlobalModel()
+{
+    ObjectModel m;
+    m.name = QStringLiteral("Kalvora");
+    m.version = 1;
+
+    EntityDescription equipment;
+    equipment.name = QStringLiteral("Equipment");
+    equipment.attributes = {
+        number("boughtDate"), number("manufacturedDate"), number("nextCheckDate"), number("soldDate"),
+        number("boughtPrice"), number("soldPrice"), text("classification"), text("colors"),
+        binary("image"), text("manufacturer"), text("model"), text("notice"),
+        text("serialNumber"), text("size"), text("type"),
+    };
+
+    EntityDescription settings;
+    settings.name = QStringLiteral("Settings");
+    settings.attributes = {
+        integer("altitudeUnitIndex"), text("altitudeUnitString"), integer("speedUnitIndex"),
+        text("speedUnitString"),      integer("varioUnitIndex"),  text("varioUnitString"),
+        integer("distanceUnitIndex"), text("distanceUnitString"), integer("xcPointsType"),
+        boolean("printTemplateUserDefined"), binary("printTemplateBookmark"),
+    };
+
+    EntityDescription waypoint;
+    waypoint.name = QStringLiteral("Waypoint");
+    waypoint.attributes = {
+        integer("dbID"),      text("name"),         text("shortName"),     integer("altitude"),
+        integer("latitude"),  integer("longitude"), integer("latitudeRange"), integer("longitudeRange"),
+        integer("radius"),    integer("windFrom"),  integer("windTo"),     text("street"),
+        text("house"),        text("city"),         text("county"),        text("state"),
+        text("country"),      text("group"),        text("notice"),        number("lastModified"),
+        integer("syncOnline"), integer("syncStatus"), text("macaddress"),  number("inGPSList"),
+    };
+    waypoint.relationships = {toOne("routeWaypoint", "RouteWaypoint", "waypoint", false)};
+
+    EntityDescription route;
+    route.name = QStringLiteral("Route");
+    route.attributes = {text("name"), integer("routeType"), number("distance")};
+    for (int k = 1; k <= 5; ++k) {
+        route.attributes.append({QStringLiteral("scorePoint%1Latitude").arg(k), AttributeType::Double, false});
+        route.attributes.append({QStringLiteral("scorePoint%1Longitude").arg(k), AttributeType::Double, false});
+    }
+    route.relationships = {toMany("waypoints", "RouteWaypoint", "route", DeleteRule::Cascade)};
+
+    EntityDescription routeWaypoint;
+    routeWaypoint.name = QStringLiteral("RouteWaypoint");
+    routeWaypoint.attributes = {text("name"),     number("latitude"), number("longitude"), number("altitude"),
+                                number("radius"), text("notice"),     integer("index")};
+    routeWaypoint.relationships = {toOne("route", "Route", "waypoints", true),
+                                   toOne("waypoint", "Waypoint", "routeWaypoint", true)};
+
+    m.entities = {equipment, settings, waypoint, route, routeWaypoint};
+    return m;
+}
+
+} // namespace
+
+const ObjectModel& ObjectModel::logBook()
+{
+    static const ObjectModel model = makeLogBookModel();
+    return model;
+}
+
+const ObjectModel& ObjectModel::global()
+{
+    static const ObjectModel model = makeGlobalModel();
+    return model;
+}
+
+} // namespace kalvora

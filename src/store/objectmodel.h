@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace kalvora {
+
+/** How an attribute is held in memory (QVariant type) and in the store file. */
+enum class AttributeType
+{
+    String,  ///< QString, TEXT column
+    Double,  ///< double, REAL column
+    Integer, ///< qint64, INTEGER column
+    Boolean, ///< bool, INTEGER column 0/1
+    Date,    ///< QDateTime (UTC), REAL column of seconds since 1970-01-01 00:00 UTC
+    Binary,  ///< QByteArray (image data, bookmarks), BLOB column
+};
+
+struct AttributeDescription
+{
+    QString name;
+    AttributeType type = AttributeType::Double;
+    /// Large values (IGC text, pictures) are read from the file only when first asked for.
+    bool lazy = false;
+};
+
+enum class DeleteRule
+{
+    Nullify, ///< related records lose their reference to the deleted one
+    Cascade, ///< related records are deleted with it
+};
+
+struct RelationshipDescription
+{
+    QString name;
+    QString destination; ///< entity name
+    QString inverse;     ///< name of the inverse relationship in `destination`
+    bool toMany = false;
+    DeleteRule deleteRule = DeleteRule::Nullify;
+    /// For a to-one relationship: whether this side holds the reference column.
+    /// A to-one whose inverse is to-many always holds it; of a one-to-one pair exactly one side does.
+    bool holdsKey = false;
+};
+
+struct EntityDescription
+{
+    QString name;
+    QList<AttributeDescription> attributes;
+    QList<RelationshipDescription> relationships;
+
+    const AttributeDescription* attribute(const QString& key) const;
+    const RelationshipDescription* relationship(const QString& key) const;
+};
+
+/**
+ * A named set of entities with a version. Opening a file written with an older
+ * version migrates it; a file of a newer version is refused.
+ */
+struct ObjectModel
+{
+    QString name;
+    int version = 1;
+    QList<EntityDescription> entities;
+
+    const EntityDescription* entity(const QString& name) const;
+
+    /** "LogBookModel": Flight, Pilot, IGCScorePoint. */
+    static const ObjectModel& logBook();
+    /** "Kalvora": Equipment, Settings, Waypoint, Route, RouteWaypoint. */
+    static const ObjectModel& global();
+};
+
+} // namespace kalvora
