@@ -1,0 +1,878 @@
+#include "track/xcoptimizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <new>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+// How the search stays exact.
+//
+// Scores are sums of whole-metre legs D(i, j) = trunc(R·acos(c) + 0.5). A bound
+// in the style "k fixes apart means at most k × step" ignores that rounding and
+// can miss the optimum. Here every bound is a bound on the geometric distance
+// between two sets of fixes (the boxes of their unit vectors), widened by a
+// margin larger than the floating-point error of the law of cosines and only
+// then rounded the same way; since the rounding is monotone, the bound holds
+// for every whole-metre leg. Leaves are always evaluated with the exact D.
+//
+// The search is a depth-first branch and bound over triples of fix ranges
+// (turnpoint 1, 2, 3, or the three vertices) taken from one binary tree of
+// index ranges. The first and last legs of the free distance are exact per fix
+// (farthest earlier / later fix); the closing distance of a triangle is bounded
+// from below by a coarse table over blocks of fixes and computed exactly (a
+// closest-pair search between the fixes before and after) only where that
+// table cannot decide. Memory: the tree (2n nodes), a table of at most
+// kGridBlocks² entries and a bounded cache.
+
+namespace kalvora {
+namespace {
+
+constexpr double kEarthRadiusM = 6371000.0;
+constexpr double kDegToRad = 0.017453292519943295;
+/** Blocks of the closing-distance table; its size is kGridBlocks² × 4 bytes. */
+constexpr int kGridBlocks = 1024;
+/** Ranges whose fix triples number at most this are evaluated one by one. */
+constexpr std::int64_t kLeafTriples = 24;
+/** Cached exact closing distances before the cache starts over. */
+constexpr std::size_t kClosingCacheMax = 1 << 20;
+
+struct Trig
+{
+    double sinLat;
+    double cosLat;
+    double lonRad;
+};
+
+Trig trigOf(const XCFix& fix)
+{
+    const double lat = fix.latitudeDeg * kDegToRad;
+    return {std::sin(lat), std::cos(lat), fix.longitudeWDeg * kDegToRad};
+}
+
+// The one place where a leg is measured; callers pass the earlier fix first.
+int legM(const Trig& a, const Trig& b)
+{
+    double c = a.sinLat * b.sinLat + a.cosLat * b.cosLat * std::cos(a.lonRad - b.lonRad);
+    // Two fixes at the same place must be 0 m apart, and rounding must not feed acos a NaN.
+    c = std::clamp(c, -1.0, 1.0);
+    return static_cast<int>(std::acos(c) * kEarthRadiusM + 0.5);
+}
+
+struct Box
+{
+    double lo[3];
+    double hi[3];
+};
+
+double maxChord2(const Box& a, const Box& b)
+{
+    double s = 0;
+    for (int d = 0; d < 3; ++d) {
+        const double m = std::max(a.hi[d] - b.lo[d], b.hi[d] - a.lo[d]);
+        s += m * m;
+    }
+    return s;
+}
+
+double minChord2(const Box& a, const Box& b)
+{
+    double s = 0;
+    for (int d = 0; d < 3; ++d) {
+        const double g = std::max({0.0, a.lo[d] - b.hi[d], b.lo[d] - a.hi[d]});
+        s += g * g;
+    }
+    return s;
+}
+
+double arcM(double chord2)
+{
+    const double half = std::min(1.0, std::sqrt(chord2) * 0.5);
+    return 2.0 * kEarthRadiusM * std::asin(half);
+}
+
+// The law of cosines loses up to ~0.2 m near 0 m (acos near 1) and a few parts
+// in 1e12 elsewhere; 0.5 m and 1e-9 cover both with room to spare.
+int upperLegM(double chord2)
+{
+    return static_cast<int>(arcM(chord2) * (1 + 1e-9) + 1.0);
+}
+
+int lowerLegM(double chord2)
+{
+    const double v = arcM(chord2) * (1 - 1e-9) - 0.5;
+    return v <= 0 ? 0 : static_cast<int>(v);
+}
+
+struct Node
+{
+    int lo;
+    int hi;
+    int left;
+    int right;
+    Box box;
+    double diam2; // squared chord across the box: which range to split first
+    int maxL;     // largest first leg ending in the range
+    int maxF;     // largest last leg starting in the range
+    int size() const { return hi - lo + 1; }
+};
+
+struct Closing
+{
+    int value; // exact when below the threshold it was asked for, else at least that threshold
+    int a;
+    int b;
+    int threshold;
+};
+
+class Cancelled : public std::exception
+{
+};
+
+class Searcher
+{
+public:
+    Searcher(const std::vector<XCFix>& fixes, const std::atomic<bool>* cancel) : m_cancel(cancel)
+    {
+        m_n = static_cast<int>(fixes.size());
+        m_trig.reserve(fixes.size());
+        m_vec.reserve(fixes.size());
+        for (const XCFix& f : fixes) {
+            const Trig t = trigOf(f);
+            m_trig.push_back(t);
+            m_vec.push_back({t.cosLat * std::cos(t.lonRad), t.cosLat * std::sin(t.lonRad), t.sinLat});
+        }
+        m_nodes.reserve(2 * fixes.size());
+        m_root = build(0, m_n - 1);
+    }
+
+    int leg(int i, int j) const { return i < j ? legM(m_trig[i], m_trig[j]) : legM(m_trig[j], m_trig[i]); }
+
+    void prepareFree()
+    {
+        m_L.assign(m_n, 0);
+        m_Lidx.assign(m_n, 0);
+        m_F.assign(m_n, 0);
+        m_Fidx.assign(m_n, m_n - 1);
+        for (int i = 1; i < m_n; ++i) {
+            int best = -1;
+            int idx = 0;
+            if (i >= 2) {
+                idx = m_Lidx[i - 1];
+                best = leg(idx, i);
+            }
+            farthest(m_root, i, 0, i - 1, best, idx);
+            m_L[i] = best;
+            m_Lidx[i] = idx;
+        }
+        for (int k = m_n - 2; k >= 0; --k) {
+            int best = -1;
+            int idx = m_n - 1;
+            if (k <= m_n - 3) {
+                idx = m_Fidx[k + 1];
+                best = leg(k, idx);
+            }
+            farthest(m_root, k, k + 1, m_n - 1, best, idx);
+            m_F[k] = best;
+            m_Fidx[k] = idx;
+        }
+        fillLegMaxima(m_root);
+    }
+
+    void searchFree(XCResult& r)
+    {
+        m_bestFree = r.freeM;
+        m_freePts = r.freePoints;
+        seedFree();
+        freeRec(m_root, m_root, m_root, std::numeric_limits<int>::max());
+        r.freeM = m_bestFree;
+        r.freePoints = m_freePts;
+    }
+
+    void prepareTriangles()
+    {
+        const int blocks = std::min(m_n, kGridBlocks);
+        m_blockSize = (m_n + blocks - 1) / blocks;
+        m_blocks = (m_n + m_blockSize - 1) / m_blockSize;
+        buildGrid();
+    }
+
+    void searchTriangles(XCResult& r)
+    {
+        m_bestFlat = r.flatM;
+        m_flatPts = r.flatPoints;
+        m_bestFai = r.faiM;
+        m_faiPts = r.faiPoints;
+        seedTriangles();
+        triRec(m_root, m_root, m_root);
+        r.flatM = m_bestFlat;
+        r.flatPoints = m_flatPts;
+        r.faiM = m_bestFai;
+        r.faiPoints = m_faiPts;
+    }
+
+private:
+    // ---- tree -------------------------------------------------------------
+
+    int build(int lo, int hi)
+    {
+        const int id = static_cast<int>(m_nodes.size());
+        m_nodes.push_back(Node{lo, hi, -1, -1, {}, 0, 0, 0});
+        Box box;
+        if (lo == hi) {
+            for (int d = 0; d < 3; ++d)
+                box.lo[d] = box.hi[d] = m_vec[lo][d];
+        } else {
+            const int mid = lo + (hi - lo) / 2;
+            const int l = build(lo, mid);
+            const int r = build(mid + 1, hi);
+            m_nodes[id].left = l;
+            m_nodes[id].right = r;
+            for (int d = 0; d < 3; ++d) {
+                box.lo[d] = std::min(m_nodes[l].box.lo[d], m_nodes[r].box.lo[d]);
+                box.hi[d] = std::max(m_nodes[l].box.hi[d], m_nodes[r].box.hi[d]);
+            }
+        }
+        m_nodes[id].box = box;
+        double s = 0;
+        for (int d = 0; d < 3; ++d)
+            s += (box.hi[d] - box.lo[d]) * (box.hi[d] - box.lo[d]);
+        m_nodes[id].diam2 = s;
+        return id;
+    }
+
+    Box pointBox(int i) const
+    {
+        Box b;
+        for (int d = 0; d < 3; ++d)
+            b.lo[d] = b.hi[d] = m_vec[i][d];
+        return b;
+    }
+
+    void fillLegMaxima(int id)
+    {
+        Node& nd = m_nodes[id];
+        if (nd.left < 0) {
+            nd.maxL = m_L[nd.lo];
+            nd.maxF = m_F[nd.lo];
+            return;
+        }
+        fillLegMaxima(nd.left);
+        fillLegMaxima(nd.right);
+        nd.maxL = std::max(m_nodes[nd.left].maxL, m_nodes[nd.right].maxL);
+        nd.maxF = std::max(m_nodes[nd.left].maxF, m_nodes[nd.right].maxF);
+    }
+
+    // Farthest fix from Q among [LO, HI]; BEST only grows.
+    void farthest(int id, int q, int lo, int hi, int& best, int& bestIdx) const
+    {
+        const Node& nd = m_nodes[id];
+        if (nd.hi < lo || nd.lo > hi)
+            return;
+        if (nd.left < 0) {
+            const int d = leg(nd.lo, q);
+            if (d > best) {
+                best = d;
+                bestIdx = nd.lo;
+            }
+            return;
+        }
+        const Box qb = pointBox(q);
+        int c0 = nd.left;
+        int c1 = nd.right;
+        int u0 = upperLegM(maxChord2(qb, m_nodes[c0].box));
+        int u1 = upperLegM(maxChord2(qb, m_nodes[c1].box));
+        if (u1 > u0) {
+            std::swap(c0, c1);
+            std::swap(u0, u1);
+        }
+        if (u0 > best)
+            farthest(c0, q, lo, hi, best, bestIdx);
+        if (u1 > best)
+            farthest(c1, q, lo, hi, best, bestIdx);
+    }
+
+    void tick()
+    {
+        if (m_cancel && (++m_ticks & 0xfff) == 0 && m_cancel->load(std::memory_order_relaxed))
+            throw Cancelled();
+    }
+
+    // Can a fix of I come before one of J, before one of K?
+    bool ordered(int I, int J, int K) const
+    {
+        const Node& a = m_nodes[I];
+        const Node& b = m_nodes[J];
+        const Node& c = m_nodes[K];
+        const int jmin = std::max(b.lo, a.lo + 1);
+        if (jmin > b.hi)
+            return false;
+        return std::max(c.lo, jmin + 1) <= c.hi;
+    }
+
+    // Which of the three ranges to halve: the widest in space, then the longest.
+    int splitChoice(int I, int J, int K) const
+    {
+        const int ids[3] = {I, J, K};
+        int best = -1;
+        for (int t = 0; t < 3; ++t) {
+            const Node& nd = m_nodes[ids[t]];
+            if (nd.size() == 1)
+                continue;
+            if (best < 0)
+                best = t;
+            else {
+                const Node& bn = m_nodes[ids[best]];
+                if (nd.diam2 > bn.diam2 || (nd.diam2 == bn.diam2 && nd.size() > bn.size()))
+                    best = t;
+            }
+        }
+        return best;
+    }
+
+    int ub(int A, int B) const { return upperLegM(maxChord2(m_nodes[A].box, m_nodes[B].box)); }
+    int lb(int A, int B) const { return lowerLegM(minChord2(m_nodes[A].box, m_nodes[B].box)); }
+
+    // ---- free distance ----------------------------------------------------
+
+    int freeBound(int I, int J, int K) const
+    {
+        return m_nodes[I].maxL + ub(I, J) + ub(J, K) + m_nodes[K].maxF;
+    }
+
+    void offerFree(int v, int i, int j, int k)
+    {
+        if (v > m_bestFree) {
+            m_bestFree = v;
+            m_freePts = {m_Lidx[i], i, j, k, m_Fidx[k]};
+        }
+    }
+
+    void seedFree()
+    {
+        // Exact dynamic programme over an evenly spaced subset: a good first
+        // value makes the branch and bound prune from the start.
+        const int m = std::min(m_n, 400);
+        std::vector<int> idx(m);
+        for (int t = 0; t < m; ++t)
+            idx[t] = static_cast<int>(static_cast<std::int64_t>(t) * (m_n - 1) / std::max(1, m - 1));
+        std::vector<int> f2(m, -1), f2arg(m, -1), f3(m, -1), f3arg(m, -1);
+        for (int b = 1; b < m; ++b)
+            for (int a = 0; a < b; ++a) {
+                const int v = m_L[idx[a]] + leg(idx[a], idx[b]);
+                if (v > f2[b]) {
+                    f2[b] = v;
+                    f2arg[b] = a;
+                }
+            }
+        for (int c = 2; c < m; ++c)
+            for (int b = 1; b < c; ++b) {
+                const int v = f2[b] + leg(idx[b], idx[c]);
+                if (v > f3[c]) {
+                    f3[c] = v;
+                    f3arg[c] = b;
+                }
+            }
+        for (int c = 2; c < m; ++c) {
+            if (f3arg[c] < 0)
+                continue;
+            const int b = f3arg[c];
+            const int a = f2arg[b];
+            offerFree(f3[c] + m_F[idx[c]], idx[a], idx[b], idx[c]);
+        }
+    }
+
+    void bruteFree(int I, int J, int K)
+    {
+        const Node& a = m_nodes[I];
+        const Node& b = m_nodes[J];
+        const Node& c = m_nodes[K];
+        for (int i = a.lo; i <= a.hi; ++i)
+            for (int j = std::max(b.lo, i + 1); j <= b.hi; ++j) {
+                const int head = m_L[i] + leg(i, j);
+                for (int k = std::max(c.lo, j + 1); k <= c.hi; ++k)
+                    offerFree(head + leg(j, k) + m_F[k], i, j, k);
+            }
+    }
+
+    void freeRec(int I, int J, int K, int bound)
+    {
+        if (bound <= m_bestFree)
+            return;
+        tick();
+        const std::int64_t work =
+            std::int64_t(m_nodes[I].size()) * m_nodes[J].size() * m_nodes[K].size();
+        const int which = splitChoice(I, J, K);
+        if (work <= kLeafTriples || which < 0) {
+            bruteFree(I, J, K);
+            return;
+        }
+        int t0[3] = {I, J, K};
+        int t1[3] = {I, J, K};
+        const Node& s = m_nodes[t0[which]];
+        t0[which] = s.left;
+        t1[which] = s.right;
+        const int b0 = ordered(t0[0], t0[1], t0[2]) ? freeBound(t0[0], t0[1], t0[2]) : -1;
+        const int b1 = ordered(t1[0], t1[1], t1[2]) ? freeBound(t1[0], t1[1], t1[2]) : -1;
+        if (b0 >= b1) {
+            freeRec(t0[0], t0[1], t0[2], b0);
+            freeRec(t1[0], t1[1], t1[2], b1);
+        } else {
+            freeRec(t1[0], t1[1], t1[2], b1);
+            freeRec(t0[0], t0[1], t0[2], b0);
+        }
+    }
+
+    // ---- closing distance -------------------------------------------------
+
+    // Smallest leg between a fix in [a0, a1] and one in [b0, b1] (a1 < b0), if
+    // below BEST; BEST, A and B are updated.
+    void closestPair(int A, int B, int a0, int a1, int b0, int b1, int& best, int& ba, int& bb)
+    {
+        const Node& na = m_nodes[A];
+        const Node& nb = m_nodes[B];
+        if (na.hi < a0 || na.lo > a1 || nb.hi < b0 || nb.lo > b1)
+            return;
+        if (lowerLegM(minChord2(na.box, nb.box)) >= best)
+            return;
+        const int lo1 = std::max(na.lo, a0), hi1 = std::min(na.hi, a1);
+        const int lo2 = std::max(nb.lo, b0), hi2 = std::min(nb.hi, b1);
+        if (std::int64_t(hi1 - lo1 + 1) * (hi2 - lo2 + 1) <= 16) {
+            for (int a = lo1; a <= hi1; ++a)
+                for (int b = lo2; b <= hi2; ++b) {
+                    const int d = leg(a, b);
+                    if (d < best) {
+                        best = d;
+                        ba = a;
+                        bb = b;
+                    }
+                }
+            return;
+        }
+        tick();
+        const bool splitA = nb.left < 0 || (na.left >= 0 && (hi1 - lo1 >= hi2 - lo2));
+        int c[2][2];
+        if (splitA) {
+            c[0][0] = na.left, c[0][1] = B;
+            c[1][0] = na.right, c[1][1] = B;
+        } else {
+            c[0][0] = A, c[0][1] = nb.left;
+            c[1][0] = A, c[1][1] = nb.right;
+        }
+        const double g0 = minChord2(m_nodes[c[0][0]].box, m_nodes[c[0][1]].box);
+        const double g1 = minChord2(m_nodes[c[1][0]].box, m_nodes[c[1][1]].box);
+        const int first = g1 < g0 ? 1 : 0;
+        closestPair(c[first][0], c[first][1], a0, a1, b0, b1, best, ba, bb);
+        closestPair(c[1 - first][0], c[1 - first][1], a0, a1, b0, b1, best, ba, bb);
+    }
+
+    int gridAt(int X, int Y) const { return m_grid[std::size_t(X) * m_blocks + Y]; }
+
+    void buildGrid()
+    {
+        // m_grid(X, Y), X < Y: the smallest leg from a fix up to the end of block X
+        // to a fix from the start of block Y on.
+        m_grid.assign(std::size_t(m_blocks) * m_blocks, 0);
+        std::vector<Box> boxes(m_blocks);
+        for (int X = 0; X < m_blocks; ++X) {
+            Box b = pointBox(X * m_blockSize);
+            for (int i = X * m_blockSize; i < std::min(m_n, (X + 1) * m_blockSize); ++i)
+                for (int d = 0; d < 3; ++d) {
+                    b.lo[d] = std::min(b.lo[d], m_vec[i][d]);
+                    b.hi[d] = std::max(b.hi[d], m_vec[i][d]);
+                }
+            boxes[X] = b;
+        }
+        constexpr int kNone = std::numeric_limits<int>::max();
+        for (int X = 0; X < m_blocks; ++X) {
+            for (int Y = m_blocks - 1; Y > X; --Y) {
+                int cur = kNone;
+                if (X > 0)
+                    cur = std::min(cur, gridAt(X - 1, Y));
+                if (Y + 1 < m_blocks)
+                    cur = std::min(cur, gridAt(X, Y + 1));
+                if (lowerLegM(minChord2(boxes[X], boxes[Y])) < cur) {
+                    int a = -1, b = -1;
+                    closestPair(m_root, m_root, X * m_blockSize, (X + 1) * m_blockSize - 1, Y * m_blockSize,
+                                std::min(m_n, (Y + 1) * m_blockSize) - 1, cur, a, b);
+                }
+                m_grid[std::size_t(X) * m_blocks + Y] = cur;
+            }
+        }
+    }
+
+    // A lower bound of the closing distance U(x, y) from the block table.
+    int closingLowerBound(int x, int y) const
+    {
+        const int X = x / m_blockSize;
+        const int Y = y / m_blockSize;
+        return X < Y ? gridAt(X, Y) : 0;
+    }
+
+    // U(x, y) = the smallest leg from a fix a ≤ x to a fix b ≥ y, exact when below
+    // THRESHOLD; otherwise the answer only says "at least THRESHOLD".
+    Closing closing(int x, int y, int threshold)
+    {
+        const std::uint64_t key = std::uint64_t(x) * std::uint64_t(m_n) + std::uint64_t(y);
+        auto it = m_closingCache.find(key);
+        if (it != m_closingCache.end()) {
+            const Closing& c = it->second;
+            if (c.value < c.threshold || c.threshold >= threshold)
+                return c;
+        }
+        int best = threshold;
+        int a = -1, b = -1;
+        closestPair(m_root, m_root, 0, x, y, m_n - 1, best, a, b);
+        if (m_closingCache.size() >= kClosingCacheMax)
+            m_closingCache.clear();
+        const Closing c{best, a, b, threshold};
+        m_closingCache[key] = c;
+        return c;
+    }
+
+    // ---- triangles ----------------------------------------------------------
+
+    struct TriBounds
+    {
+        int flat = -1;
+        int fai = -1;
+        int perimeter = 0;    // upper bound of the perimeter
+        int faiPerimeter = 0; // upper bound of the perimeter of an FAI-shaped triangle
+        bool alive(int bestFlat, int bestFai) const { return flat > bestFlat || fai > bestFai; }
+    };
+
+    TriBounds triBounds(int I, int J, int K, int closingLow) const
+    {
+        TriBounds t;
+        const std::int64_t u1 = ub(I, J), u2 = ub(J, K), u3 = ub(I, K);
+        const std::int64_t l1 = lb(I, J), l2 = lb(J, K), l3 = lb(I, K);
+        const std::int64_t p = u1 + u2 + u3;
+        t.perimeter = static_cast<int>(p);
+        if (p >= 5 * std::int64_t(closingLow)) {
+            const bool surelyFai = 25 * l1 >= 7 * p && 25 * l2 >= 7 * p && 25 * l3 >= 7 * p;
+            if (!surelyFai)
+                t.flat = static_cast<int>(p - closingLow);
+        }
+        const bool faiPossible = 18 * u1 >= 7 * (l2 + l3) && 18 * u2 >= 7 * (l1 + l3) && 18 * u3 >= 7 * (l1 + l2);
+        const std::int64_t pf = std::min(p, 25 * std::min({u1, u2, u3}) / 7);
+        t.faiPerimeter = static_cast<int>(pf);
+        if (faiPossible && pf >= 5 * std::int64_t(closingLow))
+            t.fai = static_cast<int>(pf - closingLow);
+        return t;
+    }
+
+    // The closing distance below which a triangle of perimeter P would beat BEST.
+    static std::int64_t needBelow(std::int64_t p, int best) { return std::min(p - best, p / 5 + 1); }
+
+    TriBounds boundsFor(int I, int J, int K)
+    {
+        const Node& a = m_nodes[I];
+        const Node& c = m_nodes[K];
+        int low = a.hi < c.lo ? closingLowerBound(a.hi, c.lo) : 0;
+        TriBounds t = triBounds(I, J, K, low);
+        if (!t.alive(m_bestFlat, m_bestFai) || a.hi >= c.lo)
+            return t;
+        // Once the ranges are within one block the table cannot tighten further:
+        // ask for the exact closing distance at the ranges' inner ends.
+        if (a.size() <= m_blockSize && c.size() <= m_blockSize && m_blockSize > 1) {
+            std::int64_t need = 0;
+            if (t.flat > m_bestFlat)
+                need = std::max(need, needBelow(t.perimeter, m_bestFlat));
+            if (t.fai > m_bestFai)
+                need = std::max(need, needBelow(t.faiPerimeter, m_bestFai));
+            const Closing cl = closing(a.hi, c.lo, static_cast<int>(need));
+            if (cl.value > low)
+                t = triBounds(I, J, K, cl.value);
+        }
+        return t;
+    }
+
+    void offerTriangle(int p, const Closing& c, bool fai, int i, int j, int k)
+    {
+        if (std::int64_t(p) < 5 * std::int64_t(c.value))
+            return;
+        const int s = p - c.value;
+        if (fai) {
+            if (s > m_bestFai) {
+                m_bestFai = s;
+                m_faiPts = {c.a, i, j, k, c.b};
+            }
+        } else if (s > m_bestFlat) {
+            m_bestFlat = s;
+            m_flatPts = {c.a, i, j, k, c.b};
+        }
+    }
+
+    void evaluateVertices(int i, int k, int jlo, int jhi)
+    {
+        const int dik = leg(i, k);
+        int pFlat = -1, jFlat = -1, pFai = -1, jFai = -1;
+        for (int j = jlo; j <= jhi; ++j) {
+            const int a = leg(i, j);
+            const int b = leg(j, k);
+            const int p = a + b + dik;
+            const std::int64_t p7 = 7 * std::int64_t(p);
+            const bool fai = 25 * std::int64_t(a) >= p7 && 25 * std::int64_t(b) >= p7 && 25 * std::int64_t(dik) >= p7;
+            if (fai) {
+                if (p > pFai) {
+                    pFai = p;
+                    jFai = j;
+                }
+            } else if (p > pFlat) {
+                pFlat = p;
+                jFlat = j;
+            }
+        }
+        std::int64_t need = 0;
+        if (jFlat >= 0)
+            need = std::max(need, needBelow(pFlat, m_bestFlat));
+        if (jFai >= 0)
+            need = std::max(need, needBelow(pFai, m_bestFai));
+        if (need <= 0 || need <= closingLowerBound(i, k))
+            return;
+        const Closing c = closing(i, k, static_cast<int>(need));
+        if (c.value >= c.threshold)
+            return;
+        if (jFlat >= 0)
+            offerTriangle(pFlat, c, false, i, jFlat, k);
+        if (jFai >= 0)
+            offerTriangle(pFai, c, true, i, jFai, k);
+    }
+
+    void bruteTri(int I, int J, int K)
+    {
+        const Node& a = m_nodes[I];
+        const Node& b = m_nodes[J];
+        const Node& c = m_nodes[K];
+        for (int i = a.lo; i <= a.hi; ++i)
+            for (int k = std::max(c.lo, i + 2); k <= c.hi; ++k) {
+                const int jlo = std::max(b.lo, i + 1);
+                const int jhi = std::min(b.hi, k - 1);
+                if (jlo <= jhi)
+                    evaluateVertices(i, k, jlo, jhi);
+            }
+    }
+
+    void triRec(int I, int J, int K)
+    {
+        tick();
+        const std::int64_t work =
+            std::int64_t(m_nodes[I].size()) * m_nodes[J].size() * m_nodes[K].size();
+        const int which = splitChoice(I, J, K);
+        if (work <= kLeafTriples || which < 0) {
+            bruteTri(I, J, K);
+            return;
+        }
+        int t[2][3] = {{I, J, K}, {I, J, K}};
+        const Node& s = m_nodes[t[0][which]];
+        t[0][which] = s.left;
+        t[1][which] = s.right;
+        TriBounds b[2];
+        bool ok[2];
+        for (int c = 0; c < 2; ++c) {
+            ok[c] = ordered(t[c][0], t[c][1], t[c][2]);
+            if (ok[c])
+                b[c] = boundsFor(t[c][0], t[c][1], t[c][2]);
+        }
+        auto gain = [&](int c) {
+            return std::max(std::int64_t(b[c].flat) - m_bestFlat, std::int64_t(b[c].fai) - m_bestFai);
+        };
+        const int first = gain(1) > gain(0) ? 1 : 0;
+        for (int c : {first, 1 - first}) {
+            // The bests may have grown while the sibling was searched.
+            if (ok[c] && b[c].alive(m_bestFlat, m_bestFai))
+                triRec(t[c][0], t[c][1], t[c][2]);
+        }
+    }
+
+    void seedTriangles()
+    {
+        // Exhaustive search over an evenly spaced subset, each triangle closed
+        // by the best pair of that subset: every value found is one the full
+        // track reaches as well.
+        const int m = std::min(m_n, 120);
+        std::vector<int> idx(m);
+        for (int t = 0; t < m; ++t)
+            idx[t] = static_cast<int>(static_cast<std::int64_t>(t) * (m_n - 1) / std::max(1, m - 1));
+        std::vector<int> d(std::size_t(m) * m, 0);
+        for (int a = 0; a < m; ++a)
+            for (int b = a + 1; b < m; ++b)
+                d[std::size_t(a) * m + b] = d[std::size_t(b) * m + a] = leg(idx[a], idx[b]);
+        // u(i, k) with its pair, row by row: u(i, k) = min(u(i-1, k), u(i, k+1), d(i, k)).
+        std::vector<Closing> prev(m), cur(m);
+        constexpr int kNone = std::numeric_limits<int>::max();
+        for (int i = 0; i < m; ++i) {
+            for (int k = m - 1; k > i; --k) {
+                Closing c{kNone, -1, -1, 0};
+                if (i > 0 && prev[k].value < c.value)
+                    c = prev[k];
+                if (k + 1 < m && cur[k + 1].value < c.value)
+                    c = cur[k + 1];
+                const int dik = d[std::size_t(i) * m + k];
+                if (dik < c.value)
+                    c = Closing{dik, idx[i], idx[k], 0};
+                cur[k] = c;
+                if (k < i + 2)
+                    continue;
+                for (int j = i + 1; j < k; ++j) {
+                    const int s1 = d[std::size_t(i) * m + j], s2 = d[std::size_t(j) * m + k];
+                    const int p = s1 + s2 + dik;
+                    const std::int64_t p7 = 7 * std::int64_t(p);
+                    const bool fai = 25 * std::int64_t(s1) >= p7 && 25 * std::int64_t(s2) >= p7
+                                     && 25 * std::int64_t(dik) >= p7;
+                    offerTriangle(p, c, fai, idx[i], idx[j], idx[k]);
+                }
+            }
+            std::swap(prev, cur);
+        }
+    }
+
+    const std::atomic<bool>* m_cancel;
+    unsigned m_ticks = 0;
+    int m_n = 0;
+    std::vector<Trig> m_trig;
+    std::vector<std::array<double, 3>> m_vec;
+    std::vector<Node> m_nodes;
+    int m_root = 0;
+
+    std::vector<int> m_L, m_Lidx, m_F, m_Fidx;
+    int m_bestFree = 0;
+    XCResult::Points m_freePts{};
+
+    int m_blockSize = 1;
+    int m_blocks = 0;
+    std::vector<int> m_grid;
+    std::unordered_map<std::uint64_t, Closing> m_closingCache;
+    int m_bestFlat = 0;
+    int m_bestFai = 0;
+    XCResult::Points m_flatPts{};
+    XCResult::Points m_faiPts{};
+};
+
+// Leading decimal integer of FIELD: optional sign, then digits; nothing readable is 0.
+long fieldValue(std::string_view field)
+{
+    std::size_t p = 0;
+    bool negative = false;
+    if (p < field.size() && (field[p] == '+' || field[p] == '-')) {
+        negative = field[p] == '-';
+        ++p;
+    }
+    long v = 0;
+    for (; p < field.size() && field[p] >= '0' && field[p] <= '9'; ++p)
+        v = v * 10 + (field[p] - '0');
+    return negative ? -v : v;
+}
+
+double haversineM(double lat1, double lon1, double lat2, double lon2)
+{
+    const double a1 = lat1 * kDegToRad, a2 = lat2 * kDegToRad;
+    const double sLat = std::sin((a1 - a2) / 2);
+    const double sLon = std::sin((lon1 * kDegToRad - lon2 * kDegToRad) / 2);
+    return 2 * kEarthRadiusM * std::asin(std::sqrt(sLat * sLat + std::cos(a1) * std::cos(a2) * sLon * sLon));
+}
+
+} // namespace
+
+int xcDistanceM(const XCFix& a, const XCFix& b)
+{
+    return legM(trigOf(a), trigOf(b));
+}
+
+std::vector<XCFix> readXCFixes(const std::vector<std::string>& lines, int startS, int endS)
+{
+    std::vector<XCFix> fixes;
+    bool haveLast = false;
+    XCFix last;
+    for (const std::string& line : lines) {
+        if (line.size() > 254 || line.size() < 24 || line[0] != 'B')
+            continue;
+        if ((line[14] != 'N' && line[14] != 'S') || (line[23] != 'W' && line[23] != 'E'))
+            continue;
+        const std::string_view v(line);
+        XCFix f;
+        f.timeS = static_cast<int>(fieldValue(v.substr(1, 2)) * 3600 + fieldValue(v.substr(3, 2)) * 60
+                                   + fieldValue(v.substr(5, 2)));
+        f.latitudeDeg = double(fieldValue(v.substr(7, 2))) + double(fieldValue(v.substr(9, 5))) / 60000.0;
+        f.longitudeWDeg = double(fieldValue(v.substr(15, 3))) + double(fieldValue(v.substr(18, 5))) / 60000.0;
+        if (line[14] == 'S')
+            f.latitudeDeg = -f.latitudeDeg;
+        if (line[23] == 'E')
+            f.longitudeWDeg = -f.longitudeWDeg;
+        // Instruments that write no times (and route points) get fixes 10 s apart.
+        if (f.timeS == 0)
+            f.timeS = (haveLast ? last.timeS : 0) + 10;
+        if (f.timeS < startS)
+            continue;
+        if (f.timeS > endS)
+            break;
+        if (!haveLast || haversineM(last.latitudeDeg, last.longitudeWDeg, f.latitudeDeg, f.longitudeWDeg) >= 0.5)
+            fixes.push_back(f);
+        last = f;
+        haveLast = true;
+    }
+    return fixes;
+}
+
+XCResult xcStartingValues(const std::vector<XCFix>& fixes)
+{
+    XCResult r;
+    const int n = static_cast<int>(fixes.size());
+    if (n == 0)
+        return r;
+    auto D = [&](int i, int j) { return i <= j ? xcDistanceM(fixes[i], fixes[j]) : xcDistanceM(fixes[j], fixes[i]); };
+    const int f0 = 3 * n / 8, f1 = n / 2, f2 = 5 * n / 8, f3 = 6 * n / 8;
+    r.freeM = D(f0, f1) + D(f1, f2) + D(f2, f3) + D(f3, n - 1);
+    r.freePoints = {f0, f1, f2, f3, n - 1};
+
+    const std::int64_t closing = D(0, n - 1);
+    auto triangle = [&](int a, int b, int c, bool first) {
+        const std::int64_t s1 = D(a, b), s2 = D(b, c), s3 = D(a, c);
+        const std::int64_t p = s1 + s2 + s3;
+        if (5 * closing > p)
+            return;
+        const bool fai = 25 * s1 >= 7 * p && 25 * s2 >= 7 * p && 25 * s3 >= 7 * p;
+        const int s = static_cast<int>(p - closing);
+        const XCResult::Points pts = {0, a, b, c, n - 1};
+        if (fai && (first || s > r.faiM)) {
+            r.faiM = s;
+            r.faiPoints = pts;
+        } else if (!fai && (first || s > r.flatM)) {
+            r.flatM = s;
+            r.flatPoints = pts;
+        }
+    };
+    triangle(n / 6, n / 2, 5 * n / 6, true);
+    triangle(0, n / 3, 2 * n / 3, false);
+    return r;
+}
+
+Result<XCResult> optimizeXC(const std::vector<XCFix>& fixes, const XCOptions& options)
+{
+    try {
+        XCResult r = xcStartingValues(fixes);
+        if (fixes.size() < 3)
+            return r;
+        if (fixes.size() > std::size_t(std::numeric_limits<int>::max() / 4))
+            return Result<XCResult>::failure("The track has too many fixes to score.");
+        Searcher searcher(fixes, options.cancel);
+        searcher.prepareFree();
+        searcher.searchFree(r);
+        searcher.prepareTriangles();
+        searcher.searchTriangles(r);
+        return r;
+    } catch (const std::bad_alloc&) {
+        return Result<XCResult>::failure("Not enough memory to score the flight.");
+    } catch (const Cancelled&) {
+        return Result<XCResult>::failure("Scoring cancelled.");
+    } catch (const std::exception& e) {
+        return Result<XCResult>::failure(std::string("Scoring failed: ") + e.what());
+    }
+}
+
+} // namespace kalvora
