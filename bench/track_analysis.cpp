@@ -28,7 +28,8 @@ void analyse(benchmark::State& state, bool saned)
         auto flight = kalvora::IGCFlight::flightFromIGC(text, 0, saned);
         benchmark::DoNotOptimize(flight);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
 }
 
 void BM_AnalysisSaned(benchmark::State& state)
@@ -54,7 +55,8 @@ void BM_TrackSummary(benchmark::State& state)
         auto summary = kalvora::IGC::getTrackFromIGCData(text);
         benchmark::DoNotOptimize(summary);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_TrackSummary)->Unit(benchmark::kMillisecond);
 

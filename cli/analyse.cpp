@@ -27,7 +27,8 @@ QJsonValue instantJson(const std::optional<std::chrono::sys_seconds>& instant)
 QString timeOfDay(std::int64_t seconds)
 {
     return QString::asprintf("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                             static_cast<long long>(seconds % 3600 / 60), static_cast<long long>(seconds % 60));
+                             static_cast<long long>(seconds % 3600 / 60),
+                             static_cast<long long>(seconds % 60));
 }
 
 int runAnalyse(const QStringList& args)
@@ -45,8 +46,8 @@ int runAnalyse(const QStringList& args)
             continue;
         }
         const QByteArray bytes = file.readAll();
-        const std::optional<IGCFlight> flight =
-            IGCFlight::flightFromIGC(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0, true);
+        const std::optional<IGCFlight> flight = IGCFlight::flightFromIGC(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0, true);
         if (!flight) {
             printError(QStringLiteral("%1: no flight found: the file holds no usable fixes").arg(path));
             ++failures;
@@ -69,7 +70,8 @@ int runAnalyse(const QStringList& args)
             {"minVario", flight->MIN_VARIO},
             {"linearDistance", flight->LINEAR_DISTANCE},
             {"valid", flight->validFlight},
-            {"glider", QString::fromUtf8(flight->glider.data(), static_cast<qsizetype>(flight->glider.size()))},
+            {"glider",
+             QString::fromUtf8(flight->glider.data(), static_cast<qsizetype>(flight->glider.size()))},
             {"startUTC", instantJson(flight->startUTC())},
             {"landingUTC", instantJson(flight->landingUTC())},
         });

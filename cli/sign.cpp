@@ -38,10 +38,12 @@ int runSign(const QStringList& args)
     }
     const QByteArray bytes = file.readAll();
     SecurityStamp stamp;
-    stamp.versionText = SecurityStamp::makeVersionText(QCoreApplication::applicationVersion().toStdString(), 0);
-    stamp.writtenAt = utc::fullDateShortTime(std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
-    const std::optional<std::string> marked =
-        Strings::getDestString(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), replace, stamp);
+    stamp.versionText =
+        SecurityStamp::makeVersionText(QCoreApplication::applicationVersion().toStdString(), 0);
+    stamp.writtenAt =
+        utc::fullDateShortTime(std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    const std::optional<std::string> marked = Strings::getDestString(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), replace, stamp);
     if (!marked) {
         printError(QStringLiteral("%1: the file holds no IGC records").arg(path));
         return 1;

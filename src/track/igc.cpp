@@ -1,5 +1,7 @@
 #include "track/igc.h"
 
+#include <algorithm>
+
 #include "track/igcfields.h"
 #include "track/placefinder.h"
 
@@ -79,8 +81,9 @@ std::vector<std::string_view> IGC::getICGLines(std::string_view text)
 
 double IGC::timeFromIGCLine(std::string_view line)
 {
-    return static_cast<double>(leadingInt(igcfields::field(line, 1, 2)) * 3600
-                               + leadingInt(igcfields::field(line, 3, 2)) * 60 + leadingInt(igcfields::field(line, 5, 2)));
+    return static_cast<double>(leadingInt(igcfields::field(line, 1, 2)) * 3600 +
+                               leadingInt(igcfields::field(line, 3, 2)) * 60 +
+                               leadingInt(igcfields::field(line, 5, 2)));
 }
 
 std::optional<IGCDate> IGC::dateFromHeaderLine(std::string_view line)
@@ -137,7 +140,8 @@ std::optional<IGCTrackSummary> IGC::getTrackFromIGCData(std::string_view text)
         return std::nullopt;
 
     IGCTrackSummary summary;
-    summary.startUTC = std::chrono::sys_seconds{std::chrono::seconds{utc::daysFromCivil(*day) * 86400 + startS}};
+    summary.startUTC =
+        std::chrono::sys_seconds{std::chrono::seconds{utc::daysFromCivil(*day) * 86400 + startS}};
     summary.flightTimeS = flightTimeS;
     summary.trackNumber = 0;
     summary.igcData = std::string(text);
@@ -171,14 +175,20 @@ std::vector<IGCTrackPoint> IGC::getWaypoints(std::string_view text, bool normali
     std::vector<IGCTrackPoint> filled;
     filled.reserve(points.size());
     filled.push_back(points.front());
+    std::int64_t latestS = points.front().timeS;
     for (std::size_t i = 1; i < points.size(); ++i) {
         const IGCTrackPoint before = points[i - 1];
         const IGCTrackPoint& next = points[i];
         const std::int64_t gap = next.timeS - before.timeS;
-        // Only forward gaps are filled; a gap of a whole day would be a broken
-        // record and is not worth 86 400 made-up entries.
-        if (gap >= 2 && gap <= 86400) {
-            const float step = static_cast<float>(next.gpsAltitudeM - before.gpsAltitudeM) / static_cast<float>(gap);
+        // Only gaps that move the track forward past every earlier fix are filled:
+        // a record whose times jump back and forth would otherwise make up an
+        // entry for every second of every jump. For a record in time order this is
+        // every gap, and the entries made up stay below one per second of the day.
+        const bool forward = before.timeS >= latestS;
+        latestS = std::max(latestS, next.timeS);
+        if (forward && gap >= 2) {
+            const float step =
+                static_cast<float>(next.gpsAltitudeM - before.gpsAltitudeM) / static_cast<float>(gap);
             IGCTrackPoint copy = before;
             copy.scorePoint = 0;
             for (std::int64_t t = 1; t < gap; ++t) {
@@ -204,10 +214,12 @@ std::optional<std::string> IGC::getIGCFilename(std::string_view igcData, std::ch
     }
     if (logger.empty())
         return std::nullopt;
-    const std::int64_t days = (start.time_since_epoch().count() - (start.time_since_epoch().count() % 86400 + 86400) % 86400) / 86400;
+    const std::int64_t days =
+        (start.time_since_epoch().count() - (start.time_since_epoch().count() % 86400 + 86400) % 86400) /
+        86400;
     const utc::CivilDate date = utc::civilFromDays(days);
-    const std::string prefix = *igcStringFromInt(date.year % 10) + *igcStringFromInt(date.month)
-                               + *igcStringFromInt(date.day) + std::string(logger);
+    const std::string prefix = *igcStringFromInt(date.year % 10) + *igcStringFromInt(date.month) +
+                               *igcStringFromInt(date.day) + std::string(logger);
     for (int n = 1; n <= 34; ++n) {
         std::string name = prefix + *igcStringFromInt(n) + ".igc";
         if (!nameTaken || !nameTaken(name))

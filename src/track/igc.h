@@ -28,12 +28,12 @@ struct IGCTrackSummary
 /** One entry of the per-second point list of the statistics charts. */
 struct IGCTrackPoint
 {
-    double latitudeE6 = 0;    ///< [1e-6 deg] north positive
-    double longitudeE6 = 0;   ///< [1e-6 deg] east positive
-    double altitudeM = 0;     ///< [m] pressure altitude
-    double gpsAltitudeM = 0;  ///< [m] GNSS altitude
-    std::int64_t timeS = 0;   ///< [s] UTC seconds since midnight
-    int scorePoint = 0;       ///< score-point number; 0 for every entry made here
+    double latitudeE6 = 0;   ///< [1e-6 deg] north positive
+    double longitudeE6 = 0;  ///< [1e-6 deg] east positive
+    double altitudeM = 0;    ///< [m] pressure altitude
+    double gpsAltitudeM = 0; ///< [m] GNSS altitude
+    std::int64_t timeS = 0;  ///< [s] UTC seconds since midnight
+    int scorePoint = 0;      ///< score-point number; 0 for every entry made here
     bool operator==(const IGCTrackPoint&) const = default;
 };
 
@@ -97,9 +97,9 @@ public:
      * Example: 23 November 2014 with "G4F2A..." gives "4BN4F2A1.igc".
      * @return nullopt without such a G record or when all 34 names are taken.
      */
-    [[nodiscard]] static std::optional<std::string> getIGCFilename(
-        std::string_view igcData, std::chrono::sys_seconds start,
-        const std::function<bool(const std::string& name)>& nameTaken);
+    [[nodiscard]] static std::optional<std::string>
+    getIGCFilename(std::string_view igcData, std::chrono::sys_seconds start,
+                   const std::function<bool(const std::string& name)>& nameTaken);
 
     /** "0".."9" for 0-9, "A".."Z" for 10-35, the decimal text below 0, nullopt above 35. */
     [[nodiscard]] static std::optional<std::string> igcStringFromInt(std::int64_t value);

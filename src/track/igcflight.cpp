@@ -16,9 +16,9 @@ namespace {
 // Placeholders written over rejected fixes in the working copy; every reader
 // skips a B record whose second character is 'X'. The three lengths tell the
 // reason apart when a record is inspected by hand.
-constexpr std::string_view kInvalidFix = "BXXXXXXXXXXXXXXXXX";  // too short or marked 'V'
-constexpr std::string_view kNoWindow = "BXXXXXXXXXXXXXXX";      // unreadable window or stationary
-constexpr std::string_view kImplausible = "BXXXXXXXXXXXXXX";    // failed the plausibility rules
+constexpr std::string_view kInvalidFix = "BXXXXXXXXXXXXXXXXX"; // too short or marked 'V'
+constexpr std::string_view kNoWindow = "BXXXXXXXXXXXXXXX";     // unreadable window or stationary
+constexpr std::string_view kImplausible = "BXXXXXXXXXXXXXX";   // failed the plausibility rules
 
 constexpr std::int64_t kDayS = 86400;
 // A backward step of this size or more between fixes is a crossing of 00:00 UTC.
@@ -79,7 +79,8 @@ std::vector<BRecord> readBRecords(const std::vector<std::string_view>& lines)
                 record.stepS = timeStep(before.timeOfDayS, record.timeOfDayS);
                 if (record.stepS != 0) {
                     record.speedKmh = record.distanceM * 3.6 / static_cast<double>(record.stepS);
-                    record.varioMs = (record.altitudeM - before.altitudeM) / static_cast<double>(record.stepS);
+                    record.varioMs =
+                        (record.altitudeM - before.altitudeM) / static_cast<double>(record.stepS);
                 }
             }
         }
@@ -128,7 +129,8 @@ PreFilterCount preFilter(std::vector<std::string_view>& lines, const std::vector
         }
         const BRecord& p1 = records[current + 1];
         const BRecord& p2 = records[current + 2];
-        const double sumSpeedKmh = p1.speedKmh + p2.speedKmh + records[current + 3].speedKmh + records[current + 4].speedKmh;
+        const double sumSpeedKmh =
+            p1.speedKmh + p2.speedKmh + records[current + 3].speedKmh + records[current + 4].speedKmh;
 
         const std::int64_t timeS = records[current].timeOfDayS;
         if (lastTimeS >= 0 && timeS <= lastTimeS - kMidnightStepS)
@@ -143,14 +145,15 @@ PreFilterCount preFilter(std::vector<std::string_view>& lines, const std::vector
         }
         if (p2.stepS == 0)
             ++count.zeroInterval;
-        bool acceptable = p2.stepS != 0 && withinLimit(sumSpeedKmh * 0.25 - p2.speedKmh, 40)
-                          && p2.altitudeM <= limits.maxAllowedHeight && withinLimit(p2.speedKmh, limits.maxAllowedSpeed)
-                          && withinLimit(p2.varioMs, limits.maxAllowedVario);
+        bool acceptable = p2.stepS != 0 && withinLimit(sumSpeedKmh * 0.25 - p2.speedKmh, 40) &&
+                          p2.altitudeM <= limits.maxAllowedHeight &&
+                          withinLimit(p2.speedKmh, limits.maxAllowedSpeed) &&
+                          withinLimit(p2.varioMs, limits.maxAllowedVario);
         // Until five fixes are in, a fix must also look like someone standing or
         // walking at take-off, so that a wild first fix does not become the anchor.
         if (acceptable && firstPass && count.accepted < 5)
-            acceptable = withinLimit(p2.speedKmh, 0.5 * limits.maxAllowedSpeed)
-                         && withinLimit(p2.varioMs, 0.4 * limits.maxAllowedVario);
+            acceptable = withinLimit(p2.speedKmh, 0.5 * limits.maxAllowedSpeed) &&
+                         withinLimit(p2.varioMs, 0.4 * limits.maxAllowedVario);
         if (acceptable)
             ++count.accepted;
         else
@@ -178,13 +181,32 @@ void IGCFlight::setAllowedParams()
 {
     maxAllowedHeight = 9000;
     switch (cat) {
-    case 2: maxAllowedSpeed = 200; maxAllowedVario = 15; break;
-    case 4: maxAllowedSpeed = 200; maxAllowedVario = 17; break;
-    case 8: maxAllowedSpeed = 350; maxAllowedVario = 20; break;
+    case 2:
+        maxAllowedSpeed = 200;
+        maxAllowedVario = 15;
+        break;
+    case 4:
+        maxAllowedSpeed = 200;
+        maxAllowedVario = 17;
+        break;
+    case 8:
+        maxAllowedSpeed = 350;
+        maxAllowedVario = 20;
+        break;
     case 16:
-    case 32: maxAllowedSpeed = 150; maxAllowedVario = 13; break;
-    case 64: maxAllowedSpeed = 140; maxAllowedVario = 13; maxAllowedHeight = 15000; break;
-    default: maxAllowedSpeed = 140; maxAllowedVario = 13; break;
+    case 32:
+        maxAllowedSpeed = 150;
+        maxAllowedVario = 13;
+        break;
+    case 64:
+        maxAllowedSpeed = 140;
+        maxAllowedVario = 13;
+        maxAllowedHeight = 15000;
+        break;
+    default:
+        maxAllowedSpeed = 140;
+        maxAllowedVario = 13;
+        break;
     }
 }
 
@@ -199,7 +221,8 @@ std::size_t IGCFlight::getNextPointPos(const std::vector<std::string_view>& line
 
 std::optional<std::chrono::sys_seconds> IGCFlight::startUTC() const
 {
-    const std::optional<std::chrono::sys_seconds> day = DATE.size() == 10 ? utc::parse(DATE, "yyyy-MM-dd") : std::nullopt;
+    const std::optional<std::chrono::sys_seconds> day =
+        DATE.size() == 10 ? utc::parse(DATE, "yyyy-MM-dd") : std::nullopt;
     if (!day)
         return std::nullopt;
     return *day + std::chrono::seconds{static_cast<std::int64_t>(startDayOffset) * kDayS + START_TIME};
@@ -207,7 +230,8 @@ std::optional<std::chrono::sys_seconds> IGCFlight::startUTC() const
 
 std::optional<std::chrono::sys_seconds> IGCFlight::landingUTC() const
 {
-    const std::optional<std::chrono::sys_seconds> day = DATE.size() == 10 ? utc::parse(DATE, "yyyy-MM-dd") : std::nullopt;
+    const std::optional<std::chrono::sys_seconds> day =
+        DATE.size() == 10 ? utc::parse(DATE, "yyyy-MM-dd") : std::nullopt;
     if (!day)
         return std::nullopt;
     return *day + std::chrono::seconds{static_cast<std::int64_t>(endDayOffset) * kDayS + END_TIME};
@@ -250,7 +274,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
     }
 
     // Main pass.
-    const double intervalS = std::round(static_cast<double>(count.latestS - count.earliestS) / static_cast<double>(sampleCount));
+    const double intervalS =
+        std::round(static_cast<double>(count.latestS - count.earliestS) / static_cast<double>(sampleCount));
     const int confirmPairs = intervalS < 8 ? 5 : 2;
     flight.timezone = 0;
     bool waiting = true;
@@ -289,7 +314,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
         if (line[0] != 'B') {
             if (line.size() >= 3 && igcfields::startsWithNoCase(line, "OLC"))
                 continue;
-            if (line.size() >= 5 && (igcfields::startsWithNoCase(line, "HFDTE") || igcfields::startsWithNoCase(line, "HPDTE"))) {
+            if (line.size() >= 5 &&
+                (igcfields::startsWithNoCase(line, "HFDTE") || igcfields::startsWithNoCase(line, "HPDTE"))) {
                 if (line.size() < 11)
                     continue;
                 const std::optional<IGCDate> date = IGC::dateFromHeaderLine(line);
@@ -297,7 +323,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
                     continue;
                 if (fixCounter == 0 || !dateSeen) {
                     char text[48];
-                    std::snprintf(text, sizeof text, "%d-%02d-%02d", utc::fullYearFromTwoDigits(date->yy), date->month, date->day);
+                    std::snprintf(text, sizeof text, "%d-%02d-%02d", utc::fullYearFromTwoDigits(date->yy),
+                                  date->month, date->day);
                     flight.DATE = text;
                     dateSeen = true;
                     dateDay = dayIndex;
@@ -362,7 +389,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
         double varioMs = 0;
         if (dt != 0) {
             // The pair is usually two neighbouring records, read once already.
-            const double distanceM = (record.hasPair && previousB + 1 == current) ? record.distanceM : p.calcDistance(previous);
+            const double distanceM =
+                (record.hasPair && previousB + 1 == current) ? record.distanceM : p.calcDistance(previous);
             speedKmh = distanceM * 3.6 / static_cast<double>(dt);
             varioMs = (altM - previousAltM) / static_cast<double>(dt);
         }
@@ -396,8 +424,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
                 continue;
         }
 
-        if (altM > flight.maxAllowedHeight || !withinLimit(speedKmh, flight.maxAllowedSpeed)
-            || !withinLimit(varioMs, flight.maxAllowedVario))
+        if (altM > flight.maxAllowedHeight || !withinLimit(speedKmh, flight.maxAllowedSpeed) ||
+            !withinLimit(varioMs, flight.maxAllowedVario))
             continue;
 
         flight.LINEAR_DISTANCE = std::max(flight.LINEAR_DISTANCE, p.calcDistance(*flight.firstTrackPoint));
@@ -449,8 +477,8 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
         flight.END_TIME = 0;
         flight.endDayOffset = flight.startDayOffset;
     }
-    flight.DURATION = flight.END_TIME - flight.START_TIME
-                      + static_cast<std::int64_t>(flight.endDayOffset - flight.startDayOffset) * kDayS;
+    flight.DURATION = flight.END_TIME - flight.START_TIME +
+                      static_cast<std::int64_t>(flight.endDayOffset - flight.startDayOffset) * kDayS;
     // A flight without a single sample has no mean speed; 0 rather than 0 / 0.
     flight.MEAN_SPEED = samples > 0 ? speedSumKmh / static_cast<double>(samples) : 0;
     return flight;

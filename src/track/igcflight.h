@@ -32,23 +32,23 @@ struct IGCFlight
     /** After an analysis with saned = true: the cleaned records (rejected fixes
         and empty lines removed, headers kept) that the XC optimiser reads. */
     std::vector<std::string> igcLines;
-    int cat = 1;       ///< limit category selecting setAllowedParams(); 1 for every analysis
-    int category = 2;  ///< glider type given to the analysis; not read by it
+    int cat = 1;      ///< limit category selecting setAllowedParams(); 1 for every analysis
+    int category = 2; ///< glider type given to the analysis; not read by it
     bool validFlight = false;
     std::int64_t timezone = 0; ///< [h] offset given to every fix read; 0
     std::string glider;        ///< glider type from the header, "" when none
     std::string DATE;          ///< flight date "YYYY-MM-DD", "" without a date record
 
-    double MAX_SPEED = 0;    ///< [km/h]
-    double MEAN_SPEED = 0;   ///< [km/h] mean of the samples; 0 without any sample
-    double MAX_ALT = 0;      ///< [m]
-    double MIN_ALT = 0;      ///< [m]
-    double TAKEOFF_ALT = 0;  ///< [m]
-    double LANDING_ALT = 0;  ///< [m]
-    double CUMMO_ALT = 0;    ///< [m] cumulated altitude gain
-    double MAX_VARIO = 0;    ///< [m/s] strongest climb
-    double MIN_VARIO = 0;    ///< [m/s] strongest sink (negative)
-    double LINEAR_DISTANCE = 0; ///< [m] largest distance of a used fix from the take-off fix
+    double MAX_SPEED = 0;        ///< [km/h]
+    double MEAN_SPEED = 0;       ///< [km/h] mean of the samples; 0 without any sample
+    double MAX_ALT = 0;          ///< [m]
+    double MIN_ALT = 0;          ///< [m]
+    double TAKEOFF_ALT = 0;      ///< [m]
+    double LANDING_ALT = 0;      ///< [m]
+    double CUMMO_ALT = 0;        ///< [m] cumulated altitude gain
+    double MAX_VARIO = 0;        ///< [m/s] strongest climb
+    double MIN_VARIO = 0;        ///< [m/s] strongest sink (negative)
+    double LINEAR_DISTANCE = 0;  ///< [m] largest distance of a used fix from the take-off fix
     std::int64_t START_TIME = 0; ///< [s] take-off time of day, UTC
     std::int64_t END_TIME = 0;   ///< [s] landing time of day, UTC
     /** [s] landing minus take-off; a flight that passes 00:00 UTC counts the whole way. */
@@ -61,14 +61,14 @@ struct IGCFlight
     std::optional<IGCPoint> firstTrackPoint; ///< the take-off fix
     std::optional<IGCPoint> lastTrackPoint;  ///< the landing fix
 
-    double freeDistance = 0; ///< [km] written by the XC optimiser
-    double flatDistance = 0; ///< [km]
-    double faiDistance = 0;  ///< [km]
+    double freeDistance = 0;               ///< [km] written by the XC optimiser
+    double flatDistance = 0;               ///< [km]
+    double faiDistance = 0;                ///< [km]
     std::vector<XCScorePoint> scorePoints; ///< written by the XC optimiser: five points or none
 
-    double maxAllowedSpeed = 100;   ///< [km/h] plausibility limit
-    double maxAllowedVario = 13;    ///< [m/s]
-    double maxAllowedHeight = 9000; ///< [m]
+    double maxAllowedSpeed = 100;       ///< [km/h] plausibility limit
+    double maxAllowedVario = 13;        ///< [m/s]
+    double maxAllowedHeight = 9000;     ///< [m]
     double max_allowed_time_gap = 1800; ///< [s] a longer gap after take-off ends the flight
 
     bool operator==(const IGCFlight&) const = default;
@@ -82,7 +82,8 @@ struct IGCFlight
      *         which no fix passes the pre-filter and whose fixes do carry times.
      *         Never throws; any bytes are safe.
      */
-    [[nodiscard]] static std::optional<IGCFlight> flightFromIGC(std::string_view text, int gliderType, bool saned);
+    [[nodiscard]] static std::optional<IGCFlight> flightFromIGC(std::string_view text, int gliderType,
+                                                                bool saned);
 
     /** Statistics, times, points and distances back to their starting values. */
     void resetData();
@@ -98,7 +99,8 @@ struct IGCFlight
     [[nodiscard]] std::optional<std::chrono::sys_seconds> landingUTC() const;
 
     /** Index of the next line after CURRENT whose first character is 'B'; LINES.size() when none. */
-    [[nodiscard]] static std::size_t getNextPointPos(const std::vector<std::string_view>& lines, std::size_t current);
+    [[nodiscard]] static std::size_t getNextPointPos(const std::vector<std::string_view>& lines,
+                                                     std::size_t current);
 };
 
 } // namespace kalvora

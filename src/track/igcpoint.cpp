@@ -23,13 +23,16 @@ std::optional<IGCPoint> IGCPoint::igcPointWithIGCLine(std::string_view line, std
         return std::nullopt;
     IGCPoint p;
     p.timezone = timeZoneH;
-    p.lat = static_cast<double>(leadingInt(line.substr(7, 2))) + static_cast<double>(leadingInt(line.substr(9, 5))) / 60000.0;
+    p.lat = static_cast<double>(leadingInt(line.substr(7, 2))) +
+            static_cast<double>(leadingInt(line.substr(9, 5))) / 60000.0;
     if (ns == 'S')
         p.lat = -p.lat;
-    p.lon = static_cast<double>(leadingInt(line.substr(15, 3))) + static_cast<double>(leadingInt(line.substr(18, 5))) / 60000.0;
+    p.lon = static_cast<double>(leadingInt(line.substr(15, 3))) +
+            static_cast<double>(leadingInt(line.substr(18, 5))) / 60000.0;
     if (ew == 'W')
         p.lon = -p.lon;
-    p.gpsTime = leadingInt(line.substr(1, 2)) * 3600 + leadingInt(line.substr(3, 2)) * 60 + leadingInt(line.substr(5, 2));
+    p.gpsTime = leadingInt(line.substr(1, 2)) * 3600 + leadingInt(line.substr(3, 2)) * 60 +
+                leadingInt(line.substr(5, 2));
     p.varioAlt = static_cast<double>(leadingInt(line.substr(25, 5)));
     p.gpsAlt = static_cast<double>(leadingInt(line.substr(30, 5)));
     return p;

@@ -9,12 +9,12 @@ namespace kalvora {
 /** One fix of an IGC record (a B record), in degrees, seconds and metres. */
 struct IGCPoint
 {
-    double lat = 0;              ///< [deg] north positive
-    double lon = 0;              ///< [deg] east positive
-    std::int64_t gpsTime = 0;    ///< [s] since 00:00:00 UTC as written: HH * 3600 + MM * 60 + SS
-    double varioAlt = 0;         ///< [m] pressure altitude
-    double gpsAlt = 0;           ///< [m] GNSS altitude
-    std::int64_t timezone = 0;   ///< [h] offset added by getTime()
+    double lat = 0;            ///< [deg] north positive
+    double lon = 0;            ///< [deg] east positive
+    std::int64_t gpsTime = 0;  ///< [s] since 00:00:00 UTC as written: HH * 3600 + MM * 60 + SS
+    double varioAlt = 0;       ///< [m] pressure altitude
+    double gpsAlt = 0;         ///< [m] GNSS altitude
+    std::int64_t timezone = 0; ///< [h] offset added by getTime()
 
     bool operator==(const IGCPoint&) const = default;
 
@@ -25,7 +25,8 @@ struct IGCPoint
      * least 35 characters; the validity flag (24) is not looked at.
      * @return nullopt when the line is not such a record. Never throws.
      */
-    [[nodiscard]] static std::optional<IGCPoint> igcPointWithIGCLine(std::string_view line, std::int64_t timeZoneH = 0);
+    [[nodiscard]] static std::optional<IGCPoint> igcPointWithIGCLine(std::string_view line,
+                                                                     std::int64_t timeZoneH = 0);
 
     /** [s] local time of day: (gpsTime + timezone * 3600 + 86400) mod 86400 (truncating). */
     [[nodiscard]] std::int64_t getTime() const { return (gpsTime + timezone * 3600 + 86400) % 86400; }

@@ -7,8 +7,19 @@ bool isIGCTextCharacter(char c)
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
         return true;
     switch (c) {
-    case ' ': case '&': case '(': case ')': case '+': case '-': case '.': case '/':
-    case ':': case '<': case '=': case '>': case '_':
+    case ' ':
+    case '&':
+    case '(':
+    case ')':
+    case '+':
+    case '-':
+    case '.':
+    case '/':
+    case ':':
+    case '<':
+    case '=':
+    case '>':
+    case '_':
         return true;
     default:
         return false;

@@ -53,7 +53,8 @@ std::int64_t coordinateFromString(std::string_view text, char positive, char neg
             return 0;
         thousandthValue = thousandthValue * 10 + (c - '0');
     }
-    return static_cast<std::int64_t>(std::round(sign * (degreeValue + thousandthValue / 60000.0) * 1000000.0));
+    return static_cast<std::int64_t>(
+        std::round(sign * (degreeValue + thousandthValue / 60000.0) * 1000000.0));
 }
 
 std::string igcStringFromCoordinate(double value, int degreeDigits, char positive, char negative)

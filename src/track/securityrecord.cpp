@@ -11,7 +11,8 @@ namespace kalvora {
 
 namespace {
 
-void removeLinesStartingWith(std::vector<std::string>& lines, std::string_view firstCharacters, bool alsoEmpty)
+void removeLinesStartingWith(std::vector<std::string>& lines, std::string_view firstCharacters,
+                             bool alsoEmpty)
 {
     std::erase_if(lines, [&](const std::string& line) {
         if (line.empty())
@@ -73,7 +74,8 @@ std::string Strings::appendString(const std::vector<std::string>& lines)
     return "G" + SHA256::encrypt(joined);
 }
 
-std::optional<std::string> Strings::getDestString(std::string_view text, bool replace, const SecurityStamp& stamp)
+std::optional<std::string> Strings::getDestString(std::string_view text, bool replace,
+                                                  const SecurityStamp& stamp)
 {
     std::vector<std::string> digestInput = ownedLines(text);
     if (digestInput.empty())

@@ -48,7 +48,7 @@ struct Strings
      * @return nullopt when TEXT has no lines. Never throws.
      */
     [[nodiscard]] static std::optional<std::string> getDestString(std::string_view text, bool replace,
-                                                                   const SecurityStamp& stamp);
+                                                                  const SecurityStamp& stamp);
 
     /** Removes every line whose first character is 'A' or 'G'. */
     static void removeoldIGCValues(std::vector<std::string>& lines);

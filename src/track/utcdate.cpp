@@ -96,7 +96,8 @@ CivilDate civilFromDays(std::int64_t days)
 
 bool isValidDate(const CivilDate& date)
 {
-    return date.month >= 1 && date.month <= 12 && date.day >= 1 && date.day <= daysInMonth(date.year, date.month);
+    return date.month >= 1 && date.month <= 12 && date.day >= 1 &&
+           date.day <= daysInMonth(date.year, date.month);
 }
 
 std::optional<std::chrono::sys_seconds> parse(std::string_view text, std::string_view pattern)
@@ -117,16 +118,27 @@ std::optional<std::chrono::sys_seconds> parse(std::string_view text, std::string
                 return std::nullopt;
             date.year = fullYearFromTwoDigits(value);
             pp += 2;
-        } else if (startsWith(pattern, pp, "MM") || startsWith(pattern, pp, "dd") || startsWith(pattern, pp, "HH")
-                   || startsWith(pattern, pp, "mm") || startsWith(pattern, pp, "ss")) {
+        } else if (startsWith(pattern, pp, "MM") || startsWith(pattern, pp, "dd") ||
+                   startsWith(pattern, pp, "HH") || startsWith(pattern, pp, "mm") ||
+                   startsWith(pattern, pp, "ss")) {
             if (!readDigits(text, tp, 2, value))
                 return std::nullopt;
             switch (pattern[pp]) {
-            case 'M': date.month = value; break;
-            case 'd': date.day = value; break;
-            case 'H': hour = value; break;
-            case 'm': minute = value; break;
-            default: second = value; break;
+            case 'M':
+                date.month = value;
+                break;
+            case 'd':
+                date.day = value;
+                break;
+            case 'H':
+                hour = value;
+                break;
+            case 'm':
+                minute = value;
+                break;
+            default:
+                second = value;
+                break;
             }
             pp += 2;
         } else {
@@ -138,7 +150,8 @@ std::optional<std::chrono::sys_seconds> parse(std::string_view text, std::string
     }
     if (tp != text.size() || !isValidDate(date) || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
-    return std::chrono::sys_seconds{std::chrono::seconds{daysFromCivil(date) * 86400 + hour * 3600 + minute * 60 + second}};
+    return std::chrono::sys_seconds{
+        std::chrono::seconds{daysFromCivil(date) * 86400 + hour * 3600 + minute * 60 + second}};
 }
 
 std::string format(std::chrono::sys_seconds instant, std::string_view pattern)
@@ -184,9 +197,9 @@ std::string fullDateShortTime(std::chrono::sys_seconds instant)
 {
     static constexpr std::array<const char*, 7> weekdays{"Thursday", "Friday",  "Saturday", "Sunday",
                                                          "Monday",   "Tuesday", "Wednesday"};
-    static constexpr std::array<const char*, 12> months{"January", "February", "March",     "April",
-                                                        "May",     "June",     "July",      "August",
-                                                        "September", "October", "November", "December"};
+    static constexpr std::array<const char*, 12> months{"January",   "February", "March",    "April",
+                                                        "May",       "June",     "July",     "August",
+                                                        "September", "October",  "November", "December"};
     const Fields f = split(instant);
     const std::int64_t days = daysFromCivil(f.date);
     const auto weekday = static_cast<std::size_t>(((days % 7) + 7) % 7); // 1970-01-01 was a Thursday

@@ -27,7 +27,8 @@ TEST(CliAnalyse, OneObjectPerFileAndFailureForTheBadOnes)
     QTemporaryDir dir;
     const QString empty = writeFile(dir, QStringLiteral("empty.igc"), QByteArray("AXXX\r\nHFDTE020715\r\n"));
     const QString good = QString::fromStdString(kalvora::test::igcPath("curvature-of-earth-triangle.igc"));
-    const auto run = runCli({QStringLiteral("analyse"), empty, good, dir.filePath(QStringLiteral("missing.igc"))});
+    const auto run =
+        runCli({QStringLiteral("analyse"), empty, good, dir.filePath(QStringLiteral("missing.igc"))});
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(run.err.contains("empty.igc")) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("missing.igc")) << run.err.toStdString();
@@ -48,16 +49,17 @@ TEST(CliAnalyse, OneObjectPerFileAndFailureForTheBadOnes)
     EXPECT_EQ(flight.value("maxAltitude").toDouble(), 2524);
     EXPECT_TRUE(flight.value("valid").toBool());
     EXPECT_EQ(flight.value("glider").toString(), "NIVIUK Artik 5");
-    for (const char* key : {"minAltitude", "cumulatedClimb", "maxSpeed", "meanSpeed", "maxVario", "minVario",
-                            "linearDistance"})
+    for (const char* key :
+         {"minAltitude", "cumulatedClimb", "maxSpeed", "meanSpeed", "maxVario", "minVario", "linearDistance"})
         EXPECT_TRUE(flight.value(key).isDouble()) << key;
 }
 
 TEST(CliSign, WritesTheMarkedRecord)
 {
     QTemporaryDir dir;
-    const QString path = writeFile(dir, QStringLiteral("t.igc"),
-                                   QByteArray("AOLD\nHFDTE020715\nB1101355206343N00006198EA0058700558\nGOLD\n"));
+    const QString path =
+        writeFile(dir, QStringLiteral("t.igc"),
+                  QByteArray("AOLD\nHFDTE020715\nB1101355206343N00006198EA0058700558\nGOLD\n"));
     const auto kept = runCli({QStringLiteral("sign"), path});
     ASSERT_EQ(kept.exitCode, 0) << kept.err.toStdString();
     EXPECT_TRUE(kept.out.startsWith("AXKV Kalvora Software Version 1.0\r\nAOLD\r\n"));
@@ -71,7 +73,9 @@ TEST(CliSign, WritesTheMarkedRecord)
     EXPECT_EQ(replaced.out.count("\r\nG"), 2);
 
     EXPECT_NE(runCli({QStringLiteral("sign"), dir.filePath(QStringLiteral("none.igc"))}).exitCode, 0);
-    EXPECT_NE(runCli({QStringLiteral("sign"), writeFile(dir, QStringLiteral("e.igc"), QByteArray("\n\n"))}).exitCode, 0);
+    EXPECT_NE(runCli({QStringLiteral("sign"), writeFile(dir, QStringLiteral("e.igc"), QByteArray("\n\n"))})
+                  .exitCode,
+              0);
 }
 
 } // namespace

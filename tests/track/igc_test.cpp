@@ -107,7 +107,8 @@ TEST(IGCTrackSummary, NothingWithoutADurationOrADate)
 
 TEST(IGCTrackSummary, AFlightOverMidnightKeepsAPositiveFlightTime)
 {
-    const auto summary = IGC::getTrackFromIGCData(summaryText("HFDTE311215", {23 * 3600 + 50 * 60, 86399, 20 * 60}));
+    const auto summary =
+        IGC::getTrackFromIGCData(summaryText("HFDTE311215", {23 * 3600 + 50 * 60, 86399, 20 * 60}));
     ASSERT_TRUE(summary);
     EXPECT_EQ(kalvora::utc::toIso8601(summary->startUTC), "2015-12-31T23:50:00Z");
     EXPECT_EQ(summary->flightTimeS, 30 * 60);
@@ -116,8 +117,9 @@ TEST(IGCTrackSummary, AFlightOverMidnightKeepsAPositiveFlightTime)
 TEST(IGCPointList, ReadsFixesAndFillsGapsPerSecond)
 {
     using kalvora::test::bRecord;
-    const std::string text = kalvora::test::igcText(
-        {"HFDTE020715", bRecord(36000, 47.1234, 11.376, 1000, 990), bRecord(36005, 47.1234, 11.376, 1010, 995)});
+    const std::string text =
+        kalvora::test::igcText({"HFDTE020715", bRecord(36000, 47.1234, 11.376, 1000, 990),
+                                bRecord(36005, 47.1234, 11.376, 1010, 995)});
     const auto raw = IGC::getWaypoints(text, false);
     ASSERT_EQ(raw.size(), 2u);
     EXPECT_EQ(raw[0].latitudeE6, 47123400);
@@ -183,6 +185,21 @@ TEST(IGCTextFilter, LongerTextsOnlyWithIGCCharacters)
     // Deleting or replacing without growing is never refused.
     EXPECT_TRUE(kalvora::igcTextEditAccepted("Ozone,", "Ozone"));
     EXPECT_TRUE(kalvora::igcTextEditAccepted("abc", "*%$"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(IGCPointList, TimesJumpingBackAndForthAreNotFilled)
+{
+    using kalvora::test::bRecord;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 2000; ++i)
+        lines.push_back(bRecord(i % 2 == 0 ? 0 : 86399, 46.5, 7.5, 1000, 1000));
+    const auto points = IGC::getWaypoints(kalvora::test::igcText(lines), true);
+    // The first jump forward is filled once; the rest are jumps back and forth.
+    EXPECT_EQ(points.size(), 2000u + 86398u);
 }
 
 } // namespace

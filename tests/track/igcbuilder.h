@@ -12,7 +12,8 @@
 namespace kalvora::test {
 
 /** A B record at TIMES [s of the day], LAT/LON [deg], altitudes [m]. */
-inline std::string bRecord(long timeS, double lat, double lon, int gpsAltM, int pressureAltM = 0, char validity = 'A')
+inline std::string bRecord(long timeS, double lat, double lon, int gpsAltM, int pressureAltM = 0,
+                           char validity = 'A')
 {
     char text[64];
     std::snprintf(text, sizeof text, "B%02ld%02ld%02ld%s%s%c%05d%05d", timeS / 3600 % 100, timeS % 3600 / 60,
@@ -48,9 +49,9 @@ struct SimpleFlight
     double speedKmh = 30;
     int takeoffAltM = 1500;
     std::string dateLine = "HFDTE020715";
-    long gapAfterS = -1;  ///< fixes after this many seconds are written GAPS later
+    long gapAfterS = -1; ///< fixes after this many seconds are written GAPS later
     long gapS = 0;
-    long spikeAtS = -1;   ///< the fix at this second is written at SPIKEALTM
+    long spikeAtS = -1; ///< the fix at this second is written at SPIKEALTM
     int spikeAltM = 0;
 
     long landingAltM() const { return takeoffAltM - flyS; }

@@ -192,7 +192,8 @@ std::string sameTimeTrack(double metresNorth)
 {
     std::vector<std::string> lines{"AXXX", "HFDTE020715"};
     for (int i = 0; i < 40; ++i)
-        lines.push_back(bRecord(36000, 46.0 + i / 39.0 * metresNorth * kalvora::test::kDegPerMetre, 7.0, 1000));
+        lines.push_back(
+            bRecord(36000, 46.0 + i / 39.0 * metresNorth * kalvora::test::kDegPerMetre, 7.0, 1000));
     return igcText(lines);
 }
 
@@ -221,7 +222,8 @@ TEST(FlightAnalysis, NothingFromTextsWithoutUsableFixes)
         invalid.push_back(line[0] == 'B' ? line.substr(0, 24) + "V" + line.substr(25) : line);
     std::vector<std::string> tenLines = SimpleFlight{}.lines();
     tenLines.resize(10);
-    for (const std::string& text : {std::string(), std::string("\r\n\r\n"), igcText(invalid), igcText(tenLines)})
+    for (const std::string& text :
+         {std::string(), std::string("\r\n\r\n"), igcText(invalid), igcText(tenLines)})
         EXPECT_FALSE(analyse(text));
 }
 

@@ -40,8 +40,8 @@ TEST(IGCPointReading, RejectsWhatIsNoFix)
     std::string badLon = fix;
     badLon[23] = 'X';
     const std::string cases[] = {
-        "", "B", fix.substr(0, 34), "A" + fix.substr(1), badLat, badLon, std::string(200, 'B'),
-        std::string("B1101355206343N00006198EA00587\0\0\0\0\0", 35),
+        "",     "B",    fix.substr(0, 34),     "A" + fix.substr(1),
+        badLat, badLon, std::string(200, 'B'), std::string("B1101355206343N00006198EA00587\0\0\0\0\0", 35),
     };
     for (const std::string& line : cases) {
         const auto p = IGCPoint::igcPointWithIGCLine(line);

@@ -26,9 +26,17 @@ TEST(PlaceFinderCoordinates, TextToMicrodegrees)
         std::int64_t latitude;
     };
     const Case cases[] = {
-        {"4707404N", 47123400}, {"4707404S", -47123400}, {"4707404s", -47123400}, {"S4707404", -47123400},
-        {"N4707404", 47123400}, {"47A7404N", 0},         {"", 0},                 {"N", 0},
-        {"7404N", 0},           {"0000000N", 0},         {"9000000S", -90000000},
+        {"4707404N", 47123400},
+        {"4707404S", -47123400},
+        {"4707404s", -47123400},
+        {"S4707404", -47123400},
+        {"N4707404", 47123400},
+        {"47A7404N", 0},
+        {"", 0},
+        {"N", 0},
+        {"7404N", 0},
+        {"0000000N", 0},
+        {"9000000S", -90000000},
     };
     for (const Case& c : cases)
         EXPECT_EQ(PlaceFinder::latitudeFromString(c.text), c.latitude) << c.text;
@@ -52,7 +60,8 @@ TEST(PlaceFinderCoordinates, DegreesToText)
 TEST(PlaceFinderCoordinates, TextsReadBackToTheSameValue)
 {
     for (const double lat : {0.25, 12.5, -45.123, 89.99}) {
-        const double back = static_cast<double>(PlaceFinder::latitudeFromString(PlaceFinder::igcStringFromLatitude(lat)));
+        const double back =
+            static_cast<double>(PlaceFinder::latitudeFromString(PlaceFinder::igcStringFromLatitude(lat)));
         EXPECT_NEAR(back / 1e6, lat, 1.0 / 60000);
     }
 }

@@ -15,10 +15,10 @@ namespace {
 
 const std::filesystem::path kIgcDir = std::filesystem::path(KALVORA_TESTDATA_DIR) / "igc";
 
-#define REQUIRE_RECORDINGS()                                                                       \
-    do {                                                                                           \
-        if (!std::filesystem::is_directory(kIgcDir))                                               \
-            GTEST_SKIP() << "shared/testdata not found beside the project; skipping";              \
+#define REQUIRE_RECORDINGS()                                                                                 \
+    do {                                                                                                     \
+        if (!std::filesystem::is_directory(kIgcDir))                                                         \
+            GTEST_SKIP() << "shared/testdata not found beside the project; skipping";                        \
     } while (0)
 
 std::string readRecording(const std::filesystem::path& path)
@@ -51,10 +51,12 @@ TEST(RealRecordings, PinnedAnalyses)
         bool valid;
     };
     const Pin pins[] = {
-        {"marcourt.igc", "2021-03-06", 10 * 3600 + 34 * 60 + 37, 318, 10 * 3600 + 37 * 60 + 51, 194, 331, true},
-        {"curvature-of-earth-triangle.igc", "2019-07-16", 12 * 3600 + 52 * 60 + 15, 1094, 16 * 3600 + 36 * 60 + 50, 498,
-         2524, true},
-        {"hiking-up.igc", "2019-06-24", 9 * 3600 + 42 * 60 + 45, 2237, 12 * 3600 + 33 * 60 + 20, 813, 3086, true},
+        {"marcourt.igc", "2021-03-06", 10 * 3600 + 34 * 60 + 37, 318, 10 * 3600 + 37 * 60 + 51, 194, 331,
+         true},
+        {"curvature-of-earth-triangle.igc", "2019-07-16", 12 * 3600 + 52 * 60 + 15, 1094,
+         16 * 3600 + 36 * 60 + 50, 498, 2524, true},
+        {"hiking-up.igc", "2019-06-24", 9 * 3600 + 42 * 60 + 45, 2237, 12 * 3600 + 33 * 60 + 20, 813, 3086,
+         true},
     };
     for (const Pin& pin : pins) {
         const auto flight = IGCFlight::flightFromIGC(readRecording(kIgcDir / pin.file), 0, true);
@@ -89,7 +91,8 @@ TEST(RealRecordings, EveryRecordingIsAnalysedAndSummarised)
         const auto summary = kalvora::IGC::getTrackFromIGCData(text);
         ASSERT_TRUE(summary) << entry.path();
         EXPECT_GT(summary->flightTimeS, flight->DURATION - 1) << entry.path();
-        EXPECT_LE(*flight->startUTC(), summary->startUTC + std::chrono::seconds(summary->flightTimeS)) << entry.path();
+        EXPECT_LE(*flight->startUTC(), summary->startUTC + std::chrono::seconds(summary->flightTimeS))
+            << entry.path();
     }
     EXPECT_GT(files, 10);
 }

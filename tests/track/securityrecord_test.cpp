@@ -37,19 +37,23 @@ TEST(SHA256Digest, KnownVectors)
 TEST(SecurityRecord, MarksTheRecordWithOwnAandLandGRecords)
 {
     // LF input with L, F, E, K records and an empty line: none of them is digested.
-    const std::string input = "HFDTE020715\nLXXXcomment\nB1101355206343N00006198EA0058700558\nF110135\nE1101\nK1101\n";
+    const std::string input =
+        "HFDTE020715\nLXXXcomment\nB1101355206343N00006198EA0058700558\nF110135\nE1101\nK1101\n";
     const auto marked = Strings::getDestString(input, false, stamp());
     ASSERT_TRUE(marked);
-    EXPECT_EQ(*marked, "AXKV Kalvora Software Version 1.0\r\n"
-                       "HFDTE020715\r\nLXXXcomment\r\nB1101355206343N00006198EA0058700558\r\nF110135\r\nE1101\r\nK1101\r\n"
-                       "LXKV Kalvora v1.0r0042\r\n"
-                       "LXKV Sunday, December 6, 2026 at 1:40 PM\r\n"
-                       + std::string(kG1) + "\r\n" + kG2 + "\r\n");
+    EXPECT_EQ(
+        *marked,
+        "AXKV Kalvora Software Version 1.0\r\n"
+        "HFDTE020715\r\nLXXXcomment\r\nB1101355206343N00006198EA0058700558\r\nF110135\r\nE1101\r\nK1101\r\n"
+        "LXKV Kalvora v1.0r0042\r\n"
+        "LXKV Sunday, December 6, 2026 at 1:40 PM\r\n" +
+            std::string(kG1) + "\r\n" + kG2 + "\r\n");
 }
 
 TEST(SecurityRecord, OldAandGRecordsStayOrAreReplaced)
 {
-    const std::string input = "AOLD123\r\nHFDTE020715\r\nB1101355206343N00006198EA0058700558\r\nGOLDDIGEST\r\n";
+    const std::string input =
+        "AOLD123\r\nHFDTE020715\r\nB1101355206343N00006198EA0058700558\r\nGOLDDIGEST\r\n";
     const auto kept = Strings::getDestString(input, false, stamp());
     ASSERT_TRUE(kept);
     const auto keptLines = lines(*kept);

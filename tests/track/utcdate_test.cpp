@@ -17,7 +17,8 @@ TEST(UTCDates, ParsesPatternsStrictly)
     EXPECT_EQ(parse("1995-07-02 00:00:00", "yyyy-MM-dd HH:mm:ss"), sys_seconds{sys_days{year{1995} / 7 / 2}});
     EXPECT_EQ(parse("020795000000", "ddMMyyHHmmss"), sys_seconds{sys_days{year{1995} / 7 / 2}});
     EXPECT_EQ(parse("290224000000", "ddMMyyHHmmss"), sys_seconds{sys_days{year{2024} / 2 / 29}});
-    for (const char* bad : {"290223000000", "020715243012", "02071510301", "0207151030123", "0207a5103012", ""})
+    for (const char* bad :
+         {"290223000000", "020715243012", "02071510301", "0207151030123", "0207a5103012", ""})
         EXPECT_FALSE(parse(bad, "ddMMyyHHmmss")) << bad;
 }
 
