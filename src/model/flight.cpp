@@ -153,37 +153,39 @@ void Flight::setLandingLocal(const QDateTime& local)
 
 void Flight::initFromFlightData(const FlightValues& d)
 {
-    auto optional = [](const std::optional<double>& v) { return v ? QVariant(*v) : QVariant(); };
-    setCummoAltitude(d.cummoAltitude);
-    setGlider(d.glider);
-    setHarness(d.harness);
-    setIgcData(d.igcData);
-    setLandingAltitude(d.landingAltitude);
-    setLandingLocation(d.landingLocation);
+    auto set = [this](const char* key, const auto& v) {
+        setValue(QString::fromLatin1(key), v ? QVariant(*v) : QVariant());
+    };
+    set("cummoAltitude", d.cummoAltitude);
+    set("glider", d.glider);
+    set("harness", d.harness);
+    set("igcData", d.igcData);
+    set("landingAltitude", d.landingAltitude);
+    set("landingLocation", d.landingLocation);
     setLandingUTC(d.landingUTC);
-    setMaxAltitude(d.maxAltitude);
-    setMaxSpeed(d.maxSpeed);
-    setMaxVario(d.maxVario);
-    setMinAltitude(d.minAltitude);
-    setMinSpeed(d.minSpeed);
-    setMinVario(d.minVario);
-    setStartAltitude(d.startAltitude);
-    setStartLocation(d.startLocation);
+    set("maxAltitude", d.maxAltitude);
+    set("maxSpeed", d.maxSpeed);
+    set("maxVario", d.maxVario);
+    set("minAltitude", d.minAltitude);
+    set("minSpeed", d.minSpeed);
+    set("minVario", d.minVario);
+    set("startAltitude", d.startAltitude);
+    set("startLocation", d.startLocation);
     setStartUTC(d.startUTC);
-    setUtcOffset(d.utcOffset);
+    set("utcOffset", d.utcOffset);
     setValidIGC(d.validIGC);
-    setStartLatitude(d.startLatitude);
-    setStartLongitude(d.startLongitude);
-    setLandingLatitude(d.landingLatitude);
-    setLandingLongitude(d.landingLongitude);
-    setValue(QStringLiteral("startWaypointLatitude"), optional(d.startWaypointLatitude));
-    setValue(QStringLiteral("startWaypointLongitude"), optional(d.startWaypointLongitude));
-    setValue(QStringLiteral("landingWaypointLatitude"), optional(d.landingWaypointLatitude));
-    setValue(QStringLiteral("landingWaypointLongitude"), optional(d.landingWaypointLongitude));
+    set("startLatitude", d.startLatitude);
+    set("startLongitude", d.startLongitude);
+    set("landingLatitude", d.landingLatitude);
+    set("landingLongitude", d.landingLongitude);
+    set("startWaypointLatitude", d.startWaypointLatitude);
+    set("startWaypointLongitude", d.startWaypointLongitude);
+    set("landingWaypointLatitude", d.landingWaypointLatitude);
+    set("landingWaypointLongitude", d.landingWaypointLongitude);
     setFaiDistance(-1);
     setFlatDistance(-1);
     setFreeDistance(-1);
-    setValue(QStringLiteral("glidertype"), d.glidertype ? QVariant(*d.glidertype) : QVariant());
+    set("glidertype", d.glidertype);
 }
 
 void Flight::clearFlight()

@@ -14,32 +14,35 @@ namespace kalvora {
 
 class IGCScorePoint;
 
-/** The values a flight made from track data starts from (filled by the flight-data derivation). */
+/**
+ * The values a flight made from track data starts from, as the flight-data
+ * derivation produces them (same names and units as the attributes; absent stays absent).
+ */
 struct FlightValues
 {
-    double cummoAltitude = 0;    ///< [m]
-    QString glider;
-    QString harness;
-    QString igcData;
-    double landingAltitude = 0;  ///< [m]
-    QString landingLocation;
-    QDateTime landingUTC;
-    double maxAltitude = 0;      ///< [m]
-    double maxSpeed = 0;         ///< [km/h]
-    double maxVario = 0;         ///< [m/s]
-    double minAltitude = 0;      ///< [m]
-    double minSpeed = 0;         ///< mean ground speed [km/h]
-    double minVario = 0;         ///< strongest sink, negative [m/s]
-    double startAltitude = 0;    ///< [m]
-    QString startLocation;
-    QDateTime startUTC;
-    double utcOffset = 0;        ///< [h]
+    std::optional<double> cummoAltitude; ///< [m]
+    std::optional<QString> glider;
+    std::optional<QString> harness;
+    std::optional<QString> igcData;
+    std::optional<double> landingAltitude; ///< [m]
+    std::optional<QString> landingLocation;
+    QDateTime landingUTC;               ///< invalid: absent
+    std::optional<double> maxAltitude;  ///< [m]
+    std::optional<double> maxSpeed;     ///< [km/h]
+    std::optional<double> maxVario;     ///< [m/s]
+    std::optional<double> minAltitude;  ///< [m]
+    std::optional<double> minSpeed;     ///< mean ground speed [km/h]
+    std::optional<double> minVario;     ///< strongest sink, negative [m/s]
+    std::optional<double> startAltitude; ///< [m]
+    std::optional<QString> startLocation;
+    QDateTime startUTC;                 ///< invalid: absent
+    std::optional<double> utcOffset;    ///< [h]
     bool validIGC = false;
-    double startLatitude = 0;    ///< [deg]
-    double startLongitude = 0;
-    double landingLatitude = 0;
-    double landingLongitude = 0;
-    std::optional<double> startWaypointLatitude; ///< absent when no waypoint was matched
+    std::optional<double> startLatitude; ///< [deg]
+    std::optional<double> startLongitude;
+    std::optional<double> landingLatitude;
+    std::optional<double> landingLongitude;
+    std::optional<double> startWaypointLatitude; ///< [1e-6 deg] when matched during import
     std::optional<double> startWaypointLongitude;
     std::optional<double> landingWaypointLatitude;
     std::optional<double> landingWaypointLongitude;
