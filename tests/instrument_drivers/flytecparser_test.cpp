@@ -99,17 +99,6 @@ TEST(FlytecParser, WaypointListSortedByNameAndStopsAtNoData)
     EXPECT_TRUE(flytec::parseWaypointList("").empty());
 }
 
-TEST(FlytecParser, CoordinateTexts)
-{
-    EXPECT_EQ(flytec::coordinateMicrodegrees("N4630000", 'S'), 46500000);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("4707404S", 'S'), -47123400);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("W01122560", 'W'), -11376000);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("E715000", 'W'), 7250000);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("N46A0000", 'S'), 0);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("N", 'S'), 0);
-    EXPECT_EQ(flytec::coordinateMicrodegrees("", 'S'), 0);
-}
-
 TEST(FlytecParser, ParameterAnswers)
 {
     EXPECT_EQ(flytec::decodeParameterNumber("RFA_0A_3412\r\n", 16), 0x1234u);
@@ -129,7 +118,7 @@ TEST(FlytecParser, ParameterWrites)
     EXPECT_EQ(flytec::writeNumberCommand(0x05, 0x1FF), "WFA_05_FF\r\n");
     EXPECT_EQ(flytec::writeNumberCommand(0x14, -1), "WFA_14_FFFFFFFF\r\n");
     EXPECT_EQ(flytec::writeNumberCommand(0x17, 7), "WFA_17_\r\n"); // an address without width
-    EXPECT_EQ(flytec::writeTextCommand(0x00, "Pilot"), "WFA_00_50696C6F7420202020202020202020202020\r\n");
+    EXPECT_EQ(flytec::writeTextCommand(0x00, "Pilot"), "WFA_00_50696C6F74" "2020202020202020202020" "\r\n");
     EXPECT_EQ(flytec::writeTextCommand(0x01, "ABCDEFGHIJKLMNOPQRST").size(), 7u + 32 + 2);
     EXPECT_EQ(flytec::writeBitFieldCommand(0x03, 0x0281), "WFA_03_8102\r\n");
     EXPECT_TRUE(flytec::parameterWriteAccepted("Done\r\n"));

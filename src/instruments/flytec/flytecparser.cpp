@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "instruments/coordinateparser.h"
+#include "instruments/flytectextformatter.h"
+
 namespace kalvora::flytec {
 
 namespace {
-
-constexpr std::string_view allowedChars =
-    " &()+-./0123456789:<=>ABCDEFGHIJKLMNOPQRSTUVWXYZ_abcdefghijklmnopqrstuvwxyz";
 
 std::vector<std::string_view> split(std::string_view text, char separator)
 {
@@ -181,42 +181,6 @@ std::vector<TrackEntry> parseTrackList(std::string_view answer)
     return tracks;
 }
 
-std::int64_t coordinateMicrodegrees(std::string_view text, char negativeHemisphere)
-{
-    if (text.empty())
-        return 0;
-    const char positiveHemisphere = negativeHemisphere == 'S' ? 'N' : 'E';
-    auto isHemisphere = [&](char c) {
-        const char u = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        return u == negativeHemisphere || u == positiveHemisphere;
-    };
-    auto isNegative = [&](char c) { return c == negativeHemisphere || c == negativeHemisphere + 32; };
-    int sign = isNegative(text.front()) ? -1 : 1;
-    std::string_view digits = text;
-    if (isHemisphere(text.back())) {
-        if (isNegative(text.back()))
-            sign = -1;
-        digits.remove_suffix(1);
-    } else {
-        digits.remove_prefix(1);
-    }
-    if (digits.size() < 6 || digits.size() > 9)
-        return 0;
-    for (char c : digits)
-        if (!isDigit(c))
-            return 0;
-    const std::string_view degreesText = digits.substr(0, digits.size() - 5);
-    const std::string_view minutesText = digits.substr(digits.size() - 5);
-    std::int64_t degrees = 0;
-    for (char c : degreesText)
-        degrees = degrees * 10 + (c - '0');
-    std::int64_t thousandths = 0;
-    for (char c : minutesText)
-        thousandths = thousandths * 10 + (c - '0');
-    const double value = sign * (static_cast<double>(degrees) + static_cast<double>(thousandths) / 60000.0) * 1e6;
-    return static_cast<std::int64_t>(std::round(value));
-}
-
 namespace {
 
 /** The list's coordinate text with every run of ".", " " and "'" removed. */
@@ -241,8 +205,8 @@ std::optional<WaypointEntry> parseWaypointLine(std::string_view line)
     while (!name.empty() && (name.front() == ' ' || name.front() == '\t'))
         name.remove_prefix(1);
     wp.name = std::string(name);
-    wp.latitudeDeg = static_cast<double>(coordinateMicrodegrees(squeezeCoordinate(fields[1]), 'S')) / 1e6;
-    wp.longitudeDeg = static_cast<double>(coordinateMicrodegrees(squeezeCoordinate(fields[2]), 'W')) / 1e6;
+    wp.latitudeDeg = static_cast<double>(coordinateE6FromString(squeezeCoordinate(fields[1]))) / 1e6;
+    wp.longitudeDeg = static_cast<double>(coordinateE6FromString(squeezeCoordinate(fields[2]))) / 1e6;
     wp.altitudeM = leadingNumber(fields[3]);
     wp.radiusM = leadingNumber(fields[4]);
     return wp;
@@ -259,43 +223,9 @@ std::vector<WaypointEntry> parseWaypointList(std::string_view answer)
     return list;
 }
 
-std::string removeForbiddenChars(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c == 0xC3 && i + 1 < utf8.size()) {
-            const auto d = static_cast<unsigned char>(utf8[i + 1]);
-            const char* spelled = nullptr;
-            switch (d) {
-            case 0xA4: spelled = "ae"; break;
-            case 0x84: spelled = "Ae"; break;
-            case 0xB6: spelled = "oe"; break;
-            case 0x96: spelled = "Oe"; break;
-            case 0xBC: spelled = "ue"; break;
-            case 0x9C: spelled = "Ue"; break;
-            case 0x9F: spelled = "ss"; break;
-            case 0xB1: spelled = "n"; break;
-            default: break;
-            }
-            if (spelled) {
-                out += spelled;
-                ++i;
-                continue;
-            }
-        }
-        if (c < 0x80 && allowedChars.find(static_cast<char>(c)) != std::string_view::npos)
-            out.push_back(static_cast<char>(c));
-    }
-    return out;
-}
-
 std::string fixedName(std::string_view utf8, int length)
 {
-    std::string name = removeForbiddenChars(utf8);
-    name.resize(static_cast<std::size_t>(length), ' ');
-    return name;
+    return padOrCut(removeForbiddenChars(utf8), static_cast<std::size_t>(length));
 }
 
 namespace {

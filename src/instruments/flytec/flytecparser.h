@@ -88,21 +88,7 @@ std::optional<WaypointEntry> parseWaypointLine(std::string_view line);
  */
 std::vector<WaypointEntry> parseWaypointList(std::string_view answer);
 
-/**
- * Coordinate text in microdegrees as the instrument's list gives it once
- * ".", " " and "'" are gone: "N4630000", "E715000", "4630000N". 0 for a
- * malformed text (a coordinate like any other to the callers).
- */
-std::int64_t coordinateMicrodegrees(std::string_view text, char negativeHemisphere);
-
-/**
- * Name cleaner shared with the Bräuniger protocol: umlauts and ß spelled out,
- * ñ as n, every other character outside the instrument's character set dropped.
- * Input is UTF-8.
- */
-std::string removeForbiddenChars(std::string_view utf8);
-
-/** Cleaned, padded with spaces and cut to exactly LENGTH characters. */
+/** Cleaned by the instruments' name cleaner, padded with spaces and cut to exactly LENGTH characters. */
 std::string fixedName(std::string_view utf8, int length);
 
 /**
