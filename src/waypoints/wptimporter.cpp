@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "model/waypoint.h"
+
 namespace kalvora {
 namespace {
 
@@ -108,7 +110,7 @@ QString singleLine(QString text)
 
 } // namespace
 
-std::vector<WptPoint> WPTImporter::getDeviceWaypoints() const
+std::vector<WaypointRecord> WPTImporter::getDeviceWaypoints() const
 {
     if (m_path.isEmpty())
         return {};
@@ -118,9 +120,9 @@ std::vector<WptPoint> WPTImporter::getDeviceWaypoints() const
     return parseWptText(file.readAll());
 }
 
-std::vector<WptPoint> WPTImporter::parseWptText(const QByteArray& latin1)
+std::vector<WaypointRecord> WPTImporter::parseWptText(const QByteArray& latin1)
 {
-    std::vector<WptPoint> points;
+    std::vector<WaypointRecord> points;
     int state = 0;
     for (const QString& line : splitLines(QString::fromLatin1(latin1))) {
         if (state == 0) {
@@ -142,7 +144,7 @@ std::vector<WptPoint> WPTImporter::parseWptText(const QByteArray& latin1)
     return points;
 }
 
-std::optional<WptPoint> WPTImporter::getDeviceWaypointFromLine(const QString& line)
+std::optional<WaypointRecord> WPTImporter::getDeviceWaypointFromLine(const QString& line)
 {
     if (line.size() < 2)
         return std::nullopt;
@@ -151,10 +153,11 @@ std::optional<WptPoint> WPTImporter::getDeviceWaypointFromLine(const QString& li
     if (tokens.size() < 8 || tokens.at(0) != QLatin1String("W"))
         return std::nullopt;
 
-    WptPoint point;
+    WaypointRecord point;
     point.latitude = coordFromString(coordinateText(tokens.at(3)));
     point.longitude = coordFromString(coordinateText(tokens.at(4)));
     point.altitude = double(float(leadingNumber(tokens.at(7))));
+    point.gpsaltitude = point.altitude;
     point.shortName = tokens.mid(8).join(QLatin1Char(' '));
     return point;
 }
@@ -195,6 +198,22 @@ QString WPTImporter::getWPTFileFromWaypoints(const QList<WptEntry>& entries)
         text += QLatin1String(kExtensionLine);
     }
     return text;
+}
+
+WptEntry WPTImporter::entryFromWaypoint(const Waypoint& waypoint)
+{
+    return WptEntry{waypoint.shortName(), waypoint.name(), waypoint.latitude(), waypoint.longitude(),
+                    waypoint.altitude()};
+}
+
+QString WPTImporter::getWPTFileFromWaypoints(const QList<Waypoint*>& waypoints)
+{
+    QList<WptEntry> entries;
+    for (const Waypoint* w : waypoints) {
+        if (w)
+            entries.append(entryFromWaypoint(*w));
+    }
+    return getWPTFileFromWaypoints(entries);
 }
 
 QByteArray WPTImporter::encodeFile(const QString& text)

@@ -8,17 +8,11 @@
 #include <optional>
 #include <vector>
 
+#include "waypoints/waypointrecord.h"
+
 namespace kalvora {
 
-/** One waypoint as read from a WPT file: what the importer needs of an instrument waypoint record. */
-struct WptPoint
-{
-    QString shortName;
-    double latitude = 0;  ///< [deg], north positive
-    double longitude = 0; ///< [deg], east positive
-    double altitude = 0;  ///< [m]
-    bool operator==(const WptPoint&) const = default;
-};
+class Waypoint;
 
 /** One waypoint to be written: the stored values the file needs. */
 struct WptEntry
@@ -48,16 +42,21 @@ public:
     explicit WPTImporter(QString path) : m_path(std::move(path)) {}
 
     /** The waypoints of the file in file order; empty when there is no file or it cannot be read. */
-    [[nodiscard]] std::vector<WptPoint> getDeviceWaypoints() const;
+    [[nodiscard]] std::vector<WaypointRecord> getDeviceWaypoints() const;
 
     /** The waypoints of FILE TEXT (ISO 8859-1 bytes), in order. Lines that cannot be read are skipped. */
-    [[nodiscard]] static std::vector<WptPoint> parseWptText(const QByteArray& latin1);
+    [[nodiscard]] static std::vector<WaypointRecord> parseWptText(const QByteArray& latin1);
 
     /** One "W" line as a record; nullopt for any other line or one too short to read. */
-    [[nodiscard]] static std::optional<WptPoint> getDeviceWaypointFromLine(const QString& line);
+    [[nodiscard]] static std::optional<WaypointRecord> getDeviceWaypointFromLine(const QString& line);
 
     /** The complete file text for ENTRIES, in order, with CR LF line ends. */
     [[nodiscard]] static QString getWPTFileFromWaypoints(const QList<WptEntry>& entries);
+
+    /** The file text for stored waypoints, in the given order. */
+    [[nodiscard]] static QString getWPTFileFromWaypoints(const QList<Waypoint*>& waypoints);
+    /** What the file takes of a stored waypoint. */
+    [[nodiscard]] static WptEntry entryFromWaypoint(const Waypoint& waypoint);
 
     /** The file text encoded for disk: ISO 8859-1, characters it cannot hold replaced by "?". */
     [[nodiscard]] static QByteArray encodeFile(const QString& text);

@@ -7,9 +7,14 @@
 
 using kalvora::WPTImporter;
 using kalvora::WptEntry;
-using kalvora::WptPoint;
+using kalvora::WaypointRecord;
 
 namespace {
+
+WaypointRecord rec(const QString& name, double lat, double lon, double alt)
+{
+    return WaypointRecord{name, lat, lon, alt, alt, 0};
+}
 
 QByteArray latin1(const char* text)
 {
@@ -56,7 +61,7 @@ TEST(WptWriting, FileTextHasHeaderWaypointAndExtensionLinesInLatin1)
                             "W  HoheSa A 33.5000000000\xBAS 151.2500000000\xBA"
                             "E 27-MAR-62 00:00:00 1829.000000 Take off\r\n"
                             "w Waypoint,0,-1.0,16777215,255,1,7,,0.0,\r\n"));
-    EXPECT_EQ(WPTImporter::getWPTFileFromWaypoints({}), QStringLiteral("G  WGS 84\r\nU  1\r\n"));
+    EXPECT_EQ(WPTImporter::getWPTFileFromWaypoints(QList<WptEntry>{}), QStringLiteral("G  WGS 84\r\nU  1\r\n"));
 }
 
 TEST(WptWriting, CoordinateTokens)
@@ -114,7 +119,7 @@ TEST(WptReading, OneWaypointLineGivesOneRecord)
               "E 27-MAR-62 00:00:00 1234.000000 Hohe  Salve",
               "w Waypoint,0,-1.0,16777215,255,1,7,,0.0,"}));
     ASSERT_EQ(points.size(), 1u);
-    EXPECT_EQ(points[0], (WptPoint{QStringLiteral("Hohe Salve"), 47.1234567, 11.1234567, 1234}));
+    EXPECT_EQ(points[0], (rec(QStringLiteral("Hohe Salve"), 47.1234567, 11.1234567, 1234)));
 }
 
 TEST(WptReading, HeaderRulesAndUnreadableLines)
@@ -147,7 +152,7 @@ TEST(WptReading, HeaderRulesAndUnreadableLines)
     const auto shortTokens = WPTImporter::parseWptText(
         file({"G  WGS 84", "U  1", "W  X A 4\xBAN 11\xBAW 27-MAR-62 00:00:00 7 Short"}));
     ASSERT_EQ(shortTokens.size(), 1u);
-    EXPECT_EQ(shortTokens[0], (WptPoint{QStringLiteral("Short"), 4, -11, 7}));
+    EXPECT_EQ(shortTokens[0], (rec(QStringLiteral("Short"), 4, -11, 7)));
     EXPECT_EQ(WPTImporter::parseWptText(file({"G  WGS 84", "U  1", "W  X A 4\xBAN 11\xBA"
                                                                    "E 27-MAR-62 00:00:00 5"}))
                   .at(0)
@@ -184,5 +189,5 @@ TEST(WptReading, MissingFileGivesNothing)
     out.close();
     const auto points = WPTImporter(path).getDeviceWaypoints();
     ASSERT_EQ(points.size(), 1u);
-    EXPECT_EQ(points[0], (WptPoint{QStringLiteral("Alpha"), 1, 2, 3}));
+    EXPECT_EQ(points[0], (rec(QStringLiteral("Alpha"), 1, 2, 3)));
 }

@@ -1,0 +1,236 @@
+// kalvora-cli waypoints import|export|list|sync: the waypoints of the global store.
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <memory>
+
+#include "cli/command.h"
+#include "model/waypoint.h"
+#include "services/httpclient.h"
+#include "store/objectcontext.h"
+#include "store/objectmodel.h"
+#include "store/persistentstore.h"
+#include "waypoints/placefinderlookup.h"
+#include "waypoints/waypointimporter.h"
+#include "waypoints/waypointsync.h"
+#include "waypoints/wptimporter.h"
+
+namespace kalvora::cli {
+namespace {
+
+const char* const Usage = "Usage: kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup]\n"
+                          "       kalvora-cli waypoints export FILE.wpt [--name NAME]...\n"
+                          "       kalvora-cli waypoints list\n"
+                          "       kalvora-cli waypoints sync";
+
+std::unique_ptr<PersistentStore> openGlobalStore()
+{
+    QDir().mkpath(applicationFilesDirectory());
+    auto opened = PersistentStore::open(globalStorePath(), ObjectModel::global());
+    if (!opened) {
+        printError(QStringLiteral("%1: %2").arg(globalStorePath(), QString::fromStdString(opened.error())));
+        return nullptr;
+    }
+    return std::move(*opened);
+}
+
+/** Answers every duplicate question the same way, as the command line asked. */
+class FixedAnswer final : public DuplicateQuestion
+{
+public:
+    explicit FixedAnswer(int choice) : m_choice(choice) {}
+    Answer ask(const QString&, const QString&) override { return {m_choice, true}; }
+
+private:
+    int m_choice;
+};
+
+int runImport(const QStringList& args)
+{
+    QStringList files;
+    int choice = DuplicateQuestion::SkipChoice;
+    bool lookup = true;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--duplicates") && i + 1 < args.size()) {
+            const QString v = args[++i];
+            if (v == QLatin1String("keep"))
+                choice = DuplicateQuestion::KeepChoice;
+            else if (v == QLatin1String("skip"))
+                choice = DuplicateQuestion::SkipChoice;
+            else {
+                printError(QStringLiteral("waypoints import: --duplicates takes keep or skip"));
+                return 2;
+            }
+        } else if (args[i] == QLatin1String("--no-lookup")) {
+            lookup = false;
+        } else if (args[i].startsWith(QLatin1String("--"))) {
+            printError(QString::fromLatin1(Usage));
+            return 2;
+        } else {
+            files.append(args[i]);
+        }
+    }
+    if (files.isEmpty()) {
+        printError(QString::fromLatin1(Usage));
+        return 2;
+    }
+    std::vector<WaypointRecord> records;
+    for (const QString& path : files) {
+        const QFileInfo info(path);
+        if (!info.isFile() || !info.isReadable()) {
+            printError(QStringLiteral("%1: cannot read the file").arg(path));
+            return 1;
+        }
+        for (WaypointRecord& r : WPTImporter(path).getDeviceWaypoints())
+            records.push_back(std::move(r));
+    }
+    auto store = openGlobalStore();
+    if (!store)
+        return 1;
+
+    const qsizetype read = qsizetype(records.size());
+    const PlaceFinderLookup places = PlaceFinderLookup::fromSettings(defaultHttpClient());
+    PlaceFinderAddressLookup addresses(places);
+    FixedAnswer answer(choice);
+    WaypointImporter importer(*store, std::move(records), answer, lookup ? &addresses : nullptr);
+    QList<ObjectId> inserted;
+    QEventLoop loop;
+    QObject::connect(&importer, &WaypointImporter::finished, &loop, [&](const QList<ObjectId>& ids) {
+        inserted = ids;
+        loop.quit();
+    });
+    QMetaObject::invokeMethod(&importer, [&] { importer.import(); }, Qt::QueuedConnection);
+    loop.exec();
+    importer.wait();
+
+    QJsonArray ids;
+    for (const ObjectId& id : inserted)
+        ids.append(id.uriString());
+    printJson(QJsonObject{{"read", read}, {"imported", inserted.size()}, {"ids", ids}});
+    return 0;
+}
+
+int runExport(const QStringList& args)
+{
+    QString path;
+    QStringList names;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--name") && i + 1 < args.size())
+            names.append(args[++i]);
+        else if (!args[i].startsWith(QLatin1String("--")) && path.isEmpty())
+            path = args[i];
+        else {
+            printError(QString::fromLatin1(Usage));
+            return 2;
+        }
+    }
+    if (path.isEmpty()) {
+        printError(QString::fromLatin1(Usage));
+        return 2;
+    }
+    auto store = openGlobalStore();
+    if (!store)
+        return 1;
+    QList<Waypoint*> chosen;
+    for (Waypoint* w : store->mainContext()->fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}})) {
+        if (names.isEmpty() || names.contains(w->name()) || names.contains(w->shortName()))
+            chosen.append(w);
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) < 0 || !file.commit()) {
+        printError(QStringLiteral("%1: cannot write the file: %2").arg(path, file.errorString()));
+        return 1;
+    }
+    printJson(QJsonObject{{"file", path}, {"written", chosen.size()}});
+    return 0;
+}
+
+QJsonObject waypointJson(const Waypoint& w)
+{
+    QJsonObject o{{"id", w.objectId().uriString()}};
+    for (const AttributeDescription& a : w.entity().attributes) {
+        const QVariant v = w.value(a.name);
+        o.insert(a.name, v.isValid() ? QJsonValue::fromVariant(v) : QJsonValue(QJsonValue::Null));
+    }
+    for (const char* key : {"doubleLatitude", "doubleLongitude", "minLatitude", "maxLatitude", "minLongitude",
+                            "maxLongitude", "size", "distance", "continent", "editable"}) {
+        const QVariant v = w.value(QLatin1String(key));
+        o.insert(QLatin1String(key), v.isValid() ? QJsonValue::fromVariant(v) : QJsonValue(QJsonValue::Null));
+    }
+    return o;
+}
+
+int runList(const QStringList& args)
+{
+    if (!args.isEmpty()) {
+        printError(QString::fromLatin1(Usage));
+        return 2;
+    }
+    auto store = openGlobalStore();
+    if (!store)
+        return 1;
+    QJsonArray out;
+    for (const Waypoint* w : store->mainContext()->fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}}))
+        out.append(waypointJson(*w));
+    printJson(out);
+    return 0;
+}
+
+int runSync(const QStringList& args)
+{
+    if (!args.isEmpty()) {
+        printError(QString::fromLatin1(Usage));
+        return 2;
+    }
+    auto store = openGlobalStore();
+    if (!store)
+        return 1;
+    WaypointSync sync(*store, defaultHttpClient(), WaypointSync::baseUrlFromSettings());
+    int uploaded = 0;
+    bool downloaded = false;
+    QObject::connect(&sync, &WaypointSync::uploadFinished, &sync, [&](int n) { uploaded = n; },
+                     Qt::DirectConnection);
+    QObject::connect(&sync, &WaypointSync::downloadFinished, &sync, [&](bool ok) { downloaded = ok; },
+                     Qt::DirectConnection);
+    sync.startStartupPasses();
+    sync.waitForPasses(-1);
+    const qsizetype count = store->mainContext()->fetch<Waypoint>().size();
+    printJson(QJsonObject{{"uploaded", uploaded},
+                          {"downloaded", downloaded},
+                          {"lastWaypointSync", sync.lastWaypointSync()},
+                          {"waypoints", count}});
+    if (!downloaded) {
+        printError(QStringLiteral("waypoints sync: the download from %1 failed; the sync position stays")
+                       .arg(WaypointSync::baseUrlFromSettings().toString()));
+        return 1;
+    }
+    return 0;
+}
+
+int runWaypoints(const QStringList& args)
+{
+    const QString sub = args.value(0);
+    const QStringList rest = args.mid(1);
+    if (sub == QLatin1String("import"))
+        return runImport(rest);
+    if (sub == QLatin1String("export"))
+        return runExport(rest);
+    if (sub == QLatin1String("list"))
+        return runList(rest);
+    if (sub == QLatin1String("sync"))
+        return runSync(rest);
+    printError(QString::fromLatin1(Usage));
+    return 2;
+}
+
+RegisterCommand reg{{"waypoints", "waypoints import FILE... [--duplicates keep|skip] | export FILE.wpt [--name NAME]... | list | sync",
+                     "imports, exports, lists and synchronises the waypoints of the global store", &runWaypoints}};
+
+} // namespace
+} // namespace kalvora::cli

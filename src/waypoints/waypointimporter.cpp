@@ -1,0 +1,168 @@
+#include "waypoints/waypointimporter.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <cmath>
+#include <limits>
+
+#include "model/waypoint.h"
+#include "store/objectcontext.h"
+#include "store/persistentstore.h"
+#include "track/placefinder.h"
+#include "waypoints/addresslookup.h"
+
+namespace kalvora {
+namespace {
+
+qint64 microdegrees(double degrees)
+{
+    const double v = std::trunc(degrees * 1000000.0);
+    return std::isfinite(v) && std::fabs(v) < 1e15 ? qint64(v) : 0;
+}
+
+/** Whole units of a received number, cut toward zero; nonsense (NaN, beyond any place on earth) gives 0. */
+qint64 whole(double value)
+{
+    return std::isfinite(value) && std::fabs(value) < 1e15 ? qint64(value) : 0;
+}
+
+} // namespace
+
+WaypointImporter::WaypointImporter(PersistentStore& store, std::vector<WaypointRecord> importList,
+                                   DuplicateQuestion& question, WaypointAddressLookup* lookup, QObject* parent)
+    : QObject(parent), m_store(store), m_importList(std::move(importList)), m_question(question), m_lookup(lookup)
+{
+}
+
+WaypointImporter::~WaypointImporter()
+{
+    if (m_thread) {
+        stop();
+        wait(-1);
+    }
+}
+
+Waypoint* WaypointImporter::waypointIntersects(ObjectContext& context, qint64 latitudeMicro, qint64 longitudeMicro)
+{
+    Waypoint* nearest = nullptr;
+    qint64 best = std::numeric_limits<qint64>::max();
+    for (Waypoint* w : context.fetch<Waypoint>()) {
+        const qint64 d = PlaceFinder::gpsDistance(double(latitudeMicro), double(longitudeMicro), double(w->latitude()),
+                                                  double(w->longitude()));
+        if (d < best) {
+            best = d;
+            nearest = w;
+        }
+    }
+    return best <= DuplicateDistanceM ? nearest : nullptr;
+}
+
+void WaypointImporter::applyChoice(int choice)
+{
+    if (choice == DuplicateQuestion::KeepChoice || choice == DuplicateQuestion::KeepAlsoChoice)
+        return;
+    if (choice == DuplicateQuestion::SkipChoice) {
+        --m_counter;
+        m_importList.erase(m_importList.begin() + m_counter);
+        return;
+    }
+    m_importList.clear();
+    m_cancel = true;
+}
+
+bool WaypointImporter::checkDuplicates(ObjectContext& context)
+{
+    m_counter = 0;
+    m_lastChoice = -1;
+    m_cancel = false;
+    while (!m_cancel && m_counter < int(m_importList.size())) {
+        const WaypointRecord& record = m_importList[size_t(m_counter)];
+        Waypoint* existing =
+            waypointIntersects(context, microdegrees(record.latitude), microdegrees(record.longitude));
+        if (!existing) {
+            ++m_counter;
+            continue;
+        }
+        if (m_lastChoice != -1) {
+            ++m_counter;
+            applyChoice(m_lastChoice);
+            continue;
+        }
+        const DuplicateQuestion::Answer answer = m_question.ask(record.shortName, existing->name());
+        ++m_counter;
+        if (answer.applyToAll)
+            m_lastChoice = answer.choice;
+        applyChoice(answer.choice);
+    }
+    return !m_cancel;
+}
+
+void WaypointImporter::import()
+{
+    bool proceed = false;
+    if (auto context = m_store.newBackgroundContext())
+        proceed = checkDuplicates(**context);
+    if (!proceed || m_importList.empty() || m_thread) {
+        emit finished({});
+        return;
+    }
+    m_longTimeCanceled = false;
+    m_thread.reset(QThread::create([this] { insertAll(); }));
+    m_thread->start();
+}
+
+bool WaypointImporter::wait(int timeoutMs)
+{
+    if (!m_thread)
+        return true;
+    // The insertion's saves wait for their merge on the store's thread; keep its events flowing when that is this one.
+    const bool mergesHere = m_store.thread() == QThread::currentThread();
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_thread->wait(QDeadlineTimer(mergesHere ? 5 : timeoutMs))) {
+        if (deadline.hasExpired())
+            return false;
+        if (mergesHere)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void WaypointImporter::insertAll()
+{
+    QList<ObjectId> inserted;
+    const int total = int(m_importList.size());
+    // The context belongs to this thread and ends with this block, before the store.
+    if (auto context = m_store.newBackgroundContext()) {
+        ObjectContext& ctx = **context;
+        int done = 0;
+        for (const WaypointRecord& record : m_importList) {
+            if (m_longTimeCanceled)
+                break;
+            emit progress(++done, total);
+            auto* w = ctx.insert<Waypoint>();
+            if (!w)
+                break;
+            w->setName(record.shortName.trimmed());
+            w->setShortName(record.shortName);
+            w->setLatitude(microdegrees(record.latitude));
+            w->setLongitude(microdegrees(record.longitude));
+            w->setAltitude(whole(record.gpsaltitude));
+            w->setRadius(whole(record.radius));
+            if (m_lookup) {
+                if (auto address = m_lookup->lookup(double(w->latitude()), double(w->longitude()))) {
+                    w->setCity(address->city);
+                    w->setCounty(address->county);
+                    w->setCountry(address->country);
+                    w->setState(address->state);
+                }
+            }
+            // A failed save leaves the record pending in this context; the next save retries it.
+            if (ctx.save().ok() && !w->objectId().isTemporary())
+                inserted.append(w->objectId());
+        }
+    }
+    QMetaObject::invokeMethod(this, [this, inserted] { emit finished(inserted); }, Qt::QueuedConnection);
+}
+
+} // namespace kalvora
