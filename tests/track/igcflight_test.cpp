@@ -277,3 +277,53 @@ TEST(FlightAnalysis, HostileInputGivesAResultOrNothing)
 }
 
 } // namespace
+
+namespace {
+
+// Standing 60 s, then flying at 30 km/h (sinking 1 m/s) with the fixes at TIMES.
+std::string flightAt(const std::vector<long>& times)
+{
+    std::vector<std::string> lines{"AXXX001", "HFDTE020715"};
+    for (const long t : times) {
+        const long flying = std::max(0L, std::min(t, 700L) - 60);
+        lines.push_back(bRecord(36000 + t, 46.0 + flying * 30 / 3.6 * kalvora::test::kDegPerMetre, 7.0,
+                                static_cast<int>(1500 - flying)));
+    }
+    return igcText(lines);
+}
+
+// With one fix a second five fast pairs are needed, but 31 s of fast pairs
+// confirm sooner: the take-off run is logged every 16 s here, so the pairs
+// (60,76) and (92,108) make 32 s and the anchor 124 is the take-off.
+TEST(FlightAnalysis, ThirtyOneSecondsOfFastPairsConfirmTheTakeoff)
+{
+    std::vector<long> times;
+    for (long t = 0; t <= 60; ++t)
+        times.push_back(t);
+    for (long t = 76; t <= 140; t += 16)
+        times.push_back(t);
+    for (long t = 141; t <= 1100; ++t)
+        times.push_back(t);
+    const auto flight = analyse(flightAt(times));
+    ASSERT_TRUE(flight);
+    EXPECT_EQ(flight->START_TIME, 36000 + 124);
+}
+
+TEST(FlightAnalysis, InvalidFixesInsideTheFlightAreDropped)
+{
+    std::vector<std::string> lines = SimpleFlight{}.lines();
+    // 20 fixes in mid-flight marked 'V' and moved 5 km away: none may count.
+    for (std::size_t i = 300; i < 320; ++i)
+        lines[i] = bRecord(36000 + static_cast<long>(i) - 3, 46.05, 7.0, 1500, 0, 'V');
+    const auto flight = analyse(igcText(lines));
+    ASSERT_TRUE(flight);
+    EXPECT_NEAR(flight->LINEAR_DISTANCE, 590 * 30 / 3.6, 3);
+    EXPECT_EQ(flight->END_TIME, 36841);
+    for (const std::string& line : flight->igcLines) {
+        if (line[0] == 'B') {
+            EXPECT_EQ(line[24], 'A') << line;
+        }
+    }
+}
+
+} // namespace
