@@ -41,6 +41,9 @@ constexpr int kGridBlocks = 1024;
 constexpr std::int64_t kLeafTriples = 24;
 /** Cached exact closing distances before the cache starts over. */
 constexpr std::size_t kClosingCacheMax = 1 << 20;
+/** Fixes per side of an exact closing-distance table, and how many tables are kept (12 KB each). */
+constexpr int kTableBlock = 32;
+constexpr std::size_t kTablesMax = 2048;
 
 struct Trig
 {
@@ -202,18 +205,24 @@ public:
         buildGrid();
     }
 
-    void searchTriangles(XCResult& r)
+    /** Searches the flat triangles, the FAI triangles or both; the other type is left as it is in R. */
+    void searchTriangles(XCResult& r, bool flat, bool fai)
     {
-        m_bestFlat = r.flatM;
+        constexpr int kNotSearched = std::numeric_limits<int>::max() / 4;
+        m_bestFlat = flat ? r.flatM : kNotSearched;
         m_flatPts = r.flatPoints;
-        m_bestFai = r.faiM;
+        m_bestFai = fai ? r.faiM : kNotSearched;
         m_faiPts = r.faiPoints;
         seedTriangles();
         triRec(m_root, m_root, m_root);
-        r.flatM = m_bestFlat;
-        r.flatPoints = m_flatPts;
-        r.faiM = m_bestFai;
-        r.faiPoints = m_faiPts;
+        if (flat) {
+            r.flatM = m_bestFlat;
+            r.flatPoints = m_flatPts;
+        }
+        if (fai) {
+            r.faiM = m_bestFai;
+            r.faiPoints = m_faiPts;
+        }
     }
 
 private:
@@ -430,26 +439,59 @@ private:
 
     // ---- closing distance -------------------------------------------------
 
-    // Smallest leg between a fix in [a0, a1] and one in [b0, b1] (a1 < b0), if
-    // below BEST; BEST, A and B are updated.
-    void closestPair(int A, int B, int a0, int a1, int b0, int b1, int& best, int& ba, int& bb)
+    // A search for the smallest leg below a bound, pruned in chord space: a
+    // pair of boxes is dropped when even its smallest chord gives a leg of at
+    // least `best` metres (lowerLegM), without an asin per pair of boxes.
+    struct PairSearch
+    {
+        int a0, a1, b0, b1;
+        int best;
+        int a = -1, b = -1;
+        double pruneChord2 = 0; // chords at least this long give legs of at least `best`
+
+        void setBest(int value)
+        {
+            best = value;
+            // arc ≥ (best + 0.5) / (1 − 1e-9) makes lowerLegM ≥ best; a slightly
+            // longer chord than that arc's keeps the test on the safe side.
+            const double arc = (double(value) + 0.5) / (1 - 1e-9);
+            const double half = std::min(1.0, std::sin(std::min(arc / (2 * kEarthRadiusM), 1.5707963267948966)));
+            pruneChord2 = value <= 0 ? 0 : 4 * half * half * (1 + 1e-12) + 1e-300;
+            if (arc / (2 * kEarthRadiusM) >= 1.5707963267948966)
+                pruneChord2 = 5; // longer than any chord: nothing is pruned
+        }
+    };
+
+    bool chordPrunes(const PairSearch& q, double chord2) const { return q.best <= 0 || chord2 >= q.pruneChord2; }
+
+    double pointChord2(int i, int j) const
+    {
+        const auto& u = m_vec[i];
+        const auto& v = m_vec[j];
+        const double dx = u[0] - v[0], dy = u[1] - v[1], dz = u[2] - v[2];
+        return dx * dx + dy * dy + dz * dz;
+    }
+
+    void closestPair(int A, int B, PairSearch& q)
     {
         const Node& na = m_nodes[A];
         const Node& nb = m_nodes[B];
-        if (na.hi < a0 || na.lo > a1 || nb.hi < b0 || nb.lo > b1)
+        if (na.hi < q.a0 || na.lo > q.a1 || nb.hi < q.b0 || nb.lo > q.b1)
             return;
-        if (lowerLegM(minChord2(na.box, nb.box)) >= best)
+        if (chordPrunes(q, minChord2(na.box, nb.box)))
             return;
-        const int lo1 = std::max(na.lo, a0), hi1 = std::min(na.hi, a1);
-        const int lo2 = std::max(nb.lo, b0), hi2 = std::min(nb.hi, b1);
+        const int lo1 = std::max(na.lo, q.a0), hi1 = std::min(na.hi, q.a1);
+        const int lo2 = std::max(nb.lo, q.b0), hi2 = std::min(nb.hi, q.b1);
         if (std::int64_t(hi1 - lo1 + 1) * (hi2 - lo2 + 1) <= 16) {
             for (int a = lo1; a <= hi1; ++a)
                 for (int b = lo2; b <= hi2; ++b) {
+                    if (chordPrunes(q, pointChord2(a, b)))
+                        continue;
                     const int d = leg(a, b);
-                    if (d < best) {
-                        best = d;
-                        ba = a;
-                        bb = b;
+                    if (d < q.best) {
+                        q.setBest(d);
+                        q.a = a;
+                        q.b = b;
                     }
                 }
             return;
@@ -467,16 +509,17 @@ private:
         const double g0 = minChord2(m_nodes[c[0][0]].box, m_nodes[c[0][1]].box);
         const double g1 = minChord2(m_nodes[c[1][0]].box, m_nodes[c[1][1]].box);
         const int first = g1 < g0 ? 1 : 0;
-        closestPair(c[first][0], c[first][1], a0, a1, b0, b1, best, ba, bb);
-        closestPair(c[1 - first][0], c[1 - first][1], a0, a1, b0, b1, best, ba, bb);
+        closestPair(c[first][0], c[first][1], q);
+        closestPair(c[1 - first][0], c[1 - first][1], q);
     }
 
     int gridAt(int X, int Y) const { return m_grid[std::size_t(X) * m_blocks + Y]; }
 
     void buildGrid()
     {
-        // m_grid(X, Y), X < Y: the smallest leg from a fix up to the end of block X
-        // to a fix from the start of block Y on.
+        // m_grid(X, Y), X < Y: a lower bound of the smallest leg from a fix up to
+        // the end of block X to a fix from the start of block Y on, from the
+        // boxes of the blocks alone.
         m_grid.assign(std::size_t(m_blocks) * m_blocks, 0);
         std::vector<Box> boxes(m_blocks);
         for (int X = 0; X < m_blocks; ++X) {
@@ -490,17 +533,18 @@ private:
         }
         constexpr int kNone = std::numeric_limits<int>::max();
         for (int X = 0; X < m_blocks; ++X) {
+            tick();
             for (int Y = m_blocks - 1; Y > X; --Y) {
                 int cur = kNone;
                 if (X > 0)
                     cur = std::min(cur, gridAt(X - 1, Y));
                 if (Y + 1 < m_blocks)
                     cur = std::min(cur, gridAt(X, Y + 1));
-                if (lowerLegM(minChord2(boxes[X], boxes[Y])) < cur) {
-                    int a = -1, b = -1;
-                    closestPair(m_root, m_root, X * m_blockSize, (X + 1) * m_blockSize - 1, Y * m_blockSize,
-                                std::min(m_n, (Y + 1) * m_blockSize) - 1, cur, a, b);
-                }
+                const double g = minChord2(boxes[X], boxes[Y]);
+                if (g == 0)
+                    cur = 0;
+                else if (cur > 0)
+                    cur = std::min(cur, lowerLegM(g));
                 m_grid[std::size_t(X) * m_blocks + Y] = cur;
             }
         }
@@ -518,6 +562,11 @@ private:
     // THRESHOLD; otherwise the answer only says "at least THRESHOLD".
     Closing closing(int x, int y, int threshold)
     {
+        const int X = x / kTableBlock, Y = y / kTableBlock;
+        if (X < Y) {
+            const std::vector<Closing>& table = closingTable(X, Y);
+            return table[std::size_t(x - X * kTableBlock) * kTableBlock + std::size_t(y - Y * kTableBlock)];
+        }
         const std::uint64_t key = std::uint64_t(x) * std::uint64_t(m_n) + std::uint64_t(y);
         auto it = m_closingCache.find(key);
         if (it != m_closingCache.end()) {
@@ -525,14 +574,151 @@ private:
             if (c.value < c.threshold || c.threshold >= threshold)
                 return c;
         }
-        int best = threshold;
-        int a = -1, b = -1;
-        closestPair(m_root, m_root, 0, x, y, m_n - 1, best, a, b);
+        PairSearch q{0, x, y, m_n - 1, 0};
+        q.setBest(threshold);
+        // The pair (x, y) itself closes the triangle: a first bound to beat.
+        const int direct = leg(x, y);
+        if (direct < threshold) {
+            q.setBest(direct);
+            q.a = x;
+            q.b = y;
+        }
+        closestPair(m_root, m_root, q);
         if (m_closingCache.size() >= kClosingCacheMax)
             m_closingCache.clear();
-        const Closing c{best, a, b, threshold};
+        const Closing c{q.best, q.a, q.b, threshold};
         m_closingCache[key] = c;
         return c;
+    }
+
+    double pointBoxChord2(int q, const Box& b) const
+    {
+        const auto& p = m_vec[q];
+        double s = 0;
+        for (int d = 0; d < 3; ++d) {
+            const double g = p[d] < b.lo[d] ? b.lo[d] - p[d] : (p[d] > b.hi[d] ? p[d] - b.hi[d] : 0.0);
+            s += g * g;
+        }
+        return s;
+    }
+
+    // Nearest fix to Q among [s.b0, s.b1] closer than s.best; NODE_CHORD2 is the
+    // smallest chord from Q to the node's box.
+    void nearest(int id, int q, double nodeChord2, PairSearch& s) const
+    {
+        const Node& nd = m_nodes[id];
+        if (nd.hi < s.b0 || nd.lo > s.b1 || chordPrunes(s, nodeChord2))
+            return;
+        if (nd.left < 0) {
+            const int d = leg(std::min(q, nd.lo), std::max(q, nd.lo));
+            if (d < s.best) {
+                s.setBest(d);
+                s.b = nd.lo;
+            }
+            return;
+        }
+        int c0 = nd.left, c1 = nd.right;
+        double g0 = pointBoxChord2(q, m_nodes[c0].box), g1 = pointBoxChord2(q, m_nodes[c1].box);
+        if (g1 < g0) {
+            std::swap(c0, c1);
+            std::swap(g0, g1);
+        }
+        nearest(c0, q, g0, s);
+        nearest(c1, q, g1, s);
+    }
+
+    // Exact U(x, y) for every x of block X and y of block Y (X < Y), with the
+    // closing pairs. A pair (a, b) with a ≤ x < y ≤ b either has a in block X
+    // (the nearest fix to a from y on), b in block Y (the nearest fix to b up to
+    // the block X's start), or neither (one corner search for the whole table).
+    const std::vector<Closing>& closingTable(int X, int Y)
+    {
+        const std::uint64_t key = std::uint64_t(X) * std::uint64_t(m_n) + std::uint64_t(Y);
+        auto it = m_tables.find(key);
+        if (it != m_tables.end())
+            return it->second;
+        tick();
+        constexpr int kNone = std::numeric_limits<int>::max();
+        const int B = kTableBlock;
+        const int xs = X * B, xe = std::min(m_n - 1, xs + B - 1);
+        const int ys = Y * B, ye = std::min(m_n - 1, ys + B - 1);
+        Closing corner{kNone, -1, -1, 0};
+        if (xs > 0 && ye < m_n - 1) {
+            // U(xs − 1, ye + 1): a corner of the diagonal neighbour's table when that is at hand.
+            auto near = m_tables.find(std::uint64_t(X - 1) * std::uint64_t(m_n) + std::uint64_t(Y + 1));
+            if (near != m_tables.end()) {
+                corner = near->second[std::size_t(B - 1) * B];
+            } else {
+                PairSearch q{0, xs - 1, ye + 1, m_n - 1, 0};
+                q.setBest(leg(xs - 1, ye + 1));
+                q.a = xs - 1;
+                q.b = ye + 1;
+                closestPair(m_root, m_root, q);
+                corner = Closing{q.best, q.a, q.b, 0};
+            }
+        }
+        // Row part: for a in block X, the nearest fix from y on.
+        std::vector<Closing> row(std::size_t(B) * B, Closing{kNone, -1, -1, 0});
+        for (int a = xs; a <= xe; ++a) {
+            Closing cur{kNone, -1, -1, 0};
+            if (ye < m_n - 1) {
+                PairSearch q{0, 0, ye + 1, m_n - 1, 0};
+                // Only legs shorter than the corner's can matter.
+                const int first = leg(a, ye + 1);
+                q.setBest(std::min(first, corner.value));
+                if (first < corner.value)
+                    q.b = ye + 1;
+                nearest(m_root, a, pointBoxChord2(a, m_nodes[m_root].box), q);
+                if (q.b >= 0)
+                    cur = Closing{q.best, a, q.b, 0};
+            }
+            PairSearch bound{0, 0, 0, 0, 0};
+            bound.setBest(std::min(cur.value, corner.value));
+            for (int y = ye; y >= ys; --y) {
+                if (!chordPrunes(bound, pointChord2(a, y))) {
+                    const int d = leg(a, y);
+                    if (d < cur.value) {
+                        cur = Closing{d, a, y, 0};
+                        if (d < bound.best)
+                            bound.setBest(d);
+                    }
+                }
+                row[std::size_t(a - xs) * B + std::size_t(y - ys)] = cur;
+            }
+        }
+        // Column part: for b in block Y, the nearest fix before block X.
+        std::vector<Closing> col(B, Closing{kNone, -1, -1, 0});
+        {
+            Closing cur = corner;
+            for (int b = ye; b >= ys; --b) {
+                if (xs > 0) {
+                    PairSearch q{0, 0, 0, xs - 1, 0};
+                    const int first = leg(xs - 1, b);
+                    q.setBest(std::min(first, cur.value));
+                    if (first < cur.value)
+                        q.b = xs - 1;
+                    nearest(m_root, b, pointBoxChord2(b, m_nodes[m_root].box), q);
+                    if (q.b >= 0 && q.best < cur.value)
+                        cur = Closing{q.best, q.b, b, 0};
+                }
+                col[std::size_t(b - ys)] = cur;
+            }
+        }
+        std::vector<Closing> table(std::size_t(B) * B, Closing{kNone, -1, -1, 0});
+        for (int y = ys; y <= ye; ++y) {
+            Closing cur = col[std::size_t(y - ys)];
+            for (int x = xs; x <= xe; ++x) {
+                const Closing& r = row[std::size_t(x - xs) * B + std::size_t(y - ys)];
+                if (r.value < cur.value)
+                    cur = r;
+                Closing c = cur;
+                c.threshold = kNone; // exact whatever was asked
+                table[std::size_t(x - xs) * B + std::size_t(y - ys)] = c;
+            }
+        }
+        if (m_tables.size() >= kTablesMax)
+            m_tables.clear();
+        return m_tables.emplace(key, std::move(table)).first->second;
     }
 
     // ---- triangles ----------------------------------------------------------
@@ -748,6 +934,7 @@ private:
     int m_blocks = 0;
     std::vector<int> m_grid;
     std::unordered_map<std::uint64_t, Closing> m_closingCache;
+    std::unordered_map<std::uint64_t, std::vector<Closing>> m_tables;
     int m_bestFlat = 0;
     int m_bestFai = 0;
     XCResult::Points m_flatPts{};
@@ -860,11 +1047,54 @@ Result<XCResult> optimizeXC(const std::vector<XCFix>& fixes, const XCOptions& op
             return r;
         if (fixes.size() > std::size_t(std::numeric_limits<int>::max() / 4))
             return Result<XCResult>::failure("The track has too many fixes to score.");
+        int threads = options.threads;
+        if (threads <= 0)
+            threads = std::min(2, int(std::max(1u, std::thread::hardware_concurrency())));
+        if (threads >= 2 && fixes.size() >= 1000) {
+            // The FAI triangles on a second thread, with a search of their own;
+            // nothing is shared but the (read-only) fixes.
+            XCResult faiPart = r;
+            std::exception_ptr faiError;
+            std::thread worker;
+            try {
+                worker = std::thread([&] {
+                    try {
+                        Searcher s(fixes, options.cancel);
+                        s.prepareTriangles();
+                        s.searchTriangles(faiPart, false, true);
+                    } catch (...) {
+                        faiError = std::current_exception();
+                    }
+                });
+            } catch (const std::system_error&) {
+                threads = 1; // no thread to be had: all on this one
+            }
+            if (threads >= 2) {
+                std::exception_ptr ownError;
+                try {
+                    Searcher searcher(fixes, options.cancel);
+                    searcher.prepareFree();
+                    searcher.searchFree(r);
+                    searcher.prepareTriangles();
+                    searcher.searchTriangles(r, true, false);
+                } catch (...) {
+                    ownError = std::current_exception();
+                }
+                worker.join();
+                if (ownError)
+                    std::rethrow_exception(ownError);
+                if (faiError)
+                    std::rethrow_exception(faiError);
+                r.faiM = faiPart.faiM;
+                r.faiPoints = faiPart.faiPoints;
+                return r;
+            }
+        }
         Searcher searcher(fixes, options.cancel);
         searcher.prepareFree();
         searcher.searchFree(r);
         searcher.prepareTriangles();
-        searcher.searchTriangles(r);
+        searcher.searchTriangles(r, true, true);
         return r;
     } catch (const std::bad_alloc&) {
         return Result<XCResult>::failure("Not enough memory to score the flight.");
