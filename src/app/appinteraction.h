@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+#include "app/globalstore.h"
+
+class QWidget;
+
+namespace kalvora {
+
+/**
+ * The questions and alerts of the application object, behind a seam so that a
+ * scripted run can answer them. GUI thread.
+ */
+class AppInteraction
+{
+public:
+    virtual ~AppInteraction() = default;
+
+    /** Shows an error; true when the user dealt with it (e.g. a recovery option), false otherwise. */
+    virtual bool presentError(const PresentableError& error) = 0;
+    /** "Could not save changes while quitting. Quit anyway?"; true for "Quit anyway". */
+    virtual bool askQuitAnyway() = 0;
+};
+
+/** The interaction through message boxes. */
+[[nodiscard]] std::unique_ptr<AppInteraction> makeDialogInteraction();
+
+/**
+ * The start-up steps of later subsystems, each a seam that does nothing until
+ * that subsystem exists: the waypoint upload and download, the update check,
+ * the serial-driver check and the IGC signing keys. GUI thread.
+ */
+class StartupServices
+{
+public:
+    virtual ~StartupServices() = default;
+
+    /** Starts the waypoint upload and then the download on background threads. */
+    virtual void startWaypointSync() {}
+    /** Looks for a new version unless the user switched that off. */
+    virtual void checkForUpdates() {}
+    /** Checks the USB-serial drivers (not forced). */
+    virtual void checkSerialDrivers() {}
+    /** Stores the two key strings of the IGC security record. */
+    virtual void storeSecurityKeys() {}
+};
+
+} // namespace kalvora

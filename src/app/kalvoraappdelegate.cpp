@@ -1,0 +1,434 @@
+#include "app/kalvoraappdelegate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QWindow>
+
+#include "app/appinteraction.h"
+#include "app/globalstore.h"
+#include "app/logbook.h"
+#include "app/recentlogbooks.h"
+#include "model/equipment.h"
+#include "model/settings.h"
+#include "store/notificationcenter.h"
+#include "store/objectcontext.h"
+#include "ui/logbookwindowcontroller.h"
+#include "ui/pilotwindowcontroller.h"
+
+namespace kalvora {
+
+namespace {
+
+QString logbookFilter()
+{
+    return KalvoraAppDelegate::tr("Kalvora logbooks (*.%1)").arg(QString::fromLatin1(LogBookFileExtension));
+}
+
+bool isLogbookFile(const QString& path)
+{
+    return QFileInfo(path).suffix().compare(QString::fromLatin1(LogBookFileExtension), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+KalvoraAppDelegate::KalvoraAppDelegate(std::unique_ptr<AppInteraction> interaction,
+                                       std::unique_ptr<StartupServices> services, QObject* parent)
+    : QObject(parent),
+      m_interaction(interaction ? std::move(interaction) : makeDialogInteraction()),
+      m_services(services ? std::move(services) : std::make_unique<StartupServices>())
+{
+    connect(qApp, &QApplication::focusWindowChanged, this, [this] {
+        if (LogBook* document = currentDocument())
+            m_lastActive = document;
+    });
+}
+
+KalvoraAppDelegate::~KalvoraAppDelegate()
+{
+    disconnect(&NotificationCenter::instance(), nullptr, this, nullptr);
+    m_quitting = true;
+    const QList<LogBook*> documents = m_documents;
+    for (LogBook* document : documents)
+        document->close();
+    qDeleteAll(documents);
+    m_documents.clear();
+    Settings::setCurrent(nullptr);
+}
+
+void KalvoraAppDelegate::launch(const QStringList& files)
+{
+    bool openedAtLaunch = false;
+    for (const QString& path : files) {
+        if (!isLogbookFile(path))
+            continue;
+        QString error;
+        if (openDocumentWithContentsOfFile(path, &error))
+            openedAtLaunch = true;
+        else
+            presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1, error, {}}});
+    }
+    if (!openedAtLaunch && applicationShouldOpenUntitledFile())
+        openUntitledDocument();
+    applicationDidFinishLaunching();
+}
+
+bool KalvoraAppDelegate::applicationShouldOpenUntitledFile()
+{
+    if (m_applicationHasStarted)
+        return true;
+    const QStringList recent = RecentLogbooks::list();
+    if (recent.isEmpty()) {
+        m_noRecentDocument = true;
+        return true;
+    }
+    return openDocumentWithContentsOfFile(recent.first()) == nullptr;
+}
+
+void KalvoraAppDelegate::applicationDidFinishLaunching()
+{
+    m_applicationHasStarted = true;
+    // Saves of background contexts are merged into each store's main context by the store itself.
+    m_services->startWaypointSync();
+    m_services->checkForUpdates();
+    m_services->checkSerialDrivers();
+    m_services->storeSecurityKeys();
+    loadSettings();
+    checkSettings();
+    if (LogBook* document = currentDocument(); document && document->pilotWindowController())
+        document->openPilotWindow();
+}
+
+void KalvoraAppDelegate::loadSettings()
+{
+    ObjectContext* context = globalManagedObjectContext();
+    if (!context)
+        return;
+    const QList<Settings*> found = context->fetch<Settings>();
+    if (!found.isEmpty()) {
+        m_settings = found.first();
+    } else {
+        m_settings = context->insert<Settings>();
+        m_settings->setXcPointsType(0);
+        (void)context->save();
+    }
+    Settings::setCurrent(m_settings);
+}
+
+void KalvoraAppDelegate::checkSettings()
+{
+    if (m_settings && m_settings->varioUnitIndex() == -1) {
+        const bool metric = QLocale().measurementSystem() == QLocale::MetricSystem;
+        const int unit = metric ? 0 : 1;
+        m_settings->chooseVarioUnit(unit);
+        m_settings->chooseAltitudeUnit(unit);
+        m_settings->chooseSpeedUnit(unit);
+        m_settings->chooseDistanceUnit(unit);
+        if (ObjectContext* context = globalManagedObjectContext())
+            (void)context->save();
+    }
+    NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsUnitTypeChanged));
+}
+
+ObjectContext* KalvoraAppDelegate::globalManagedObjectContext()
+{
+    if (!m_globalStore) {
+        GlobalStoreOpening opening = openGlobalStore(applicationFilesDirectory());
+        if (!opening.store) {
+            // The application goes on without; the next request tries again.
+            presentErrors(opening.errors);
+            return nullptr;
+        }
+        m_globalStore = std::move(opening.store);
+    }
+    return m_globalStore->mainContext();
+}
+
+bool KalvoraAppDelegate::saveAction()
+{
+    ObjectContext* context = globalManagedObjectContext();
+    if (!context)
+        return false;
+    auto saved = context->save();
+    if (!saved)
+        m_interaction->presentError({QStringLiteral("KalvoraStoreError"), 1, QString::fromStdString(saved.error()), {}});
+    return saved.ok();
+}
+
+bool KalvoraAppDelegate::applicationShouldTerminate()
+{
+    if (!m_globalStore)
+        return true;
+    ObjectContext* context = m_globalStore->mainContext();
+    if (!context || !context->hasChanges())
+        return true;
+    auto saved = context->save();
+    if (saved)
+        return true;
+    if (m_interaction->presentError({QStringLiteral("KalvoraStoreError"), 1, QString::fromStdString(saved.error()), {}}))
+        return false;
+    return m_interaction->askQuitAnyway();
+}
+
+void KalvoraAppDelegate::requestQuit()
+{
+    if (m_quitting)
+        return;
+    if (!applicationShouldTerminate()) {
+        // Staying: a user who closed the last logbook needs a window to come back to.
+        if (m_documents.isEmpty())
+            openLogBook();
+        return;
+    }
+    m_quitting = true;
+    const QList<LogBook*> documents = m_documents;
+    for (LogBook* document : documents)
+        document->close();
+    disconnect(&NotificationCenter::instance(), nullptr, this, nullptr);
+    QCoreApplication::quit();
+}
+
+QList<LogBook*> KalvoraAppDelegate::getOpenDocuments() const
+{
+    return m_documents;
+}
+
+QStringList KalvoraAppDelegate::openDocumentPaths() const
+{
+    QStringList paths;
+    for (const LogBook* document : m_documents)
+        paths << document->filePath();
+    return paths;
+}
+
+LogBook* KalvoraAppDelegate::currentDocument() const
+{
+    if (QWidget* active = QApplication::activeWindow()) {
+        for (LogBook* document : m_documents) {
+            if (active == static_cast<QWidget*>(document->controller())
+                || active == static_cast<QWidget*>(document->pilotWindowController()))
+                return document;
+        }
+    }
+    if (m_lastActive && m_documents.contains(m_lastActive.data()))
+        return m_lastActive;
+    return m_documents.isEmpty() ? nullptr : m_documents.first();
+}
+
+bool KalvoraAppDelegate::isFlightWindow() const
+{
+    const LogBook* document = currentDocument();
+    return document && document->controller();
+}
+
+LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
+{
+    LogBook* document = owned.release();
+    document->setParent(this);
+    m_documents << document;
+    m_lastActive = document;
+    connect(document, &LogBook::closed, this, &KalvoraAppDelegate::documentClosed);
+    connect(document, &LogBook::activated, this, [this](LogBook* active) { m_lastActive = active; });
+    connect(document, &LogBook::saveFailed, this, [this, document](const QString& message) {
+        m_interaction->presentError({QStringLiteral("KalvoraDocumentError"), 1,
+                                     tr("The logbook \"%1\" could not be saved.").arg(document->displayName()),
+                                     message});
+    });
+    RecentLogbooks::noteOpened(document->filePath());
+    document->makeWindowControllers(m_noRecentDocument);
+    addMenus(document);
+    document->openFlightsWindow();
+    emit documentOpened(document);
+    emit documentsChanged();
+    return document;
+}
+
+LogBook* KalvoraAppDelegate::openDocumentWithContentsOfFile(const QString& path, QString* error)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    for (LogBook* document : m_documents) {
+        if (QFileInfo(document->filePath()) == QFileInfo(absolute)) {
+            document->openFlightsWindow();
+            return document;
+        }
+    }
+    auto opened = LogBook::open(absolute, PersistentStore::OpenMode::MustExist);
+    if (!opened) {
+        if (error)
+            *error = QString::fromStdString(opened.error());
+        if (!QFileInfo::exists(absolute))
+            RecentLogbooks::forget(absolute);
+        return nullptr;
+    }
+    return adopt(std::move(opened).value());
+}
+
+QString KalvoraAppDelegate::defaultLogbookFolder()
+{
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    return QDir(documents).filePath(QStringLiteral("Kalvora"));
+}
+
+LogBook* KalvoraAppDelegate::openUntitledDocument()
+{
+    const QDir folder(defaultLogbookFolder());
+    const QString extension = QString::fromLatin1(LogBookFileExtension);
+    QString path = folder.filePath(QStringLiteral("Untitled.%1").arg(extension));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = folder.filePath(QStringLiteral("Untitled %1.%2").arg(n).arg(extension));
+    QString error;
+    LogBook* document = newDocumentAt(path, &error);
+    if (!document)
+        presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                        tr("A new logbook could not be created."), error}});
+    return document;
+}
+
+LogBook* KalvoraAppDelegate::newDocumentAt(const QString& path, QString* error)
+{
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        if (error)
+            *error = tr("The folder for \"%1\" could not be created.").arg(path);
+        return nullptr;
+    }
+    auto created = LogBook::open(path, PersistentStore::OpenMode::CreateIfMissing);
+    if (!created) {
+        if (error)
+            *error = QString::fromStdString(created.error());
+        return nullptr;
+    }
+    return adopt(std::move(created).value());
+}
+
+void KalvoraAppDelegate::openLogBook()
+{
+    const QStringList recent = RecentLogbooks::list();
+    if (recent.size() >= 2 && openDocumentWithContentsOfFile(recent.at(1)))
+        return;
+    openUntitledDocument();
+}
+
+void KalvoraAppDelegate::openPilotWindow()
+{
+    if (LogBook* document = currentDocument())
+        document->openPilotWindow();
+}
+
+void KalvoraAppDelegate::openFlightsWindow()
+{
+    if (LogBook* document = currentDocument())
+        document->openFlightsWindow();
+}
+
+QString KalvoraAppDelegate::lastUsedEquipment(const QString& key)
+{
+    const QString uri = QSettings().value(key).toString();
+    ObjectContext* context = uri.isEmpty() ? nullptr : globalManagedObjectContext();
+    if (!context)
+        return {};
+    auto* equipment = qobject_cast<Equipment*>(context->existingObject(uri));
+    return equipment ? equipment->displayName() : QString();
+}
+
+QString KalvoraAppDelegate::getLastUsedGlider()
+{
+    return lastUsedEquipment(QStringLiteral("LastUsedGlider"));
+}
+
+QString KalvoraAppDelegate::getLastUsedHarness()
+{
+    return lastUsedEquipment(QStringLiteral("LastUsedHarness"));
+}
+
+void KalvoraAppDelegate::documentClosed(LogBook* document)
+{
+    m_documents.removeAll(document);
+    document->deleteLater();
+    emit documentsChanged();
+    if (m_documents.isEmpty() && !m_quitting)
+        requestQuit();
+}
+
+void KalvoraAppDelegate::presentErrors(const QList<PresentableError>& errors)
+{
+    for (const PresentableError& error : errors)
+        m_interaction->presentError(error);
+}
+
+void KalvoraAppDelegate::addMenus(LogBook* document)
+{
+    LogBookWindowController* window = document->controller();
+    if (!window)
+        return;
+    QMenuBar* bar = window->menuBar();
+
+    QMenu* file = bar->addMenu(tr("&File"));
+    QAction* newLogbook = file->addAction(tr("&New Logbook…"), this, [this, window] {
+        const QString path = QFileDialog::getSaveFileName(window, tr("New Logbook"), defaultLogbookFolder(),
+                                                          logbookFilter());
+        if (path.isEmpty())
+            return;
+        const QString withExtension = isLogbookFile(path)
+                                          ? path
+                                          : path + QLatin1Char('.') + QString::fromLatin1(LogBookFileExtension);
+        QString error;
+        if (!newDocumentAt(withExtension, &error))
+            presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                            tr("A new logbook could not be created."), error}});
+    });
+    newLogbook->setShortcut(QKeySequence::New);
+    QAction* open = file->addAction(tr("&Open Logbook…"), this, [this, window] {
+        const QString path = QFileDialog::getOpenFileName(window, tr("Open Logbook"), defaultLogbookFolder(),
+                                                          logbookFilter());
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (!openDocumentWithContentsOfFile(path, &error))
+            presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                            tr("The logbook could not be opened."), error}});
+    });
+    open->setShortcut(QKeySequence::Open);
+    QMenu* recent = file->addMenu(tr("Open &Recent"));
+    connect(recent, &QMenu::aboutToShow, this, [this, recent] {
+        recent->clear();
+        for (const QString& path : RecentLogbooks::list()) {
+            recent->addAction(QFileInfo(path).fileName(), this, [this, path] {
+                QString error;
+                if (!openDocumentWithContentsOfFile(path, &error))
+                    presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                                    tr("The logbook could not be opened."), error}});
+            });
+        }
+        if (recent->isEmpty())
+            recent->addAction(tr("No recent logbooks"))->setEnabled(false);
+    });
+    file->addSeparator();
+    QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, &LogBookWindowController::importRequested);
+    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    file->addSeparator();
+    QAction* close = file->addAction(tr("&Close"), window, &QWidget::close);
+    close->setShortcut(QKeySequence::Close);
+    QAction* quit = file->addAction(tr("&Quit"), this, &KalvoraAppDelegate::requestQuit);
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+
+    QMenu* windows = bar->addMenu(tr("&Window"));
+    windows->addAction(tr("&Pilot"), document, &LogBook::openPilotWindow);
+    windows->addAction(tr("&Logbook"), document, &LogBook::openFlightsWindow);
+    windows->addSeparator();
+    // Tool windows of subsystems still to come.
+    for (const QString& title : {tr("Waypoints"), tr("Equipment"), tr("GPS Device"), tr("Routes"), tr("Map"),
+                                 tr("Flight Map"), tr("Statistics"), tr("Spots"), tr("Settings")})
+        windows->addAction(title)->setEnabled(false);
+}
+
+} // namespace kalvora

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <memory>
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include "app/appinteraction.h"
+
+namespace kalvora {
+
+class LogBook;
+class ObjectContext;
+class PersistentStore;
+class Settings;
+
+/**
+ * The application object: runs the start-up order, owns the global store and
+ * the Settings record, opens, creates and tracks the logbook documents, and
+ * decides whether the application may quit. GUI thread.
+ */
+class KalvoraAppDelegate final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(KalvoraAppDelegate)
+
+public:
+    /** Null seams take the message boxes and the do-nothing start-up services. */
+    explicit KalvoraAppDelegate(std::unique_ptr<AppInteraction> interaction = {},
+                                std::unique_ptr<StartupServices> services = {}, QObject* parent = nullptr);
+    ~KalvoraAppDelegate() override;
+
+    /**
+     * Opens the files given at launch (logbooks; others are left to the import),
+     * or else asks applicationShouldOpenUntitledFile(), then finishes launching.
+     */
+    void launch(const QStringList& files);
+
+    /**
+     * Whether to open a new untitled logbook: yes once started; otherwise yes when
+     * there is no recent logbook (noRecentDocument is set) or the most recent one
+     * fails to open, which this call tries.
+     */
+    bool applicationShouldOpenUntitledFile();
+    /** The steps once launching has finished (settings, seams, pilot window). */
+    void applicationDidFinishLaunching();
+    /** Saves the global store; false when the application must keep running. */
+    bool applicationShouldTerminate();
+    /** The quit command: asks applicationShouldTerminate(), closes every logbook and quits. */
+    void requestQuit();
+
+    [[nodiscard]] bool applicationHasStarted() const { return m_applicationHasStarted; }
+    [[nodiscard]] bool noRecentDocument() const { return m_noRecentDocument; }
+
+    /** The global store's main context, opened on first use; nullptr when it cannot be opened. */
+    ObjectContext* globalManagedObjectContext();
+    [[nodiscard]] Settings* settings() const { return m_settings; }
+    /** Saves the global store; a failure is presented. */
+    bool saveAction();
+
+    [[nodiscard]] QList<LogBook*> getOpenDocuments() const;
+    [[nodiscard]] QStringList openDocumentPaths() const;
+    /** The logbook of the active window, else the one last active, else the first open one. */
+    [[nodiscard]] LogBook* currentDocument() const;
+    [[nodiscard]] bool isDocument() const { return currentDocument() != nullptr; }
+    [[nodiscard]] bool isFlightWindow() const;
+
+    /** Opens a logbook file and shows its windows; an open logbook is only brought to the front. */
+    LogBook* openDocumentWithContentsOfFile(const QString& path, QString* error = nullptr);
+    /** Creates a new empty logbook file with the next free "Untitled" name and shows it. */
+    LogBook* openUntitledDocument();
+    /** Creates a new logbook at @p path and shows it. */
+    LogBook* newDocumentAt(const QString& path, QString* error = nullptr);
+    /** Opens the second recent logbook; a new one when there are fewer than two or it fails. */
+    void openLogBook();
+    void openPilotWindow();
+    void openFlightsWindow();
+
+    /** "Model, Manufacturer" of the Equipment stored under "LastUsedGlider" / "LastUsedHarness"; empty for none. */
+    [[nodiscard]] QString getLastUsedGlider();
+    [[nodiscard]] QString getLastUsedHarness();
+
+    /** The folder new logbooks go to unless the user chooses another. */
+    [[nodiscard]] static QString defaultLogbookFolder();
+
+signals:
+    void documentOpened(kalvora::LogBook* document);
+    void documentsChanged();
+
+private:
+    LogBook* adopt(std::unique_ptr<LogBook> document);
+    void documentClosed(LogBook* document);
+    void loadSettings();
+    void checkSettings();
+    QString lastUsedEquipment(const QString& key);
+    void presentErrors(const QList<PresentableError>& errors);
+    void addMenus(LogBook* document);
+
+    std::unique_ptr<AppInteraction> m_interaction;
+    std::unique_ptr<StartupServices> m_services;
+    std::unique_ptr<PersistentStore> m_globalStore;
+    Settings* m_settings = nullptr; ///< lives as long as the global store
+    QList<LogBook*> m_documents;
+    QPointer<LogBook> m_lastActive;
+    bool m_applicationHasStarted = false;
+    bool m_noRecentDocument = false;
+    bool m_quitting = false;
+};
+
+} // namespace kalvora

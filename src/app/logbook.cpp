@@ -1,0 +1,193 @@
+#include "app/logbook.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QTimer>
+
+#include "model/flight.h"
+#include "model/pilot.h"
+#include "store/notificationcenter.h"
+#include "store/objectcontext.h"
+#include "store/objectmodel.h"
+#include "ui/logbookwindowcontroller.h"
+#include "ui/pilotwindowcontroller.h"
+
+namespace kalvora {
+
+namespace {
+
+void postDocCountChanged()
+{
+    NotificationCenter::instance().post(QString::fromLatin1(notifications::DocCountChanged));
+}
+
+} // namespace
+
+Result<std::unique_ptr<LogBook>> LogBook::open(const QString& path, PersistentStore::OpenMode mode)
+{
+    auto store = PersistentStore::open(path, ObjectModel::logBook(), mode);
+    if (!store)
+        return Error{store.error()};
+    if (!store.value()->mainContext())
+        return Result<std::unique_ptr<LogBook>>::failure("The logbook could not be opened.");
+    return std::unique_ptr<LogBook>(new LogBook(std::move(store).value()));
+}
+
+LogBook::LogBook(std::unique_ptr<PersistentStore> store) : m_store(std::move(store))
+{
+    // Polled rather than signalled: the context reports no "changed" event, and a
+    // check of three lists twice a second costs nothing.
+    m_autosaveTimer = new QTimer(this);
+    m_autosaveTimer->setInterval(kAutosaveDelayMs);
+    connect(m_autosaveTimer, &QTimer::timeout, this, &LogBook::autosave);
+    m_autosaveTimer->start();
+    postDocCountChanged();
+}
+
+LogBook::~LogBook()
+{
+    if (!m_closed)
+        close();
+    postDocCountChanged();
+}
+
+QString LogBook::filePath() const
+{
+    return m_store->path();
+}
+
+QString LogBook::displayName() const
+{
+    return QFileInfo(filePath()).completeBaseName();
+}
+
+LogBookWindowController* LogBook::controller() const
+{
+    return m_controller;
+}
+
+PilotWindowController* LogBook::pilotWindowController() const
+{
+    return m_pilotWindowController;
+}
+
+ObjectContext* LogBook::managedObjectContext() const
+{
+    return m_store->mainContext();
+}
+
+void LogBook::makeWindowControllers(bool noRecentDocument)
+{
+    ObjectContext* context = managedObjectContext();
+    const FetchRequest pilots{QString::fromLatin1(Pilot::EntityName), {}, {}, 0};
+    const auto count = context->count(pilots);
+    if (count && *count == 0) {
+        Pilot* pilot = context->insert<Pilot>();
+        m_pilotWindowController = new PilotWindowController(pilot, context);
+        m_pilotWindowController->setWindowTitle(tr("Pilot – %1").arg(displayName()));
+        m_pilotWindowController->installEventFilter(this);
+        // A new logbook is written at once, so it is on disk (and in the recent list) from the start.
+        (void)save();
+    }
+
+    m_controller = new LogBookWindowController(context);
+    m_controller->setWindowTitle(displayName());
+    m_controller->setWindowFilePath(filePath());
+    m_controller->installEventFilter(this);
+    connect(m_controller, &LogBookWindowController::pilotWindowRequested, this, &LogBook::openPilotWindow);
+    connect(m_controller, &LogBookWindowController::windowClosing, this, [this] { (void)save(); });
+    m_controller->windowDidLoad({.openPilotWindow = noRecentDocument});
+}
+
+void LogBook::createPilotWindow()
+{
+    ObjectContext* context = managedObjectContext();
+    const QList<Pilot*> pilots = context->fetch<Pilot>();
+    m_pilotWindowController = new PilotWindowController(pilots.isEmpty() ? nullptr : pilots.first(), context);
+    m_pilotWindowController->setWindowTitle(tr("Pilot – %1").arg(displayName()));
+    m_pilotWindowController->installEventFilter(this);
+}
+
+void LogBook::openPilotWindow()
+{
+    if (m_closed)
+        return;
+    if (!m_pilotWindowController)
+        createPilotWindow();
+    showWindow(m_pilotWindowController);
+}
+
+void LogBook::openFlightsWindow()
+{
+    if (m_closed)
+        return;
+    if (!m_controller)
+        makeWindowControllers(false);
+    showWindow(m_controller);
+}
+
+void LogBook::showWindow(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+Result<Done> LogBook::save()
+{
+    ObjectContext* context = managedObjectContext();
+    if (!context || !context->hasChanges())
+        return Done{};
+    auto saved = context->save();
+    if (!saved) {
+        const QString message = QString::fromStdString(saved.error());
+        // Reported once per kind of failure; the timer keeps trying.
+        if (message != m_lastSaveError) {
+            m_lastSaveError = message;
+            emit saveFailed(message);
+        }
+        return saved;
+    }
+    m_lastSaveError.clear();
+    return saved;
+}
+
+void LogBook::autosave()
+{
+    (void)save();
+}
+
+void LogBook::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_autosaveTimer->stop();
+    (void)save();
+    if (m_pilotWindowController) {
+        m_pilotWindowController->removeEventFilter(this);
+        m_pilotWindowController->hide();
+        m_pilotWindowController->deleteLater();
+    }
+    if (m_controller) {
+        m_controller->removeEventFilter(this);
+        m_controller->hide();
+        // Not deleted here: close() may run inside one of the window's own event handlers.
+        m_controller->deleteLater();
+    }
+    emit closed(this);
+}
+
+bool LogBook::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        emit activated(this);
+    if (watched == m_controller && event->type() == QEvent::Close && !m_closed) {
+        // The logbook window's closeEvent has run (it saves through windowClosing);
+        // the document goes with its window once the event is done.
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace kalvora

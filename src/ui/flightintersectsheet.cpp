@@ -1,0 +1,119 @@
+#include "ui/flightintersectsheet.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimeZone>
+#include <QVBoxLayout>
+
+namespace kalvora {
+
+FlightIntersectSheet::FlightIntersectSheet(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FlightIntersect"));
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(tr("Overlapping flight"));
+
+    auto* intro = new QLabel(tr("The flight in this file overlaps a flight of the logbook."), this);
+    intro->setWordWrap(true);
+    m_newFlight = new QLabel(this);
+    m_newFlight->setObjectName(QStringLiteral("newFlight"));
+    m_oldFlight = new QLabel(this);
+    m_oldFlight->setObjectName(QStringLiteral("oldFlight"));
+    auto* form = new QFormLayout;
+    form->addRow(tr("File:"), m_newFlight);
+    form->addRow(tr("Logbook flight:"), m_oldFlight);
+
+    m_applyToAll = new QCheckBox(tr("Do the same for all further conflicts"), this);
+    m_applyToAll->setObjectName(QStringLiteral("applyToAll"));
+
+    auto* buttons = new QDialogButtonBox(this);
+    const struct
+    {
+        OverlapChoice choice;
+        QString label;
+        const char* name;
+        QDialogButtonBox::ButtonRole role;
+    } choices[] = {
+        {OverlapChoice::ImportAsWell, tr("Import as well"), "importAsWell", QDialogButtonBox::AcceptRole},
+        {OverlapChoice::Replace, tr("Replace"), "replace", QDialogButtonBox::AcceptRole},
+        {OverlapChoice::Skip, tr("Skip"), "skip", QDialogButtonBox::AcceptRole},
+        {OverlapChoice::Cancel, tr("Cancel"), "cancel", QDialogButtonBox::RejectRole},
+    };
+    for (const auto& c : choices) {
+        QPushButton* button = buttons->addButton(c.label, c.role);
+        button->setObjectName(QLatin1String(c.name));
+        const int tag = static_cast<int>(c.choice);
+        button->setProperty("tag", tag);
+        connect(button, &QPushButton::clicked, this, [this, tag] { press(tag); });
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addLayout(form);
+    layout->addWidget(m_applyToAll);
+    layout->addWidget(buttons);
+}
+
+FlightIntersectSheet::~FlightIntersectSheet() = default;
+
+QString FlightIntersectSheet::describe(const QDateTime& startUTC, const QString& duration)
+{
+    const QLocale locale;
+    const QDateTime utc = startUTC.toTimeZone(QTimeZone::utc());
+    const QString when = locale.toString(utc.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                         + locale.toString(utc.time(), QLocale::ShortFormat);
+    return QStringLiteral("%1 - %2").arg(when, duration);
+}
+
+void FlightIntersectSheet::ask(const QDateTime& newStartUTC, const QString& newDuration,
+                               const QDateTime& oldStartUTC, const QString& oldFlightTime)
+{
+    m_newFlight->setText(describe(newStartUTC, newDuration));
+    m_oldFlight->setText(describe(oldStartUTC, oldFlightTime));
+    open();
+}
+
+QString FlightIntersectSheet::newFlightText() const
+{
+    return m_newFlight->text();
+}
+
+QString FlightIntersectSheet::oldFlightText() const
+{
+    return m_oldFlight->text();
+}
+
+void FlightIntersectSheet::choose(OverlapChoice choice)
+{
+    for (auto* button : findChildren<QPushButton*>()) {
+        if (button->property("tag").toInt() == static_cast<int>(choice)) {
+            button->click();
+            return;
+        }
+    }
+}
+
+void FlightIntersectSheet::setApplyToAll(bool on)
+{
+    m_applyToAll->setChecked(on);
+}
+
+void FlightIntersectSheet::reject()
+{
+    // Escape is the cancel button.
+    press(static_cast<int>(OverlapChoice::Cancel));
+}
+
+void FlightIntersectSheet::press(int tag)
+{
+    const bool applyToAll = m_applyToAll->isChecked();
+    hide();
+    setResult(tag == static_cast<int>(OverlapChoice::Cancel) ? QDialog::Rejected : QDialog::Accepted);
+    emit answered(tag, applyToAll);
+}
+
+} // namespace kalvora

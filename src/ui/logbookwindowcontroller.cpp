@@ -1,0 +1,546 @@
+#include "ui/logbookwindowcontroller.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimeZone>
+#include <QToolBar>
+#include <QUrl>
+
+#include "model/flight.h"
+#include "model/utcoffsets.h"
+#include "store/notificationcenter.h"
+#include "store/objectcontext.h"
+#include "ui/flightlistmodel.h"
+#include "ui/toolbarrules.h"
+#include "ui/utcoffsetlist.h"
+
+namespace kalvora {
+
+namespace {
+
+const QString kSortTypeKey = QStringLiteral("flightSortType");
+const QString kLastSelectedKey = QStringLiteral("LastSelectedFlightURI");
+const char* const kTagProperty = "tag";
+
+QDateTimeEdit* makeUtcTimeEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QDateTimeEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    // Local times are shifted instants, so every field shows its value in UTC.
+    edit->setTimeSpec(Qt::UTC);
+    edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    return edit;
+}
+
+} // namespace
+
+std::optional<QString> kmlApplicationFromDesktopId(const QByteArray& xdgMimeOutput)
+{
+    QString id = QString::fromUtf8(xdgMimeOutput).trimmed();
+    if (id.isEmpty())
+        return std::nullopt;
+    id = id.section(QLatin1Char('\n'), 0, 0).trimmed();
+    if (id.endsWith(QLatin1String(".desktop")))
+        id.chop(8);
+    id = QUrl::fromPercentEncoding(id.toUtf8());
+    if (id.isEmpty())
+        return std::nullopt;
+    return id;
+}
+
+LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget* parent)
+    : QMainWindow(parent), m_context(context)
+{
+    setObjectName(QStringLiteral("LogBook"));
+    setWindowTitle(tr("Logbook"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    resize(1100, 650);
+
+    m_model = new FlightListModel(context, this);
+    m_proxy = new QSortFilterProxyModel(this);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(FlightListModel::SortRole);
+    m_proxy->setDynamicSortFilter(true);
+
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("flightTable"));
+    m_table->setModel(m_proxy);
+    m_table->setSortingEnabled(true);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &LogBookWindowController::selectionDidChange);
+    connect(m_table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
+        const int type = FlightListModel::sortTypeForColumn(column);
+        if (type >= 0 && m_loaded) {
+            m_sortType = type;
+            QSettings settings;
+            settings.setValue(kSortTypeKey, type);
+            settings.sync();
+        }
+    });
+    connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &LogBookWindowController::updateToolbarItems);
+    connect(m_proxy, &QAbstractItemModel::rowsRemoved, this, &LogBookWindowController::updateToolbarItems);
+    connect(m_proxy, &QAbstractItemModel::dataChanged, this, [this] {
+        updateToolbarItems();
+        if (!m_showingFlight)
+            showSelectedFlight();
+    });
+
+    // The selected flight's times: local and UTC, all shown in UTC, and its offset.
+    auto* details = new QGroupBox(tr("Flight"), this);
+    m_date = new QDateEdit(details);
+    m_date->setObjectName(QStringLiteral("date"));
+    m_date->setTimeSpec(Qt::UTC);
+    m_date->setCalendarPopup(true);
+    m_startLocal = makeUtcTimeEdit(details, "startLocal");
+    m_landingLocal = makeUtcTimeEdit(details, "landingLocal");
+    m_startUTC = makeUtcTimeEdit(details, "startUTC");
+    m_landingUTC = makeUtcTimeEdit(details, "landingUTC");
+    m_utcOffset = new QComboBox(details);
+    m_utcOffset->setObjectName(QStringLiteral("utcOffset"));
+    m_summary = new QLabel(details);
+    m_summary->setObjectName(QStringLiteral("summary"));
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* times = new QFormLayout;
+    times->addRow(tr("Date:"), m_date);
+    times->addRow(tr("UTC offset:"), m_utcOffset);
+    auto* local = new QFormLayout;
+    local->addRow(tr("Take-off (local):"), m_startLocal);
+    local->addRow(tr("Landing (local):"), m_landingLocal);
+    auto* utc = new QFormLayout;
+    utc->addRow(tr("Take-off (UTC):"), m_startUTC);
+    utc->addRow(tr("Landing (UTC):"), m_landingUTC);
+    auto* detailLayout = new QHBoxLayout(details);
+    detailLayout->addLayout(times);
+    detailLayout->addLayout(local);
+    detailLayout->addLayout(utc);
+    detailLayout->addWidget(m_summary, 1);
+
+    for (QDateTimeEdit* edit : {static_cast<QDateTimeEdit*>(m_date), m_startLocal, m_landingLocal, m_startUTC,
+                                m_landingUTC})
+        connect(edit, &QDateTimeEdit::editingFinished, this, [this, edit] { setDetailTimesFromEditor(edit); });
+    connect(m_utcOffset, &QComboBox::activated, this, &LogBookWindowController::offsetChosen);
+
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(m_table);
+    splitter->addWidget(details);
+    splitter->setStretchFactor(0, 1);
+    setCentralWidget(splitter);
+
+    m_toolbar = addToolBar(tr("Logbook"));
+    m_toolbar->setObjectName(QStringLiteral("toolbar"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* import = addToolbarItem(tr("Import IGC"), "importIGC", static_cast<int>(ToolbarTag::Always));
+    connect(import, &QAction::triggered, this, &LogBookWindowController::importRequested);
+    QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::Always));
+    connect(remove, &QAction::triggered, this, &LogBookWindowController::deleteSelectedFlights);
+    QAction* recalc = addToolbarItem(tr("Recalculate"), "recalcFlight", static_cast<int>(ToolbarTag::NeedsIGCSelection));
+    connect(recalc, &QAction::triggered, this, &LogBookWindowController::recalcRequested);
+    m_googleEarthAction = addToolbarItem(tr("Google Earth"), "googleEarth", static_cast<int>(ToolbarTag::Never));
+    connect(m_googleEarthAction, &QAction::triggered, this, &LogBookWindowController::googleEarthRequested);
+    QAction* pilot = addToolbarItem(tr("Pilot"), "pilot", static_cast<int>(ToolbarTag::Always));
+    connect(pilot, &QAction::triggered, this, &LogBookWindowController::pilotWindowRequested);
+
+    showSelectedFlight();
+    updateToolbarItems();
+}
+
+LogBookWindowController::~LogBookWindowController()
+{
+    if (m_kmlLookup) {
+        m_kmlLookup->disconnect(this);
+        m_kmlLookup->kill();
+        m_kmlLookup->waitForFinished(1000);
+    }
+    if (m_loaded)
+        NotificationCenter::instance().post(QString::fromLatin1(notifications::FlightControllersDidChange), this,
+                                            controllerInfo(false));
+}
+
+QAction* LogBookWindowController::addToolbarItem(const QString& text, const char* name, int tag)
+{
+    QAction* action = m_toolbar->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    action->setProperty(kTagProperty, tag);
+    return action;
+}
+
+void LogBookWindowController::windowDidLoad(const LoadOptions& options)
+{
+    if (m_loaded)
+        return;
+
+    // 1. Dropped files are taken by the import (added with it).
+    // 2. Notifications.
+    connect(&NotificationCenter::instance(), &NotificationCenter::notified, this, &LogBookWindowController::notified);
+
+    // 4./5. Times in UTC (set up in the constructor) and the 40 offsets, "0" selected.
+    m_utcOffset->clear();
+    m_utcOffset->addItems(utcOffsetLabels());
+    m_utcOffset->setCurrentIndex(kDefaultUtcOffsetRow);
+
+    // 6. The remembered sort type.
+    const QVariant storedSort = QSettings().value(kSortTypeKey);
+    bool ok = false;
+    const int type = storedSort.toInt(&ok);
+    m_loaded = true;
+    // 3. Other windows may now use this flight list.
+    NotificationCenter::instance().post(QString::fromLatin1(notifications::FlightControllersDidChange), this,
+                                        controllerInfo(true));
+    sortFlights(storedSort.isValid() && ok ? type : 0);
+
+    // 7. A logbook made because there was no recent one asks for its pilot.
+    if (options.openPilotWindow)
+        emit pilotWindowRequested();
+
+    // 8. Computations that were queued or interrupted when the logbook was last open.
+    QList<Flight*> pending;
+    if (m_context) {
+        if (auto predicate = Predicate::parse(QStringLiteral("(freeDistance < 0)")))
+            pending = m_context->fetch<Flight>(*predicate);
+    }
+    if (!pending.isEmpty())
+        emit xcComputationRequested(pending);
+
+    // 9./10. The list and the flight selected when the logbook was last closed.
+    m_model->refresh();
+    m_table->resizeColumnsToContents();
+    for (int column : {FlightListModel::TakeOffPlaceColumn, FlightListModel::LandingPlaceColumn})
+        m_table->setColumnWidth(column, std::max(m_table->columnWidth(column), 150));
+    selectFlight(QSettings().value(kLastSelectedKey).toString());
+
+    // 11. Which application shows KML files.
+    lookUpKmlApplication();
+    updateToolbarItems();
+}
+
+ObjectContext* LogBookWindowController::managedObjectContext() const
+{
+    return m_context;
+}
+
+QList<Flight*> LogBookWindowController::flightList() const
+{
+    QList<Flight*> flights;
+    for (int row = 0; row < m_proxy->rowCount(); ++row)
+        flights << m_model->flightAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+    return flights;
+}
+
+QList<Flight*> LogBookWindowController::selectedFlights() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QList<Flight*> flights;
+    for (int row : rows) {
+        if (Flight* flight = m_model->flightAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row()))
+            flights << flight;
+    }
+    return flights;
+}
+
+bool LogBookWindowController::selectFlight(const QString& uri)
+{
+    if (uri.isEmpty() || !m_context)
+        return false;
+    auto* flight = qobject_cast<Flight*>(m_context->existingObject(uri));
+    if (!flight || m_model->rowOf(flight) < 0)
+        return false;
+    selectFlights({flight});
+    return true;
+}
+
+void LogBookWindowController::selectFlights(const QList<Flight*>& flights)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    for (Flight* flight : flights) {
+        const int row = m_model->rowOf(flight);
+        if (row < 0)
+            continue;
+        const QModelIndex index = m_proxy->mapFromSource(m_model->index(row, 0));
+        selection.select(index, index.siblingAtColumn(FlightListModel::ColumnCount - 1));
+        if (!first.isValid())
+            first = index;
+    }
+    m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid()) {
+        m_table->selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+        m_table->scrollTo(first);
+    }
+}
+
+void LogBookWindowController::addFlightToSelection(Flight* flight)
+{
+    const int row = m_model->rowOf(flight);
+    if (row < 0)
+        return;
+    const QModelIndex index = m_proxy->mapFromSource(m_model->index(row, 0));
+    m_table->selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_table->scrollTo(index);
+}
+
+void LogBookWindowController::deselectFlights()
+{
+    m_table->clearSelection();
+}
+
+void LogBookWindowController::sortFlights(int sortType)
+{
+    const int column = FlightListModel::columnForSortType(sortType);
+    if (column < 0)
+        return;
+    m_sortType = sortType;
+    QSettings settings;
+    settings.setValue(kSortTypeKey, sortType);
+    settings.sync();
+    m_table->sortByColumn(column, Qt::DescendingOrder);
+    const QModelIndex current = m_table->selectionModel()->currentIndex();
+    if (current.isValid())
+        m_table->scrollTo(current);
+}
+
+QList<QAction*> LogBookWindowController::toolbarActions() const
+{
+    return m_toolbar->actions();
+}
+
+FlightSelectionState LogBookWindowController::selectionState() const
+{
+    FlightSelectionState state;
+    state.flightCount = m_proxy->rowCount();
+    const QList<Flight*> selected = selectedFlights();
+    state.selectedCount = static_cast<int>(selected.size());
+    state.allSelectedHaveIGC = std::all_of(selected.cbegin(), selected.cend(), [](const Flight* flight) {
+        return flight->hasValue(QStringLiteral("igcData")) && flight->hasValue(QStringLiteral("validIGC"));
+    });
+    return state;
+}
+
+void LogBookWindowController::updateToolbarItems()
+{
+    const FlightSelectionState state = selectionState();
+    for (QAction* action : m_toolbar->actions())
+        action->setEnabled(isToolbarItemEnabled(action->property(kTagProperty).toInt(), state));
+}
+
+void LogBookWindowController::setKmlApplication(const std::optional<QString>& applicationName)
+{
+    if (!applicationName) {
+        m_googleEarthAction->setProperty(kTagProperty, static_cast<int>(ToolbarTag::Never));
+    } else {
+        m_googleEarthAction->setProperty(kTagProperty, static_cast<int>(ToolbarTag::NeedsSingleFlight));
+        m_googleEarthAction->setText(*applicationName);
+    }
+    updateToolbarItems();
+}
+
+void LogBookWindowController::lookUpKmlApplication()
+{
+    // Asked without blocking the window; the item stays disabled until the answer arrives.
+    auto* process = new QProcess(this);
+    m_kmlLookup = process;
+    connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
+        const bool answered = status == QProcess::NormalExit && exitCode == 0;
+        setKmlApplication(answered ? kmlApplicationFromDesktopId(process->readAllStandardOutput()) : std::nullopt);
+        process->deleteLater();
+    });
+    connect(process, &QProcess::errorOccurred, this, [process](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            process->deleteLater();
+    });
+    process->start(QStringLiteral("xdg-mime"),
+                   {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/vnd.google-earth.kml+xml")});
+}
+
+void LogBookWindowController::removeFlights(const QList<Flight*>& flights)
+{
+    if (!m_context)
+        return;
+    for (Flight* flight : flights) {
+        if (flight && !flight->isDeleted())
+            m_context->deleteObject(flight);
+    }
+    m_model->refresh();
+}
+
+void LogBookWindowController::deleteSelectedFlights()
+{
+    const QList<Flight*> flights = selectedFlights();
+    if (flights.isEmpty())
+        return;
+    const auto answer = QMessageBox::question(
+        this, tr("Delete flights"),
+        flights.size() == 1 ? tr("Delete the selected flight?") : tr("Delete the %n selected flights?", nullptr, int(flights.size())),
+        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Yes)
+        removeFlights(flights);
+}
+
+void LogBookWindowController::notified(const QString& name, QObject* object, const QVariantMap& userInfo)
+{
+    Q_UNUSED(object);
+    Q_UNUSED(userInfo);
+    if (name == QLatin1String(notifications::SettingsUnitTypeChanged))
+        unitsDidChange();
+    else if (name == QLatin1String(notifications::SettingsXCPointsTypeChanged))
+        xcPointsTypeDidChange();
+}
+
+void LogBookWindowController::unitsDidChange()
+{
+    // Every shown value is formatted anew; the selection is set again so the details follow.
+    const QList<Flight*> selected = selectedFlights();
+    m_model->reformat();
+    m_proxy->invalidate();
+    deselectFlights();
+    selectFlights(selected);
+}
+
+void LogBookWindowController::xcPointsTypeDidChange()
+{
+    // Announces xcPoints, distance and flightType of each selected flight as changed.
+    for (Flight* flight : selectedFlights()) {
+        const double freeDistance = flight->freeDistance();
+        const QVariant stored = flight->value(QStringLiteral("freeDistance"));
+        flight->setFreeDistance(0);
+        flight->setValue(QStringLiteral("freeDistance"), stored.isValid() ? QVariant(freeDistance) : QVariant());
+    }
+    m_model->reformat();
+}
+
+void LogBookWindowController::selectionDidChange()
+{
+    updateToolbarItems();
+    showSelectedFlight();
+}
+
+void LogBookWindowController::showSelectedFlight()
+{
+    const QList<Flight*> selected = selectedFlights();
+    Flight* flight = selected.isEmpty() ? nullptr : selected.first();
+    m_showingFlight = true;
+    const QDateTime zero(QDate(1970, 1, 1), QTime(0, 0), QTimeZone::utc());
+    const auto show = [&zero](QDateTimeEdit* edit, const QDateTime& value) {
+        edit->setDateTime(value.isValid() ? value.toTimeZone(QTimeZone::utc()) : zero);
+    };
+    for (QWidget* w : {static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_startLocal),
+                       static_cast<QWidget*>(m_landingLocal), static_cast<QWidget*>(m_startUTC),
+                       static_cast<QWidget*>(m_landingUTC), static_cast<QWidget*>(m_utcOffset)})
+        w->setEnabled(flight != nullptr);
+    if (flight) {
+        show(m_date, flight->startUTC());
+        show(m_startLocal, flight->startLocal());
+        show(m_landingLocal, flight->landingLocal());
+        show(m_startUTC, flight->startUTC());
+        show(m_landingUTC, flight->landingUTC());
+        m_utcOffset->setCurrentIndex(utcOffsetIndex(flight->utcOffset()).value_or(kDefaultUtcOffsetRow));
+        m_summary->setText(tr("%1 → %2\nFlight time %3 · %4")
+                               .arg(flight->startLocation(), flight->landingLocation(), flight->flightTimeString(),
+                                    flight->flightType()));
+    } else {
+        m_utcOffset->setCurrentIndex(kDefaultUtcOffsetRow);
+        m_summary->setText(selected.isEmpty() ? tr("No flight selected") : QString());
+    }
+    m_showingFlight = false;
+}
+
+void LogBookWindowController::setDetailTimesFromEditor(QDateTimeEdit* editor)
+{
+    if (m_showingFlight)
+        return;
+    const QList<Flight*> selected = selectedFlights();
+    if (selected.isEmpty())
+        return;
+    const QDateTime value = editor->dateTime().toTimeZone(QTimeZone::utc());
+    for (Flight* flight : selected) {
+        if (editor == m_date) {
+            // The day changes, the time of day stays; the landing follows (changeDate).
+            const QDateTime start = flight->startUTC().isValid() ? flight->startUTC().toTimeZone(QTimeZone::utc())
+                                                                 : value;
+            const QDateTime moved(editor->date(), start.time(), QTimeZone::utc());
+            if (moved != flight->startUTC())
+                flight->setStartUTC(moved);
+        } else if (editor == m_startLocal) {
+            if (value != flight->startLocal())
+                flight->setStartLocal(value);
+        } else if (editor == m_landingLocal) {
+            if (value != flight->landingLocal())
+                flight->setLandingLocal(value);
+        } else if (editor == m_startUTC) {
+            if (value != flight->startUTC())
+                flight->setStartUTC(value);
+        } else if (editor == m_landingUTC) {
+            if (value != flight->landingUTC())
+                flight->setLandingUTC(value);
+        }
+    }
+    showSelectedFlight();
+}
+
+void LogBookWindowController::offsetChosen(int row)
+{
+    const std::optional<double> offset = row == kDefaultUtcOffsetRow ? std::nullopt : utcOffsetAt(row);
+    for (Flight* flight : selectedFlights())
+        flight->setValue(QStringLiteral("utcOffset"), offset ? QVariant(*offset) : QVariant());
+    showSelectedFlight();
+}
+
+void LogBookWindowController::storeLastSelection()
+{
+    const QList<Flight*> selected = selectedFlights();
+    if (selected.isEmpty())
+        return;
+    const ObjectId id = selected.first()->objectId();
+    if (id.isTemporary())
+        return;
+    QSettings settings;
+    settings.setValue(kLastSelectedKey, id.uriString());
+    settings.sync();
+}
+
+void LogBookWindowController::closeEvent(QCloseEvent* event)
+{
+    // Ends editing and lets the document save, so the selection's identifier is permanent.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    emit windowClosing();
+    storeLastSelection();
+    event->accept();
+}
+
+QVariantMap LogBookWindowController::controllerInfo(bool add) const
+{
+    QObjectList flights;
+    if (add)
+        for (Flight* flight : flightList())
+            flights << flight;
+    return {{QStringLiteral("FlightController"), QVariant::fromValue(flights)}, {QStringLiteral("Add"), add}};
+}
+
+} // namespace kalvora

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QVariantMap>
+
+#include "model/flight.h"
+
+class QAction;
+class QComboBox;
+class QDateEdit;
+class QDateTimeEdit;
+class QItemSelection;
+class QLabel;
+class QProcess;
+class QSortFilterProxyModel;
+class QTableView;
+class QToolBar;
+
+namespace kalvora {
+
+class FlightListModel;
+class ObjectContext;
+struct FlightSelectionState;
+
+/**
+ * The logbook window "LogBook": the flight list of one logbook, sortable by its
+ * columns, the selected flight's times and UTC offset, and the toolbar whose
+ * items follow the tag rules. GUI thread.
+ *
+ * It posts "KalvoraFlightControllersDidChange" ("Add" true once loaded, false when
+ * destroyed) and redraws on "KalvoraSettingsUnitTypeChanged" and
+ * "KalvoraSettingsXCPointsTypeChanged".
+ */
+class LogBookWindowController final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LogBookWindowController)
+
+public:
+    struct LoadOptions
+    {
+        /** the application started without a recent logbook: ask for the pilot */
+        bool openPilotWindow = false;
+    };
+
+    explicit LogBookWindowController(ObjectContext* context, QWidget* parent = nullptr);
+    ~LogBookWindowController() override;
+
+    /**
+     * The steps taken once the window exists: notifications, offsets, sort,
+     * pilot window request, XC re-queue, list, last selection, KML lookup.
+     */
+    void windowDidLoad(const LoadOptions& options);
+
+    [[nodiscard]] ObjectContext* managedObjectContext() const;
+    [[nodiscard]] FlightListModel* flightModel() const { return m_model; }
+    [[nodiscard]] QTableView* flightTable() const { return m_table; }
+    /** The flights in list order. */
+    [[nodiscard]] QList<Flight*> flightList() const;
+    /** The selected flights in list order. */
+    [[nodiscard]] QList<Flight*> selectedFlights() const;
+    /** Selects that flight alone and scrolls to it; false when no listed flight has that URI. */
+    bool selectFlight(const QString& uri);
+    /** Selects exactly @p flights (those listed) and scrolls to the first. */
+    void selectFlights(const QList<Flight*>& flights);
+    void addFlightToSelection(Flight* flight);
+    void deselectFlights();
+
+    /** Sort by one of the six sort types (0 to 5), newest/largest first; other values keep the sort. */
+    void sortFlights(int sortType);
+    [[nodiscard]] int sortType() const { return m_sortType; }
+
+    /** The toolbar item carrying @p tag's rule, for callers that add their own items. */
+    [[nodiscard]] QList<QAction*> toolbarActions() const;
+    /** Re-applies the tag rules, e.g. after the flights' IGC records changed. */
+    void updateToolbarItems();
+    [[nodiscard]] FlightSelectionState selectionState() const;
+
+    /** The Google Earth item; its tag is 5 while no application opens KML files. */
+    [[nodiscard]] QAction* googleEarthAction() const { return m_googleEarthAction; }
+    /** Applies the answer of the KML application lookup (nullopt: none registered). */
+    void setKmlApplication(const std::optional<QString>& applicationName);
+
+    /** Removes the flights from the list, which deletes them from the logbook. */
+    void removeFlights(const QList<Flight*>& flights);
+
+    /** The UTC offset list of the detail area. */
+    [[nodiscard]] QComboBox* utcOffsetList() const { return m_utcOffset; }
+
+signals:
+    void pilotWindowRequested();
+    void importRequested();
+    void recalcRequested();
+    void googleEarthRequested();
+    /** The flights with freeDistance < 0 found when the window loaded. */
+    void xcComputationRequested(const QList<kalvora::Flight*>& flights);
+    /** The window is closing; the document follows it. */
+    void windowClosing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QAction* addToolbarItem(const QString& text, const char* name, int tag);
+    void notified(const QString& name, QObject* object, const QVariantMap& userInfo);
+    void selectionDidChange();
+    void showSelectedFlight();
+    void unitsDidChange();
+    void xcPointsTypeDidChange();
+    void deleteSelectedFlights();
+    void storeLastSelection();
+    void lookUpKmlApplication();
+    void setDetailTimesFromEditor(QDateTimeEdit* editor);
+    void offsetChosen(int row);
+    QVariantMap controllerInfo(bool add) const;
+
+    QPointer<ObjectContext> m_context;
+    FlightListModel* m_model = nullptr;
+    QSortFilterProxyModel* m_proxy = nullptr;
+    QTableView* m_table = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QAction* m_googleEarthAction = nullptr;
+    QDateEdit* m_date = nullptr;
+    QDateTimeEdit* m_startLocal = nullptr;
+    QDateTimeEdit* m_landingLocal = nullptr;
+    QDateTimeEdit* m_startUTC = nullptr;
+    QDateTimeEdit* m_landingUTC = nullptr;
+    QComboBox* m_utcOffset = nullptr;
+    QLabel* m_summary = nullptr;
+    QPointer<QProcess> m_kmlLookup;
+    int m_sortType = 0;
+    bool m_loaded = false;
+    bool m_showingFlight = false;
+};
+
+/** The application name from `xdg-mime query default` output ("x%20y.desktop" -> "x y"); nullopt for none. */
+[[nodiscard]] std::optional<QString> kmlApplicationFromDesktopId(const QByteArray& xdgMimeOutput);
+
+} // namespace kalvora

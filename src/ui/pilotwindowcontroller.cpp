@@ -1,0 +1,172 @@
+#include "ui/pilotwindowcontroller.h"
+
+#include <QBuffer>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeZone>
+#include <QVBoxLayout>
+
+#include "model/pilot.h"
+#include "store/objectcontext.h"
+#include "ui/imagereduction.h"
+
+namespace kalvora {
+
+namespace {
+
+constexpr int kPhotoBound = 111;
+
+QDateEdit* makeDateEdit(QWidget* parent)
+{
+    auto* edit = new QDateEdit(parent);
+    edit->setCalendarPopup(true);
+    edit->setTimeSpec(Qt::UTC);
+    // The minimum stands for "not entered".
+    edit->setMinimumDate(QDate(1900, 1, 1));
+    edit->setSpecialValueText(QStringLiteral(" "));
+    return edit;
+}
+
+} // namespace
+
+PilotWindowController::PilotWindowController(Pilot* pilot, ObjectContext* context, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_pilot(pilot), m_context(context)
+{
+    setObjectName(QStringLiteral("PilotWindowController"));
+    setWindowTitle(tr("Pilot"));
+
+    auto* form = new QFormLayout;
+    const struct
+    {
+        const char* key;
+        QString label;
+    } fields[] = {
+        {"firstname", tr("First name:")}, {"lastname", tr("Last name:")}, {"address", tr("Address:")},
+        {"address2", QString()},          {"zip", tr("Postcode:")},       {"city", tr("City:")},
+        {"country", tr("Country:")},      {"license", tr("Licence:")},
+    };
+    for (const auto& field : fields) {
+        auto* edit = new QLineEdit(this);
+        const QString key = QLatin1String(field.key);
+        edit->setObjectName(key);
+        m_textFields.insert(key, edit);
+        form->addRow(field.label, edit);
+        connect(edit, &QLineEdit::textEdited, this, [this, key](const QString& text) {
+            if (m_pilot)
+                m_pilot->setValue(key, text.isEmpty() ? QVariant() : QVariant(text));
+        });
+    }
+
+    m_birth = makeDateEdit(this);
+    m_birth->setObjectName(QStringLiteral("birth"));
+    m_licenseDate = makeDateEdit(this);
+    m_licenseDate->setObjectName(QStringLiteral("licensedate"));
+    form->insertRow(2, tr("Born:"), m_birth);
+    form->addRow(tr("Licensed since:"), m_licenseDate);
+    const auto bindDate = [this](QDateEdit* edit, const QString& key) {
+        connect(edit, &QDateEdit::dateChanged, this, [this, edit, key](QDate date) {
+            if (!m_pilot || !edit->hasFocus())
+                return;
+            m_pilot->setValue(key, date == edit->minimumDate()
+                                       ? QVariant()
+                                       : QVariant(QDateTime(date, QTime(0, 0), QTimeZone::utc())));
+        });
+    };
+    bindDate(m_birth, QStringLiteral("birth"));
+    bindDate(m_licenseDate, QStringLiteral("licensedate"));
+
+    m_photo = new QLabel(this);
+    m_photo->setObjectName(QStringLiteral("photo"));
+    m_photo->setFixedSize(kPhotoBound + 40, kPhotoBound + 40);
+    m_photo->setAlignment(Qt::AlignCenter);
+    m_photo->setFrameShape(QFrame::StyledPanel);
+    auto* photoButton = new QPushButton(tr("Choose Photo…"), this);
+    photoButton->setObjectName(QStringLiteral("photoButton"));
+    connect(photoButton, &QPushButton::clicked, this, &PilotWindowController::selectPhotoButtonClicked);
+
+    auto* photoColumn = new QVBoxLayout;
+    photoColumn->addWidget(m_photo);
+    photoColumn->addWidget(photoButton);
+    photoColumn->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(form, 1);
+    layout->addLayout(photoColumn);
+
+    loadFromPilot();
+    setEnabled(m_pilot != nullptr);
+}
+
+PilotWindowController::~PilotWindowController() = default;
+
+Pilot* PilotWindowController::pilot() const
+{
+    return m_pilot;
+}
+
+void PilotWindowController::loadFromPilot()
+{
+    if (!m_pilot)
+        return;
+    for (auto it = m_textFields.cbegin(); it != m_textFields.cend(); ++it)
+        it.value()->setText(m_pilot->stringValue(it.key()));
+    const auto showDate = [](QDateEdit* edit, const QDateTime& value) {
+        edit->setDate(value.isValid() ? value.toTimeZone(QTimeZone::utc()).date() : edit->minimumDate());
+    };
+    showDate(m_birth, m_pilot->birth());
+    showDate(m_licenseDate, m_pilot->licensedate());
+    showPhoto();
+}
+
+void PilotWindowController::showPhoto()
+{
+    QImage image;
+    if (m_pilot && image.loadFromData(m_pilot->photo()))
+        m_photo->setPixmap(QPixmap::fromImage(image).scaled(m_photo->contentsRect().size(), Qt::KeepAspectRatio,
+                                                            Qt::SmoothTransformation));
+    else
+        m_photo->setText(tr("No photo"));
+}
+
+void PilotWindowController::selectPhotoButtonClicked()
+{
+    if (!m_pilot)
+        return;
+    const QString path = QFileDialog::getOpenFileName(this, tr("Choose pilot photo"), QString(),
+                                                      tr("Pictures (*.jpg *.JPG *.png *.PNG)"));
+    if (!path.isEmpty())
+        setPhotoFromFile(path);
+}
+
+bool PilotWindowController::setPhotoFromFile(const QString& path)
+{
+    if (!m_pilot)
+        return false;
+    const std::optional<QByteArray> jpeg = reducedJpeg(path, QSize(kPhotoBound, kPhotoBound));
+    if (!jpeg)
+        return false;
+    m_pilot->setPhoto(*jpeg);
+    showPhoto();
+    return true;
+}
+
+void PilotWindowController::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (QLineEdit* first = m_textFields.value(QStringLiteral("firstname")))
+        first->setFocus();
+}
+
+void PilotWindowController::closeEvent(QCloseEvent* event)
+{
+    // A half-typed field is already in the record: text is stored as it is typed.
+    event->accept();
+}
+
+} // namespace kalvora

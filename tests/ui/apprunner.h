@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace kalvora::test {
+
+/** What one run of the built application printed. */
+struct AppRun
+{
+    int exitCode = -1;
+    bool timedOut = false;
+    QByteArray out;
+    QByteArray err;
+
+    /** The object names after "window: " lines, in order. */
+    [[nodiscard]] QStringList windows() const;
+    /** The paths after "logbook: " lines, in order. */
+    [[nodiscard]] QStringList logbooks() const;
+};
+
+/** A fresh home for the application: HOME and the XDG folders inside one temporary folder. */
+class FreshHome
+{
+public:
+    FreshHome();
+    [[nodiscard]] bool isValid() const { return m_dir.isValid(); }
+    [[nodiscard]] QString path() const { return m_dir.path(); }
+    [[nodiscard]] QProcessEnvironment environment() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+/** Runs the built kalvora on the offscreen platform, killing it after @p timeoutMs. */
+AppRun runApp(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 60000);
+
+} // namespace kalvora::test

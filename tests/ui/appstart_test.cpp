@@ -1,0 +1,72 @@
+// The built application started as a user would, twice, in a fresh home.
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include "apprunner.h"
+
+namespace kalvora::test {
+namespace {
+
+const QStringList kScripted = {QStringLiteral("--report-windows"), QStringLiteral("--quit-after-ms"),
+                               QStringLiteral("800")};
+
+TEST(AppStart, FirstStartCreatesLogbookWithPilotAndSecondStartReopensIt)
+{
+    FreshHome home;
+    ASSERT_TRUE(home.isValid());
+
+    const AppRun first = runApp(kScripted, home.environment());
+    ASSERT_FALSE(first.timedOut) << first.err.constData();
+    EXPECT_EQ(first.exitCode, 0) << first.err.constData();
+    EXPECT_TRUE(first.windows().contains(QStringLiteral("LogBook"))) << first.out.constData();
+    EXPECT_TRUE(first.windows().contains(QStringLiteral("PilotWindowController"))) << first.out.constData();
+    ASSERT_EQ(first.logbooks().size(), 1) << first.out.constData();
+    const QString logbook = first.logbooks().first();
+    EXPECT_TRUE(QFileInfo::exists(logbook));
+    EXPECT_TRUE(logbook.startsWith(home.path()));
+    EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/share/Kalvora/Kalvora.storedata")));
+
+    // The logbook now has its pilot, so only the logbook window opens.
+    const AppRun second = runApp(kScripted, home.environment());
+    ASSERT_FALSE(second.timedOut) << second.err.constData();
+    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
+    EXPECT_EQ(second.logbooks(), QStringList{logbook});
+    EXPECT_EQ(second.windows(), QStringList{QStringLiteral("LogBook")}) << second.out.constData();
+}
+
+TEST(AppStart, MissingRecentLogbookGivesNewLogbook)
+{
+    FreshHome home;
+    const AppRun first = runApp(kScripted, home.environment());
+    ASSERT_EQ(first.logbooks().size(), 1) << first.out.constData() << first.err.constData();
+    ASSERT_TRUE(QFile::remove(first.logbooks().first()));
+
+    const AppRun second = runApp(kScripted, home.environment());
+    ASSERT_FALSE(second.timedOut);
+    EXPECT_EQ(second.exitCode, 0) << second.err.constData();
+    ASSERT_EQ(second.logbooks().size(), 1) << second.out.constData();
+    EXPECT_TRUE(QFileInfo::exists(second.logbooks().first()));
+    EXPECT_TRUE(second.windows().contains(QStringLiteral("LogBook")));
+}
+
+TEST(AppStart, LogbookNamedOnCommandLineIsOpened)
+{
+    FreshHome home;
+    const AppRun first = runApp(kScripted, home.environment());
+    ASSERT_EQ(first.logbooks().size(), 1);
+    const QString original = first.logbooks().first();
+    // A second logbook, then the first one named explicitly.
+    const QString other = home.path() + QStringLiteral("/other.kalvora");
+    ASSERT_TRUE(QFile::copy(original, other));
+
+    QStringList args = kScripted;
+    args << other;
+    const AppRun named = runApp(args, home.environment());
+    ASSERT_FALSE(named.timedOut);
+    EXPECT_EQ(named.exitCode, 0) << named.err.constData();
+    EXPECT_EQ(named.logbooks(), QStringList{other});
+}
+
+} // namespace
+} // namespace kalvora::test

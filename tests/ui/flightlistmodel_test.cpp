@@ -1,0 +1,128 @@
+#include <QAbstractItemModelTester>
+#include <QSortFilterProxyModel>
+
+#include "logbookfixture.h"
+#include "ui/flightlistmodel.h"
+
+namespace kalvora::test {
+namespace {
+
+using Model = FlightListModel;
+
+class FlightListModelTest : public LogbookTest
+{
+protected:
+    QString text(const Model& model, int row, int column) { return model.index(row, column).data().toString(); }
+};
+
+TEST_F(FlightListModelTest, RowsFollowInsertsAndDeletesOfTheContext)
+{
+    Model model(ctx(), nullptr);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(model.rowCount(), 0);
+
+    Flight* a = addFlight(utc(2024, 5, 1, 10, 0), 90);
+    Flight* b = addFlight(utc(2024, 5, 2, 11, 0), 30);
+    model.refresh();
+    ASSERT_EQ(model.rowCount(), 2);
+    ASSERT_TRUE(ctx()->save().ok());
+    EXPECT_EQ(model.rowCount(), 2) << "a save must not duplicate rows";
+
+    ctx()->deleteObject(a);
+    ASSERT_TRUE(ctx()->save().ok());
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.flightAt(0), b);
+    EXPECT_EQ(model.rowOf(a), -1);
+}
+
+TEST_F(FlightListModelTest, ShowsListValuesInMetricUnits)
+{
+    Flight* flight = addFlight(utc(2024, 5, 1, 10, 0), 90, 12.5, QStringLiteral("Niesen"));
+    flight->setUtcOffset(5.75);
+    Model model(ctx(), nullptr);
+    ASSERT_EQ(model.rowCount(), 1);
+
+    EXPECT_EQ(text(model, 0, Model::TakeOffTimeColumn), QStringLiteral("15:45")) << "local time = UTC + 5:45";
+    EXPECT_EQ(text(model, 0, Model::TakeOffPlaceColumn), QStringLiteral("Niesen"));
+    EXPECT_EQ(text(model, 0, Model::LandingPlaceColumn), QStringLiteral("Field"));
+    EXPECT_EQ(text(model, 0, Model::FlightTimeColumn), QStringLiteral("01:30:00"));
+    EXPECT_EQ(text(model, 0, Model::XCPointsColumn), QStringLiteral("12.50"));
+    EXPECT_EQ(text(model, 0, Model::DistanceColumn), QStringLiteral("12.50"));
+    EXPECT_EQ(text(model, 0, Model::MaxAltitudeColumn), QStringLiteral("1090"));
+    EXPECT_EQ(text(model, 0, Model::MaxSpeedColumn), QStringLiteral("40.0"));
+    EXPECT_EQ(text(model, 0, Model::GliderColumn), QStringLiteral("Alpha, Beta"));
+    EXPECT_EQ(model.headerData(Model::MaxAltitudeColumn, Qt::Horizontal).toString(), QStringLiteral("Max. alt. (m)"));
+}
+
+TEST_F(FlightListModelTest, ShowsChosenUnitsAfterReformat)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 0, 100);
+    ctx()->fetch<Flight>().first()->setMaxAltitude(1000);
+    ctx()->fetch<Flight>().first()->setMaxSpeed(100);
+    Model model(ctx(), nullptr);
+
+    Settings::setCurrentUnits(UnitSettings{1, 2, 1, 1, 0});
+    model.reformat();
+    EXPECT_EQ(text(model, 0, Model::MaxAltitudeColumn), QStringLiteral("3281"));
+    EXPECT_EQ(text(model, 0, Model::MaxSpeedColumn), QStringLiteral("54.0")) << "knots";
+    EXPECT_EQ(text(model, 0, Model::DistanceColumn), QStringLiteral("62.14")) << "distance factor 0.6214";
+    EXPECT_EQ(text(model, 0, Model::MaxClimbColumn), QStringLiteral("492")) << "2.5 m/s in fpm";
+    EXPECT_EQ(model.headerData(Model::MaxAltitudeColumn, Qt::Horizontal).toString(), QStringLiteral("Max. alt. (ft)"));
+}
+
+TEST_F(FlightListModelTest, XCStateTexts)
+{
+    const struct
+    {
+        double freeDistance;
+        const char* points;
+    } cases[] = {{-2, "calc"}, {-1, "n/a"}, {0, "n/a"}, {10, "10.00"}};
+    for (const auto& c : cases) {
+        Flight* flight = addFlight(utc(2024, 6, 1, 10, 0), 60, c.freeDistance);
+        Model model(ctx(), nullptr);
+        const int row = model.rowOf(flight);
+        EXPECT_EQ(text(model, row, Model::XCPointsColumn), QLatin1String(c.points)) << c.freeDistance;
+        ctx()->deleteObject(flight);
+    }
+}
+
+TEST_F(FlightListModelTest, ChangedFlightUpdatesItsRow)
+{
+    Flight* flight = addFlight(utc(2024, 5, 1, 10, 0), 60, -2);
+    Model model(ctx(), nullptr);
+    int changes = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&changes] { ++changes; });
+    flight->setFreeDistance(20);
+    EXPECT_GT(changes, 0);
+    EXPECT_EQ(text(model, 0, Model::XCPointsColumn), QStringLiteral("20.00"));
+}
+
+TEST_F(FlightListModelTest, SortTypesSortDescendingThroughTheProxy)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 30, 5);
+    addFlight(utc(2024, 5, 3, 10, 0), 120, 2);
+    addFlight(utc(2024, 5, 2, 10, 0), 60, 40);
+    Model model(ctx(), nullptr);
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(&model);
+    proxy.setSortRole(Model::SortRole);
+    QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::Fatal);
+
+    const auto firstPlace = [&proxy] {
+        return proxy.index(0, Model::TakeOffPlaceColumn).data().toString();
+    };
+    const struct
+    {
+        int sortType;
+        const char* first;
+    } cases[] = {{0, "Site 3"}, {1, "Site 3"}, {2, "Site 2"}, {3, "Site 3"}, {5, "Site 2"}};
+    for (const auto& c : cases) {
+        proxy.sort(Model::columnForSortType(c.sortType), Qt::DescendingOrder);
+        EXPECT_EQ(firstPlace(), QLatin1String(c.first)) << "sort type " << c.sortType;
+    }
+    EXPECT_EQ(Model::columnForSortType(6), -1);
+    EXPECT_EQ(Model::sortTypeForColumn(Model::columnForSortType(4)), 4);
+}
+
+} // namespace
+} // namespace kalvora::test

@@ -1,0 +1,177 @@
+#include <QAction>
+#include <QComboBox>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableView>
+
+#include "logbookfixture.h"
+#include "store/notificationcenter.h"
+#include "ui/flightlistmodel.h"
+#include "ui/logbookwindowcontroller.h"
+
+namespace kalvora::test {
+namespace {
+
+class LogBookWindowTest : public LogbookTest
+{
+protected:
+    QAction* action(LogBookWindowController& window, const char* name)
+    {
+        for (QAction* a : window.toolbarActions())
+            if (a->objectName() == QLatin1String(name))
+                return a;
+        return nullptr;
+    }
+
+    static int controllerNotices(const QSignalSpy& spy, bool add)
+    {
+        int count = 0;
+        for (const QList<QVariant>& args : spy) {
+            if (args.at(0).toString() == QLatin1String(notifications::FlightControllersDidChange)
+                && args.at(2).toMap().value(QStringLiteral("Add")).toBool() == add)
+                ++count;
+        }
+        return count;
+    }
+};
+
+TEST_F(LogBookWindowTest, LoadShowsOffsetsAndAnnouncesTheController)
+{
+    QSignalSpy spy(&NotificationCenter::instance(), &NotificationCenter::notified);
+    {
+        LogBookWindowController window(ctx());
+        EXPECT_EQ(window.objectName(), QStringLiteral("LogBook"));
+        window.windowDidLoad({});
+        EXPECT_EQ(window.utcOffsetList()->count(), 40);
+        EXPECT_EQ(window.utcOffsetList()->currentIndex(), 15);
+        EXPECT_EQ(window.utcOffsetList()->currentText(), QStringLiteral("0"));
+        EXPECT_EQ(controllerNotices(spy, true), 1);
+        EXPECT_EQ(controllerNotices(spy, false), 0);
+    }
+    EXPECT_EQ(controllerNotices(spy, false), 1);
+}
+
+TEST_F(LogBookWindowTest, RequeuesUnfinishedComputationsAndAsksForPilot)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 60, -2);
+    addFlight(utc(2024, 5, 2, 10, 0), 60, -1);
+    addFlight(utc(2024, 5, 3, 10, 0), 60, 12);
+    ASSERT_TRUE(ctx()->save().ok());
+
+    LogBookWindowController window(ctx());
+    QSignalSpy queued(&window, &LogBookWindowController::xcComputationRequested);
+    QSignalSpy pilot(&window, &LogBookWindowController::pilotWindowRequested);
+    window.windowDidLoad({.openPilotWindow = true});
+    ASSERT_EQ(queued.size(), 1);
+    EXPECT_EQ(queued.first().first().value<QList<Flight*>>().size(), 2);
+    EXPECT_EQ(pilot.size(), 1);
+    EXPECT_EQ(window.flightList().size(), 3);
+}
+
+TEST_F(LogBookWindowTest, ToolbarFollowsSelectionAndIGCRecords)
+{
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    window.setKmlApplication(std::nullopt);
+    QAction* recalc = action(window, "recalcFlight");
+    QAction* earth = action(window, "googleEarth");
+    ASSERT_TRUE(recalc && earth);
+    EXPECT_FALSE(recalc->isEnabled());
+
+    Flight* withIGC = addFlight(utc(2024, 5, 1, 10, 0), 60);
+    withIGC->setIgcData(QStringLiteral("AXXX\r\n"));
+    withIGC->setValidIGC(false); // a value, even false, counts
+    Flight* byHand = addFlight(utc(2024, 5, 2, 10, 0), 60);
+    window.flightModel()->refresh();
+
+    window.selectFlights({withIGC});
+    EXPECT_TRUE(recalc->isEnabled());
+    EXPECT_FALSE(earth->isEnabled()) << "tag 5 while no application shows KML";
+
+    window.setKmlApplication(QStringLiteral("Marble"));
+    EXPECT_TRUE(earth->isEnabled());
+    EXPECT_EQ(earth->text(), QStringLiteral("Marble"));
+
+    window.selectFlights({withIGC, byHand});
+    EXPECT_FALSE(recalc->isEnabled()) << "a flight entered by hand has no IGC record";
+    EXPECT_FALSE(earth->isEnabled()) << "tag 4 needs exactly one flight";
+}
+
+TEST_F(LogBookWindowTest, LastSelectedFlightIsRememberedAcrossWindows)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 60);
+    Flight* second = addFlight(utc(2024, 5, 2, 10, 0), 60);
+    ASSERT_TRUE(ctx()->save().ok());
+    {
+        LogBookWindowController window(ctx());
+        window.windowDidLoad({});
+        window.selectFlights({second});
+        window.close();
+    }
+    EXPECT_EQ(QSettings().value(QStringLiteral("LastSelectedFlightURI")).toString(), second->objectId().uriString());
+
+    LogBookWindowController again(ctx());
+    again.windowDidLoad({});
+    ASSERT_EQ(again.selectedFlights().size(), 1);
+    EXPECT_EQ(again.selectedFlights().first(), second);
+    EXPECT_FALSE(again.selectFlight(QStringLiteral("x-kalvora://nowhere/Flight/p99")));
+}
+
+TEST_F(LogBookWindowTest, SortTypeIsStoredAndRestored)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 200, 5, QStringLiteral("Long"));
+    addFlight(utc(2024, 5, 3, 10, 0), 20, 2, QStringLiteral("Newest"));
+    {
+        LogBookWindowController window(ctx());
+        window.windowDidLoad({});
+        EXPECT_EQ(window.flightList().first()->startLocation(), QStringLiteral("Newest"));
+        window.sortFlights(1);
+        EXPECT_EQ(window.flightList().first()->startLocation(), QStringLiteral("Long"));
+        window.sortFlights(9); // not a sort type: kept
+        EXPECT_EQ(window.sortType(), 1);
+    }
+    EXPECT_EQ(QSettings().value(QStringLiteral("flightSortType")).toInt(), 1);
+    LogBookWindowController again(ctx());
+    again.windowDidLoad({});
+    EXPECT_EQ(again.sortType(), 1);
+    EXPECT_EQ(again.flightList().first()->startLocation(), QStringLiteral("Long"));
+}
+
+TEST_F(LogBookWindowTest, UnitChangeRedrawsAndKeepsSelection)
+{
+    Flight* flight = addFlight(utc(2024, 5, 1, 10, 0), 60);
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    window.selectFlights({flight});
+
+    Settings::setCurrentUnits(UnitSettings{1, 0, 0, 0, 0});
+    NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsUnitTypeChanged));
+    const QAbstractItemModel* shown = window.flightTable()->model();
+    EXPECT_EQ(shown->headerData(FlightListModel::MaxAltitudeColumn, Qt::Horizontal).toString(),
+              QStringLiteral("Max. alt. (ft)"));
+    EXPECT_EQ(window.selectedFlights(), QList<Flight*>{flight});
+
+    // XC points type: the selected flight's distances are announced again, values unchanged.
+    QSignalSpy changed(flight, &StoredObject::valueChanged);
+    NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsXCPointsTypeChanged));
+    EXPECT_GE(changed.size(), 2);
+    EXPECT_EQ(flight->freeDistance(), 10);
+}
+
+TEST_F(LogBookWindowTest, OffsetChoiceSetsAndClearsTheFlightsOffset)
+{
+    Flight* flight = addFlight(utc(2024, 5, 1, 10, 0), 60);
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    window.selectFlights({flight});
+    QComboBox* offsets = window.utcOffsetList();
+    offsets->setCurrentIndex(24);
+    emit offsets->activated(24);
+    EXPECT_DOUBLE_EQ(flight->utcOffset(), 5.75);
+    offsets->setCurrentIndex(15);
+    emit offsets->activated(15);
+    EXPECT_FALSE(flight->hasValue(QStringLiteral("utcOffset"))) << "entry 0 clears the offset";
+}
+
+} // namespace
+} // namespace kalvora::test
