@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -18,6 +17,7 @@
 #include "app/recentlogbooks.h"
 #include "model/equipment.h"
 #include "model/settings.h"
+#include "services/settingsservice.h"
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "ui/logbookwindowcontroller.h"
@@ -108,33 +108,18 @@ void KalvoraAppDelegate::applicationDidFinishLaunching()
 
 void KalvoraAppDelegate::loadSettings()
 {
-    ObjectContext* context = globalManagedObjectContext();
-    if (!context)
-        return;
-    const QList<Settings*> found = context->fetch<Settings>();
-    if (!found.isEmpty()) {
-        m_settings = found.first();
-    } else {
-        m_settings = context->insert<Settings>();
-        m_settings->setXcPointsType(0);
-        (void)context->save();
-    }
+    if (ObjectContext* context = globalManagedObjectContext())
+        m_settings = fetchOrCreateSettings(*context);
     Settings::setCurrent(m_settings);
 }
 
 void KalvoraAppDelegate::checkSettings()
 {
-    if (m_settings && m_settings->varioUnitIndex() == -1) {
-        const bool metric = QLocale().measurementSystem() == QLocale::MetricSystem;
-        const int unit = metric ? 0 : 1;
-        m_settings->chooseVarioUnit(unit);
-        m_settings->chooseAltitudeUnit(unit);
-        m_settings->chooseSpeedUnit(unit);
-        m_settings->chooseDistanceUnit(unit);
-        if (ObjectContext* context = globalManagedObjectContext())
-            (void)context->save();
-    }
-    NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsUnitTypeChanged));
+    if (m_settings)
+        kalvora::checkSettings(*m_settings);
+    else
+        // Without a global store the windows still draw, in metric units.
+        NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsUnitTypeChanged));
 }
 
 ObjectContext* KalvoraAppDelegate::globalManagedObjectContext()

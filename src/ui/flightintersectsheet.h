@@ -3,19 +3,13 @@
 #include <QDateTime>
 #include <QDialog>
 
+#include "logbook/overlapcheck.h"
+
 class QCheckBox;
 class QLabel;
 class QPushButton;
 
 namespace kalvora {
-
-/** The overlap sheet's choices; the value is the tag of the button that makes it. */
-enum class OverlapChoice : int {
-    Cancel = 0,
-    ImportAsWell = 1,
-    Replace = 2,
-    Skip = 3,
-};
 
 /**
  * The overlap sheet "FlightIntersect": names the file to import and the logbook

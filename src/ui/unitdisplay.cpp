@@ -1,19 +1,26 @@
 #include "ui/unitdisplay.h"
 
+#include "services/unitformatters.h"
+
 namespace kalvora {
 
 namespace {
 
-// The display factors of the settings; distance uses 0.6214 where speed uses 0.621371192.
-constexpr double kFeetPerMetre = 3.280839895013;
-constexpr double kMphPerKmh = 0.621371192;
-constexpr double kKnotsPerKmh = 0.539956803;
-constexpr double kFpmPerMs = 196.850393701;
-constexpr double kMilesPerKm = 0.6214;
-
-QString orDefault(const QString& text, const char* fallback)
+// The list's own number style (C digits, fixed decimals) over the shared unit conversions.
+template <typename Formatter>
+QString shown(double baseValue, qint64 unitIndex, int decimals)
 {
-    return text.isEmpty() ? QString::fromLatin1(fallback) : text;
+    Formatter formatter;
+    formatter.setUnitIndex(static_cast<int>(unitIndex));
+    return QString::number(formatter.toDisplay(baseValue), 'f', decimals);
+}
+
+template <typename Formatter>
+QString unitName(qint64 unitIndex)
+{
+    Formatter formatter;
+    formatter.setUnitIndex(static_cast<int>(unitIndex));
+    return formatter.unitString();
 }
 
 } // namespace
@@ -25,51 +32,43 @@ UnitDisplay UnitDisplay::current()
 
 QString UnitDisplay::altitude(double altitudeM) const
 {
-    const double value = m_units.altitudeUnitIndex != 0 ? altitudeM * kFeetPerMetre : altitudeM;
-    return QString::number(value, 'f', 0);
+    return shown<AltitudeFormatter>(altitudeM, m_units.altitudeUnitIndex, 0);
 }
 
 QString UnitDisplay::speed(double speedKmh) const
 {
-    double value = speedKmh;
-    if (m_units.speedUnitIndex == 1)
-        value *= kMphPerKmh;
-    else if (m_units.speedUnitIndex == 2)
-        value *= kKnotsPerKmh;
-    return QString::number(value, 'f', 1);
+    return shown<SpeedFormatter>(speedKmh, m_units.speedUnitIndex, 1);
 }
 
 QString UnitDisplay::vario(double varioMs) const
 {
-    if (m_units.varioUnitIndex > 0)
-        return QString::number(varioMs * kFpmPerMs, 'f', 0);
-    return QString::number(varioMs, 'f', 1);
+    // Feet per minute are shown whole, metres per second with one decimal.
+    return shown<VarioFormatter>(varioMs, m_units.varioUnitIndex, m_units.varioUnitIndex > 0 ? 0 : 1);
 }
 
 QString UnitDisplay::distance(double distanceKm) const
 {
-    const double value = m_units.distanceUnitIndex != 0 ? distanceKm * kMilesPerKm : distanceKm;
-    return QString::number(value, 'f', 2);
+    return shown<DistanceFormatter>(distanceKm, m_units.distanceUnitIndex, 2);
 }
 
 QString UnitDisplay::altitudeUnit() const
 {
-    return orDefault(Settings::altitudeUnitText(static_cast<int>(m_units.altitudeUnitIndex)), "m");
+    return unitName<AltitudeFormatter>(m_units.altitudeUnitIndex);
 }
 
 QString UnitDisplay::speedUnit() const
 {
-    return orDefault(Settings::speedUnitText(static_cast<int>(m_units.speedUnitIndex)), "km/h");
+    return unitName<SpeedFormatter>(m_units.speedUnitIndex);
 }
 
 QString UnitDisplay::varioUnit() const
 {
-    return orDefault(Settings::varioUnitText(static_cast<int>(m_units.varioUnitIndex)), "m/s");
+    return unitName<VarioFormatter>(m_units.varioUnitIndex);
 }
 
 QString UnitDisplay::distanceUnit() const
 {
-    return orDefault(Settings::distanceUnitText(static_cast<int>(m_units.distanceUnitIndex)), "km");
+    return unitName<DistanceFormatter>(m_units.distanceUnitIndex);
 }
 
 } // namespace kalvora
