@@ -84,6 +84,7 @@ void OverlapCheck::apply(OverlapChoice choice, qsizetype file, qsizetype flight)
     case OverlapChoice::ImportAsWell:
         break;
     case OverlapChoice::Replace:
+        m_replacements.append({file, flight});
         if (!m_replaced.contains(flight))
             m_replaced.append(flight);
         break;
@@ -106,6 +107,11 @@ QList<qsizetype> OverlapCheck::accepted() const
             result.append(i);
     }
     return result;
+}
+
+QList<std::pair<qsizetype, qsizetype>> OverlapCheck::replacements() const
+{
+    return m_cancelled ? QList<std::pair<qsizetype, qsizetype>>() : m_replacements;
 }
 
 QList<qsizetype> OverlapCheck::replaced() const

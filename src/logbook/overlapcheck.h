@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace kalvora {
 
@@ -81,6 +82,8 @@ public:
     QList<qsizetype> accepted() const;
     /** Indices of the flights to delete after the import, each once; empty after a cancel. */
     QList<qsizetype> replaced() const;
+    /** Every (file, flight) pair answered with Replace, in answer order; empty after a cancel. */
+    QList<std::pair<qsizetype, qsizetype>> replacements() const;
 
 private:
     void apply(OverlapChoice choice, qsizetype file, qsizetype flight);
@@ -89,6 +92,7 @@ private:
     QList<FlightSpan> m_flights;
     QList<bool> m_skipped;
     QList<qsizetype> m_replaced;
+    QList<std::pair<qsizetype, qsizetype>> m_replacements;
     qsizetype m_counter = 0;
     std::optional<OverlapChoice> m_lastChoice;
     std::optional<Conflict> m_pending;

@@ -1,0 +1,241 @@
+// kalvora-cli import LOGBOOK FILE...: the logbook window's IGC import, headless.
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "cli/command.h"
+#include "logbook/flightimporter.h"
+#include "logbook/xcqueue.h"
+#include "model/flight.h"
+#include "model/igcscorepoint.h"
+#include "services/httpclient.h"
+#include "store/objectcontext.h"
+#include "store/objectmodel.h"
+#include "store/persistentstore.h"
+#include "waypoints/placefinderlookup.h"
+
+namespace kalvora::cli {
+
+/** The stored values of FLIGHT as JSON (shared with the rescore command). */
+QJsonObject flightSummaryJson(const Flight& flight);
+
+namespace {
+
+QJsonValue instantJson(const QDateTime& instant)
+{
+    return instant.isValid() ? QJsonValue(instant.toUTC().toString(Qt::ISODate)) : QJsonValue();
+}
+
+QJsonValue textJson(const QString& text)
+{
+    return text.isNull() ? QJsonValue() : QJsonValue(text);
+}
+
+/**
+ * Asks on the terminal. Sample exchange:
+ *   b.igc (2024-06-01 10:00 UTC, 01:10:00) overlaps the flight of 2024-06-01 10:30 UTC (00:45:00).
+ *   [i]mport as well, [r]eplace, [s]kip, [c]ancel (capital letter: for all further conflicts)?
+ */
+class TerminalOverlapQuestion final : public OverlapQuestion
+{
+public:
+    void ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply) override
+    {
+        const QString format = QStringLiteral("yyyy-MM-dd HH:mm 'UTC'");
+        printError(QStringLiteral("%1 (%2, %3) overlaps the flight of %4 (%5).")
+                       .arg(QFileInfo(conflict.path).fileName(), conflict.fileStartUTC.toString(format),
+                            durationString(conflict.fileFlightTimeS), conflict.flightStartUTC.toString(format),
+                            durationString(conflict.flightStartUTC.secsTo(conflict.flightLandingUTC))));
+        for (;;) {
+            std::fputs("[i]mport as well, [r]eplace, [s]kip, [c]ancel (capital letter: for all further conflicts)? ",
+                       stderr);
+            std::fflush(stderr);
+            std::string line;
+            if (!std::getline(std::cin, line)) {
+                reply({OverlapChoice::Cancel, false});
+                return;
+            }
+            const QString answer = QString::fromStdString(line).trimmed();
+            if (answer.size() != 1)
+                continue;
+            const QChar c = answer.front();
+            const bool all = c.isUpper();
+            switch (c.toLower().unicode()) {
+            case 'i':
+                reply({OverlapChoice::ImportAsWell, all});
+                return;
+            case 'r':
+                reply({OverlapChoice::Replace, all});
+                return;
+            case 's':
+                reply({OverlapChoice::Skip, all});
+                return;
+            case 'c':
+                reply({OverlapChoice::Cancel, all});
+                return;
+            default:
+                break;
+            }
+        }
+    }
+};
+
+int runImport(const QStringList& args)
+{
+    QStringList files;
+    QString overlap = QStringLiteral("ask");
+    bool offline = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--offline")) {
+            offline = true;
+        } else if (arg == QLatin1String("--overlap") && i + 1 < args.size()) {
+            overlap = args[++i];
+        } else if (arg.startsWith(QLatin1String("--overlap="))) {
+            overlap = arg.mid(10);
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            printError(QStringLiteral("Unknown option %1").arg(arg));
+            return 2;
+        } else {
+            files.append(arg);
+        }
+    }
+    const QStringList choices{"ask", "import", "replace", "skip"};
+    if (files.size() < 2 || !choices.contains(overlap)) {
+        printError(QStringLiteral(
+            "Usage: kalvora-cli import LOGBOOK FILE... [--overlap ask|import|replace|skip] [--offline]"));
+        return 2;
+    }
+    const QString logbookPath = files.takeFirst();
+
+    auto opened = PersistentStore::open(logbookPath, ObjectModel::logBook(), PersistentStore::OpenMode::CreateIfMissing);
+    if (!opened) {
+        printError(QStringLiteral("%1: %2").arg(logbookPath, QString::fromStdString(opened.error())));
+        return 1;
+    }
+    std::unique_ptr<PersistentStore> logbook = std::move(*opened);
+
+    // The global store lends its waypoints and equipment names when there is one;
+    // an import never creates it.
+    std::unique_ptr<PersistentStore> global;
+    if (QFileInfo::exists(globalStorePath())) {
+        if (auto g = PersistentStore::open(globalStorePath(), ObjectModel::global(), PersistentStore::OpenMode::MustExist))
+            global = std::move(*g);
+    }
+    std::optional<PlaceFinderLookup> placeFinder;
+    if (!offline)
+        placeFinder.emplace(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+
+    std::unique_ptr<OverlapQuestion> question;
+    if (overlap == QLatin1String("ask"))
+        question = std::make_unique<TerminalOverlapQuestion>();
+    else if (overlap == QLatin1String("import"))
+        question = std::make_unique<FixedOverlapAnswer>(OverlapChoice::ImportAsWell);
+    else if (overlap == QLatin1String("replace"))
+        question = std::make_unique<FixedOverlapAnswer>(OverlapChoice::Replace);
+    else
+        question = std::make_unique<FixedOverlapAnswer>(OverlapChoice::Skip);
+
+    ImportSummary summary;
+    QHash<ObjectId, QString> fileOfFlight;
+    {
+        XCQueue queue(*logbook);
+        FlightImporter importer(*logbook, queue, *question,
+                                ImportServices{placeFinder ? &*placeFinder : nullptr, global.get()});
+        QEventLoop loop;
+        bool importDone = false;
+        QList<ObjectId> insertedOrder;
+        QObject::connect(&importer, &FlightImporter::flightInserted, &loop,
+                         [&](const ObjectId& id) { insertedOrder.append(id); });
+        QObject::connect(&importer, &FlightImporter::finished, &loop, [&](const ImportSummary& s) {
+            summary = s;
+            importDone = true;
+            if (queue.isIdle())
+                loop.quit();
+        });
+        QObject::connect(&queue, &XCQueue::idle, &loop, [&] {
+            if (importDone)
+                loop.quit();
+        });
+        // Flights left unscored by an earlier, interrupted run are scored now too.
+        queue.requeueUnscored();
+        importer.start(files);
+        loop.exec();
+        // Files and flights pair up in insertion order.
+        for (qsizetype i = 0; i < insertedOrder.size() && i < summary.imported.size(); ++i)
+            fileOfFlight.insert(insertedOrder[i], summary.imported[i]);
+    }
+
+    QJsonArray flights;
+    for (const ObjectId& id : summary.newFlights) {
+        auto* flight = qobject_cast<Flight*>(logbook->mainContext()->existingObject(id));
+        if (!flight)
+            continue;
+        QJsonObject json = flightSummaryJson(*flight);
+        json.insert(QStringLiteral("file"), fileOfFlight.value(id));
+        flights.append(json);
+    }
+    QJsonArray failed;
+    for (const ImportFileFailure& failure : summary.failed)
+        failed.append(QJsonObject{{"file", failure.path}, {"reason", failure.reason}});
+    printJson(QJsonObject{
+        {"logbook", QFileInfo(logbookPath).absoluteFilePath()},
+        {"imported", QJsonArray::fromStringList(summary.imported)},
+        {"skipped", QJsonArray::fromStringList(summary.skipped)},
+        {"replaced", summary.replaced},
+        {"failed", failed},
+        {"cancelled", summary.cancelled},
+        {"flights", flights},
+    });
+    return summary.failed.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+QJsonObject flightSummaryJson(const Flight& flight)
+{
+    QJsonArray points;
+    for (const auto* point : flight.igcScorePoints())
+        points.append(QJsonObject{{"lat", point->doubleValue(QStringLiteral("latitude"))},
+                                  {"lon", point->doubleValue(QStringLiteral("longitude"))}});
+    return QJsonObject{
+        {"id", flight.objectId().uriString()},
+        {"startUTC", instantJson(flight.startUTC())},
+        {"landingUTC", instantJson(flight.landingUTC())},
+        {"startLocation", textJson(flight.startLocation())},
+        {"landingLocation", textJson(flight.landingLocation())},
+        {"utcOffset", flight.utcOffset()},
+        {"startAltitude", flight.startAltitude()},
+        {"landingAltitude", flight.landingAltitude()},
+        {"maxAltitude", flight.maxAltitude()},
+        {"minAltitude", flight.minAltitude()},
+        {"cummoAltitude", flight.cummoAltitude()},
+        {"maxSpeed", flight.maxSpeed()},
+        {"meanSpeed", flight.minSpeed()},
+        {"maxVario", flight.maxVario()},
+        {"minVario", flight.minVario()},
+        {"startLatitude", flight.startLatitude()},
+        {"startLongitude", flight.startLongitude()},
+        {"landingLatitude", flight.landingLatitude()},
+        {"landingLongitude", flight.landingLongitude()},
+        {"validIGC", flight.validIGC()},
+        {"glidertype", flight.glidertype()},
+        {"freeDistance", flight.freeDistance()},
+        {"flatDistance", flight.flatDistance()},
+        {"faiDistance", flight.faiDistance()},
+        {"scorePoints", points},
+    };
+}
+
+static RegisterCommand reg{{"import", "import LOGBOOK FILE... [--overlap ask|import|replace|skip] [--offline]",
+                            "Import IGC files into a logbook (created when missing), score them, print a summary",
+                            &runImport}};
+
+} // namespace kalvora::cli

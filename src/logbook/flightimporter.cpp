@@ -1,0 +1,457 @@
+#include "logbook/flightimporter.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSettings>
+#include <QSet>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "logbook/flightdata.h"
+#include "logbook/flightrecord.h"
+#include "logbook/waypointfinder.h"
+#include "logbook/xcqueue.h"
+#include "model/equipment.h"
+#include "model/flight.h"
+#include "store/objectcontext.h"
+#include "store/persistentstore.h"
+#include "track/igc.h"
+
+namespace kalvora {
+
+namespace {
+
+// IGC files are a few megabytes at most; anything far larger is not one, and
+// reading it whole would only exhaust memory.
+constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
+
+QDateTime toDateTime(std::chrono::sys_seconds instant)
+{
+    return QDateTime::fromSecsSinceEpoch(instant.time_since_epoch().count(), Qt::UTC);
+}
+
+std::optional<QString> lastUsedEquipment(PersistentStore* global, const char* preferenceKey)
+{
+    if (!global)
+        return std::nullopt;
+    const QString uri = QSettings().value(QString::fromLatin1(preferenceKey)).toString();
+    if (uri.isEmpty())
+        return std::nullopt;
+    auto* equipment = qobject_cast<Equipment*>(global->mainContext()->existingObject(uri));
+    if (!equipment)
+        return std::nullopt;
+    return equipment->displayName();
+}
+
+} // namespace
+
+QString durationString(qint64 seconds)
+{
+    const char* sign = seconds < 0 ? "-" : "";
+    const qint64 s = std::abs(seconds);
+    return QString::asprintf("%s%02lld:%02lld:%02lld", sign, static_cast<long long>(s / 3600),
+                             static_cast<long long>(s % 3600 / 60), static_cast<long long>(s % 60));
+}
+
+/** One file that was read and summarised. */
+struct FlightImporter::ReadFile
+{
+    QString path;
+    QString text;
+    QDateTime startUTC;
+    qint64 flightTimeS = 0;
+    QString failure; ///< why the file cannot be imported; empty when it can
+};
+
+/** The state of one import or recomputation. */
+struct FlightImporter::Run
+{
+    bool recalc = false;
+    QList<ReadFile> files;
+    QList<QPointer<Flight>> logbookFlights; // in the order the overlap check saw them
+    std::unique_ptr<OverlapCheck> check;
+    QList<qsizetype> accepted;              // indices into files
+    QHash<qsizetype, QList<qsizetype>> replacedBy; // logbook flight -> files replacing it
+    QSet<qsizetype> inserted;               // indices into files
+    QList<QPointer<Flight>> newFlights;
+    QList<QPointer<Flight>> recalcFlights;
+    int updated = 0;
+    ImportSummary summary;
+};
+
+FlightImporter::FlightImporter(PersistentStore& logbook, XCQueue& queue, OverlapQuestion& question,
+                               ImportServices services, QObject* parent)
+    : QObject(parent), m_logbook(logbook), m_queue(queue), m_question(question), m_services(services),
+      m_worker(std::make_unique<QThreadPool>())
+{
+    qRegisterMetaType<ImportSummary>();
+    m_worker->setMaxThreadCount(1);
+}
+
+FlightImporter::~FlightImporter()
+{
+    m_cancel = true;
+    m_worker->clear();
+    m_worker->waitForDone();
+}
+
+bool FlightImporter::start(const QStringList& paths)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_cancel = false;
+    m_run = std::make_unique<Run>();
+    const quint64 generation = ++m_generation;
+    m_worker->start([this, paths, generation] {
+        QList<ReadFile> files;
+        for (const QString& path : paths) {
+            ReadFile file;
+            file.path = path;
+            QFile f(path);
+            if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly)) {
+                file.failure = tr("The file cannot be read");
+            } else if (f.size() > maxFileBytes) {
+                file.failure = tr("The file is too large for an IGC record");
+            } else {
+                const QByteArray bytes = f.readAll();
+                const auto summary =
+                    IGC::getTrackFromIGCData(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+                if (!summary) {
+                    file.failure = tr("The file holds no IGC track: no date record or no fixes");
+                } else {
+                    // Latin-1 keeps every byte, so the stored record can be written out unchanged.
+                    file.text = QString::fromLatin1(bytes);
+                    file.startUTC = toDateTime(summary->startUTC);
+                    file.flightTimeS = summary->flightTimeS;
+                }
+            }
+            files.append(std::move(file));
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, files = std::move(files)]() mutable {
+                if (generation == m_generation)
+                    filesRead(std::move(files));
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void FlightImporter::filesRead(QList<ReadFile> files)
+{
+    Run& run = *m_run;
+    run.files = std::move(files);
+
+    const QList<Flight*> flights =
+        m_logbook.mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}});
+    QList<FlightSpan> spans;
+    for (Flight* flight : flights) {
+        run.logbookFlights.append(flight);
+        spans.append({flight->startUTC(), flight->landingUTC()});
+    }
+    QList<OverlapCheck::File> checked;
+    QList<qsizetype> readable;
+    for (qsizetype i = 0; i < run.files.size(); ++i) {
+        if (!run.files[i].failure.isEmpty()) {
+            run.summary.failed.append({run.files[i].path, run.files[i].failure});
+            continue;
+        }
+        readable.append(i);
+        checked.append({run.files[i].startUTC, run.files[i].flightTimeS});
+    }
+    // The check works on the readable files only; map its indices back.
+    run.accepted = readable;
+    run.check = std::make_unique<OverlapCheck>(checked, spans);
+    continueOverlapCheck();
+}
+
+void FlightImporter::continueOverlapCheck()
+{
+    Run& run = *m_run;
+    while (const auto conflict = run.check->nextConflict()) {
+        const qsizetype fileIndex = run.accepted[conflict->file];
+        const ReadFile& file = run.files[fileIndex];
+        Flight* flight = run.logbookFlights[conflict->flight];
+        OverlapConflict question;
+        question.path = file.path;
+        question.fileStartUTC = file.startUTC;
+        question.fileFlightTimeS = file.flightTimeS;
+        if (flight) {
+            question.flight = flight->objectId();
+            question.flightStartUTC = flight->startUTC();
+            question.flightLandingUTC = flight->landingUTC();
+        }
+        question.fileNumber = static_cast<int>(fileIndex + 1);
+        question.fileCount = static_cast<int>(run.files.size());
+
+        // The answer may come inside ask() (a fixed answer, the terminal) or
+        // later from a sheet; either way it is taken once.
+        struct Pending
+        {
+            bool inAsk = true;
+            bool answered = false;
+            OverlapAnswer answer;
+        };
+        auto pending = std::make_shared<Pending>();
+        const quint64 generation = m_generation;
+        QPointer<FlightImporter> self(this);
+        m_question.ask(question, [self, generation, pending](OverlapAnswer answer) {
+            if (pending->answered)
+                return;
+            pending->answered = true;
+            pending->answer = answer;
+            if (!pending->inAsk && self)
+                self->answerOverlap(generation, answer);
+        });
+        pending->inAsk = false;
+        if (!pending->answered)
+            return; // answerOverlap() carries on
+        run.check->answer(pending->answer);
+    }
+    deriveAccepted();
+}
+
+void FlightImporter::answerOverlap(quint64 generation, const OverlapAnswer& answer)
+{
+    if (generation != m_generation || !m_run || !m_run->check)
+        return;
+    m_run->check->answer(answer);
+    continueOverlapCheck();
+}
+
+void FlightImporter::deriveAccepted()
+{
+    Run& run = *m_run;
+    const QList<qsizetype> readable = run.accepted;
+    run.accepted.clear();
+    if (run.check->isCancelled()) {
+        run.summary.cancelled = true;
+        finishRun();
+        return;
+    }
+    for (qsizetype i : run.check->accepted())
+        run.accepted.append(readable[i]);
+    for (qsizetype i = 0; i < readable.size(); ++i) {
+        if (!run.accepted.contains(readable[i]))
+            run.summary.skipped.append(run.files[readable[i]].path);
+    }
+    for (const auto& [file, flight] : run.check->replacements())
+        run.replacedBy[flight].append(readable[file]);
+    run.check.reset();
+
+    emit progressStarted(tr(progressTitle), static_cast<int>(run.accepted.size()));
+
+    QList<std::pair<qsizetype, QString>> work;
+    for (qsizetype i : run.accepted)
+        work.append({i, run.files[i].text});
+    const FlightDataSources sources = sourcesForRun();
+    PersistentStore* global = m_services.globalStore;
+    const quint64 generation = m_generation;
+    m_worker->start([this, work, sources, global, generation] {
+        FlightDataSources mine = sources;
+        std::unique_ptr<WaypointListFinder> waypoints;
+        if (global) {
+            if (auto context = global->newBackgroundContext()) {
+                waypoints = std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
+                mine.waypoints = waypoints.get();
+            }
+        }
+        for (const auto& [index, text] : work) {
+            if (m_cancel)
+                break;
+            FlightData data;
+            const bool ok = getDataFromIGC(data, text, mine);
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, index, ok, data] {
+                    if (generation == m_generation)
+                        flightDerived(index, ok, data);
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation)
+                    finishRun();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void FlightImporter::flightDerived(qsizetype index, bool ok, const FlightData& data)
+{
+    Run& run = *m_run;
+    // A flight derived while the user pressed cancel is not inserted: the run
+    // stops before the next file.
+    if (m_cancel)
+        return;
+    const QString& path = run.files[index].path;
+    if (!ok) {
+        run.summary.failed.append({path, tr("The file is no valid IGC record")});
+        emit fileFailed(path);
+    } else if (auto* flight = m_logbook.mainContext()->insert<Flight>()) {
+        flight->initFromFlightData(flightValues(data));
+        if (const auto saved = m_logbook.mainContext()->save(); !saved) {
+            m_logbook.mainContext()->deleteObject(flight);
+            run.summary.failed.append({path, QString::fromStdString(saved.error())});
+        } else {
+            run.inserted.insert(index);
+            run.newFlights.append(flight);
+            run.summary.imported.append(path);
+            emit flightInserted(flight->objectId());
+        }
+    } else {
+        run.summary.failed.append({path, tr("The logbook cannot be written")});
+    }
+    emit progressChanged(static_cast<int>(run.summary.imported.size() + run.summary.failed.size()));
+}
+
+void FlightImporter::finishRun()
+{
+    Run& run = *m_run;
+    if (run.recalc) {
+        const int updated = run.updated;
+        m_run.reset();
+        m_running = false;
+        emit recalcFinished(updated);
+        return;
+    }
+    if (!run.summary.cancelled)
+        emit progressFinished();
+    run.summary.stopped = m_cancel && !run.summary.cancelled;
+    if (run.summary.stopped) {
+        QSet<QString> failed;
+        for (const ImportFileFailure& failure : run.summary.failed)
+            failed.insert(failure.path);
+        for (qsizetype i : run.accepted) {
+            if (!run.inserted.contains(i) && !failed.contains(run.files[i].path))
+                run.summary.skipped.append(run.files[i].path);
+        }
+    }
+
+    // A flight marked for replacement goes only when a file that replaces it
+    // became a flight: a replacement that failed or was never reached must not
+    // cost the pilot the old flight.
+    QList<Flight*> doomed;
+    for (auto it = run.replacedBy.cbegin(); it != run.replacedBy.cend(); ++it) {
+        const bool replaced = std::any_of(it.value().cbegin(), it.value().cend(),
+                                          [&](qsizetype file) { return run.inserted.contains(file); });
+        Flight* flight = run.logbookFlights.value(it.key());
+        if (replaced && flight && !flight->isDeleted())
+            doomed.append(flight);
+    }
+    removeIntersectFlights(doomed);
+    run.summary.replaced = static_cast<int>(doomed.size());
+
+    for (const QPointer<Flight>& flight : run.newFlights) {
+        if (!flight || flight->isDeleted())
+            continue;
+        m_queue.startCalcXCOperation(flight);
+        run.summary.newFlights.append(flight->objectId());
+    }
+    (void)m_logbook.mainContext()->save();
+
+    ImportSummary summary = std::move(run.summary);
+    m_run.reset();
+    m_running = false;
+    emit finished(summary);
+}
+
+Flight* FlightImporter::insertNewFlightWithData(const FlightData& data)
+{
+    auto* flight = m_logbook.mainContext()->insert<Flight>();
+    if (!flight)
+        return nullptr;
+    flight->initFromFlightData(flightValues(data));
+    if (!m_logbook.mainContext()->save()) {
+        m_logbook.mainContext()->deleteObject(flight);
+        return nullptr;
+    }
+    m_queue.startCalcXCOperation(flight);
+    (void)m_logbook.mainContext()->save();
+    return flight;
+}
+
+void FlightImporter::removeIntersectFlights(const QList<Flight*>& flights)
+{
+    if (flights.isEmpty())
+        return;
+    for (Flight* flight : flights)
+        m_logbook.mainContext()->deleteObject(flight);
+    (void)m_logbook.mainContext()->save();
+}
+
+bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_cancel = false;
+    m_run = std::make_unique<Run>();
+    m_run->recalc = true;
+    const quint64 generation = ++m_generation;
+    QList<std::pair<qsizetype, QString>> work;
+    for (Flight* flight : flights) {
+        m_run->recalcFlights.append(flight);
+        work.append({m_run->recalcFlights.size() - 1, flight->igcData()});
+    }
+    const FlightDataSources sources = sourcesForRun();
+    PersistentStore* global = m_services.globalStore;
+    m_worker->start([this, work, sources, global, generation] {
+        FlightDataSources mine = sources;
+        std::unique_ptr<WaypointListFinder> waypoints;
+        if (global) {
+            if (auto context = global->newBackgroundContext()) {
+                waypoints = std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
+                mine.waypoints = waypoints.get();
+            }
+        }
+        for (const auto& [index, text] : work) {
+            if (m_cancel)
+                break;
+            FlightData data;
+            if (!getDataFromIGC(data, text, mine))
+                continue;
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, index, data] {
+                    if (generation != m_generation || !m_run)
+                        return;
+                    Flight* flight = m_run->recalcFlights.value(index);
+                    if (!flight || flight->isDeleted())
+                        return;
+                    flight->initFromFlightData(flightValues(data));
+                    m_queue.startCalcXCOperation(flight);
+                    (void)m_logbook.mainContext()->save();
+                    ++m_run->updated;
+                },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == m_generation)
+                    finishRun();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+FlightDataSources FlightImporter::sourcesForRun() const
+{
+    FlightDataSources sources;
+    sources.placeFinder = m_services.placeFinder;
+    sources.lastFlightGliderType = QSettings().value(QStringLiteral("LastFlightGliderType"), 0).toInt();
+    sources.lastUsedGlider = lastUsedEquipment(m_services.globalStore, "LastUsedGlider");
+    sources.lastUsedHarness = lastUsedEquipment(m_services.globalStore, "LastUsedHarness");
+    return sources;
+}
+
+} // namespace kalvora
