@@ -176,7 +176,7 @@ std::string FlytecInstrument::answer(std::string_view command)
         const std::string line = dataLineOf(command);
         if (!flytec::parseWaypointLine(line))
             return "Error: data\r\n";
-        if (m_route.size() >= static_cast<std::size_t>(maxRoutePoints))
+        if (m_route.size() >= m_routeCapacity)
             return "Error: full list\r\n";
         m_route.push_back(line);
         return "Done\r\n";

@@ -11,8 +11,8 @@ namespace kalvora::sim {
 
 /**
  * What a Flytec instrument of the command protocol knows and how it answers:
- * tracks loaded from IGC files, up to 200 waypoints, one route of up to
- * maxRoutePoints points, and the parameter memory. Writes and deletes change it.
+ * tracks loaded from IGC files, up to 200 waypoints, one route (30 points
+ * unless set otherwise), and the parameter memory. Writes and deletes change it.
  * Plain state machine without I/O: the simulator program feeds it the
  * unframed commands and sends the answers.
  */
@@ -26,7 +26,7 @@ public:
         std::int64_t durationS = 0;
     };
 
-    static constexpr int maxRoutePoints = 30;
+    static constexpr int defaultRouteCapacity = 30;
 
     explicit FlytecInstrument(std::string identification = "Flytec 6015 V3.14");
 
@@ -37,6 +37,8 @@ public:
     /** Removes the parameter at ADDRESS: reads and writes of it answer "No Par". */
     void removeParameter(int address);
     void setParameterBytes(int address, std::vector<std::uint8_t> bytes);
+    /** Points the one route may hold. */
+    void setRouteCapacity(std::size_t points) { m_routeCapacity = points; }
 
     /**
      * The answer to one command (the text before the '*' of the frame, CR LF
@@ -57,6 +59,7 @@ private:
     std::vector<std::string> m_waypoints;
     std::vector<std::string> m_route;
     std::map<int, std::vector<std::uint8_t>> m_parameters;
+    std::size_t m_routeCapacity = defaultRouteCapacity;
     bool m_writeMode = false;
     std::vector<std::string> m_log;
 };

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "instruments/flytectextformatter.h"
+#include "track/igc.h"
+
 namespace kalvora {
 
 namespace {
@@ -12,6 +15,21 @@ constexpr const char* kExists = "Waypoint with name already exist";
 constexpr const char* kUndefined = "Undefined error";
 constexpr const char* kRouteRemove = "Error removing old route.";
 constexpr const char* kRouteFull = "Route waypoint list is full";
+
+/**
+ * Only a whole record is a track: noise, "No Data" (the instrument's word for a
+ * track it does not have) and a download that broke off inside a fix would
+ * otherwise be stored as the flight. Recordings need not end in a line end, so a
+ * last line counts as broken off only when it is a fix shorter than a B record.
+ */
+bool isWholeRecord(const std::string& text)
+{
+    if (!IGC::getTrackFromIGCData(text))
+        return false;
+    const std::size_t lastBreak = text.find_last_of('\n');
+    const std::string_view last = std::string_view(text).substr(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    return last.empty() || last.front() != 'B' || last.size() >= 35;
+}
 
 bool contains(const std::optional<std::string>& answer, std::string_view word)
 {
@@ -149,7 +167,7 @@ std::vector<Track> Flytec::tracks()
 {
     const auto answer = command(flytec::trackListCommand);
     std::vector<Track> list;
-    if (!answer)
+    if (!answer || !flytec::isDone(*answer))
         return list;
     for (const flytec::TrackEntry& e : flytec::parseTrackList(*answer))
         list.push_back(Track::withUTCDateTime(UtcTime{std::chrono::seconds{e.startUtc}},
@@ -161,8 +179,7 @@ bool Flytec::igcTrack(Track& track)
 {
     clearCanceled();
     const auto answer = command(flytec::downloadCommand(track.trackNumber));
-    // "No Data" is the instrument's word for a track it does not have, not a track.
-    if (!answer || answer->empty() || answer->rfind("No Data", 0) == 0)
+    if (!answer || !isWholeRecord(*answer))
         return false;
     track.igcData = *answer;
     return true;
@@ -178,11 +195,16 @@ Result<Done> Flytec::deleteAllTracks()
 std::vector<DeviceWayPoint> Flytec::waypoints()
 {
     std::vector<DeviceWayPoint> list;
-    if (const auto answer = command(flytec::waypointListCommand))
+    // A list without its end word broke off: keeping the part would let a later
+    // delete (which rewrites the list) lose the rest.
+    const auto answer = command(flytec::waypointListCommand);
+    const bool whole = answer && (flytec::isDone(*answer) || answer->find("No Data") != std::string::npos);
+    if (whole)
         for (const flytec::WaypointEntry& e : flytec::parseWaypointList(*answer))
             list.push_back(toDeviceWayPoint(e));
     std::lock_guard lock(m_stateMutex);
     m_waypointArray = list;
+    m_waypointsKnown = whole;
     return list;
 }
 
@@ -207,6 +229,7 @@ Result<Done> Flytec::rewriteWaypoints(std::vector<DeviceWayPoint> keep)
     {
         std::lock_guard lock(m_stateMutex);
         m_waypointArray = keep;
+        m_waypointsKnown = true;
     }
     if (!contains(command(flytec::deleteAllWaypointsCommand), "Done"))
         return Result<Done>::failure(kUndefined);
@@ -223,6 +246,8 @@ Result<Done> Flytec::deleteWaypoints(const std::vector<DeviceWayPoint>& waypoint
     std::vector<DeviceWayPoint> keep;
     {
         std::lock_guard lock(m_stateMutex);
+        if (!m_waypointsKnown)
+            return Result<Done>::failure(kUndefined);
         keep = m_waypointArray;
     }
     std::erase_if(keep, [&](const DeviceWayPoint& wp) {
@@ -245,6 +270,8 @@ std::optional<std::vector<DeviceRoute>> Flytec::routes()
     std::vector<DeviceRoute> list;
     if (answer->find("No Data") != std::string::npos)
         return list;
+    if (!flytec::isDone(*answer))
+        return std::nullopt;
     // Route points keep the instrument's order: sorting them like the waypoint
     // list would scramble the route. Only the name is the first in name order.
     DeviceRoute route;
@@ -364,7 +391,8 @@ bool Flytec::setText(int address, const std::string& text)
     case 1: stored = &current.instrument; break;
     default: stored = &current.license; break;
     }
-    const std::string sent = text.substr(0, 16);
+    // The instrument keeps ASCII only: umlauts are spelled out as in names.
+    const std::string sent = removeForbiddenChars(text).substr(0, 16);
     if (sent == *stored)
         return true;
     if (!writeParameter(flytec::writeTextCommand(address, sent)))

@@ -66,7 +66,8 @@ public:
     /**
      * The instrument deletes only all waypoints at once: the listed ones are taken
      * from the list last read, all are deleted and the rest written back. A failure
-     * while writing back leaves the instrument with those written so far.
+     * while writing back leaves the instrument with those written so far. Refused
+     * (nothing deleted) unless the list was read whole before.
      */
     [[nodiscard]] Result<Done> deleteWaypoints(const std::vector<DeviceWayPoint>& waypoints) override;
     [[nodiscard]] Result<Done> deleteAllWaypoints() override;
@@ -105,6 +106,8 @@ private:
 
     mutable std::mutex m_stateMutex;
     std::vector<DeviceWayPoint> m_waypointArray;
+    /** The last waypoint read came back whole; only then may a delete rewrite the list. */
+    bool m_waypointsKnown = false;
     FlytecParameters m_stored;
 };
 
