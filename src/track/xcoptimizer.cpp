@@ -10,6 +10,9 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 // How the search stays exact.
 //
@@ -137,9 +140,32 @@ class Cancelled : public std::exception
 {
 };
 
+// The best values found so far, shared by the threads of one search.
+struct Shared
+{
+    std::atomic<int> free{0};
+    std::atomic<int> flat{0};
+    std::atomic<int> fai{0};
+    std::mutex mutex; // guards the points and the check-and-set of the values
+    XCResult::Points freePts{};
+    XCResult::Points flatPts{};
+    XCResult::Points faiPts{};
+};
+
+struct Task
+{
+    int I, J, K;
+    int bound;
+};
+
 class Searcher
 {
 public:
+    int bestFree() const { return m_shared->free.load(std::memory_order_relaxed); }
+    int bestFlat() const { return m_shared->flat.load(std::memory_order_relaxed); }
+    int bestFai() const { return m_shared->fai.load(std::memory_order_relaxed); }
+    void setThreads(int threads) { m_threads = threads; }
+
     Searcher(const std::vector<XCFix>& fixes, const std::atomic<bool>* cancel) : m_cancel(cancel)
     {
         m_n = static_cast<int>(fixes.size());
@@ -189,12 +215,13 @@ public:
 
     void searchFree(XCResult& r)
     {
-        m_bestFree = r.freeM;
-        m_freePts = r.freePoints;
+        m_shared->free.store(r.freeM);
+        m_shared->freePts = r.freePoints;
         seedFree();
-        freeRec(m_root, m_root, m_root, std::numeric_limits<int>::max());
-        r.freeM = m_bestFree;
-        r.freePoints = m_freePts;
+        std::vector<Task> tasks = freeFrontier();
+        runTasks(tasks, [](Searcher& s, const Task& t) { s.freeRec(t.I, t.J, t.K, t.bound); });
+        r.freeM = m_shared->free.load();
+        r.freePoints = m_shared->freePts;
     }
 
     void prepareTriangles()
@@ -209,23 +236,133 @@ public:
     void searchTriangles(XCResult& r, bool flat, bool fai)
     {
         constexpr int kNotSearched = std::numeric_limits<int>::max() / 4;
-        m_bestFlat = flat ? r.flatM : kNotSearched;
-        m_flatPts = r.flatPoints;
-        m_bestFai = fai ? r.faiM : kNotSearched;
-        m_faiPts = r.faiPoints;
+        m_shared->flat.store(flat ? r.flatM : kNotSearched);
+        m_shared->flatPts = r.flatPoints;
+        m_shared->fai.store(fai ? r.faiM : kNotSearched);
+        m_shared->faiPts = r.faiPoints;
         seedTriangles();
-        triRec(m_root, m_root, m_root);
+        std::vector<Task> tasks = triFrontier();
+        runTasks(tasks, [](Searcher& s, const Task& t) {
+            if (s.boundsFor(t.I, t.J, t.K).alive(s.bestFlat(), s.bestFai()))
+                s.triRec(t.I, t.J, t.K);
+        });
         if (flat) {
-            r.flatM = m_bestFlat;
-            r.flatPoints = m_flatPts;
+            r.flatM = m_shared->flat.load();
+            r.flatPoints = m_shared->flatPts;
         }
         if (fai) {
-            r.faiM = m_bestFai;
-            r.faiPoints = m_faiPts;
+            r.faiM = m_shared->fai.load();
+            r.faiPoints = m_shared->faiPts;
         }
     }
 
 private:
+    // ---- tasks and threads ------------------------------------------------
+
+    // Runs every task, on this searcher and, with two threads, on a copy of it
+    // (the read-only tables copied, the caches left empty). Both prune with the
+    // shared best values, taking the most promising tasks first.
+    template <typename Fn>
+    void runTasks(const std::vector<Task>& tasks, Fn fn)
+    {
+        std::atomic<std::size_t> next{0};
+        auto work = [&](Searcher& s) {
+            for (std::size_t i; (i = next.fetch_add(1)) < tasks.size();)
+                fn(s, tasks[i]);
+        };
+        if (m_threads < 2 || tasks.size() < 2) {
+            work(*this);
+            return;
+        }
+        std::unique_ptr<Searcher> copy;
+        std::thread helper;
+        std::exception_ptr helperError, ownError;
+        try {
+            copy = std::make_unique<Searcher>(*this);
+            copy->m_closingCache.clear();
+            copy->m_tables.clear();
+            helper = std::thread([&] {
+                try {
+                    work(*copy);
+                } catch (...) {
+                    helperError = std::current_exception();
+                    next.store(tasks.size());
+                }
+            });
+        } catch (const std::system_error&) {
+            // No second thread to be had: all on this one.
+        }
+        try {
+            work(*this);
+        } catch (...) {
+            ownError = std::current_exception();
+            next.store(tasks.size());
+        }
+        if (helper.joinable())
+            helper.join();
+        if (ownError)
+            std::rethrow_exception(ownError);
+        if (helperError)
+            std::rethrow_exception(helperError);
+    }
+
+    static constexpr std::size_t kTasks = 256;
+
+    std::vector<Task> freeFrontier()
+    {
+        std::vector<Task> done;
+        std::deque<Task> open{{m_root, m_root, m_root, std::numeric_limits<int>::max()}};
+        while (!open.empty() && open.size() + done.size() < kTasks) {
+            const Task t = open.front();
+            open.pop_front();
+            const int which = splitChoice(t.I, t.J, t.K);
+            if (which < 0 || std::int64_t(m_nodes[t.I].size()) * m_nodes[t.J].size() * m_nodes[t.K].size() <= kLeafTriples) {
+                done.push_back(t);
+                continue;
+            }
+            int c[2][3] = {{t.I, t.J, t.K}, {t.I, t.J, t.K}};
+            c[0][which] = m_nodes[c[0][which]].left;
+            c[1][which] = m_nodes[c[1][which]].right;
+            for (auto& x : c)
+                if (ordered(x[0], x[1], x[2])) {
+                    const int b = freeBound(x[0], x[1], x[2]);
+                    if (b > bestFree())
+                        open.push_back({x[0], x[1], x[2], b});
+                }
+        }
+        done.insert(done.end(), open.begin(), open.end());
+        std::sort(done.begin(), done.end(), [](const Task& a, const Task& b) { return a.bound > b.bound; });
+        return done;
+    }
+
+    std::vector<Task> triFrontier()
+    {
+        std::vector<Task> done;
+        std::deque<Task> open{{m_root, m_root, m_root, std::numeric_limits<int>::max()}};
+        while (!open.empty() && open.size() + done.size() < kTasks) {
+            const Task t = open.front();
+            open.pop_front();
+            const int which = splitChoice(t.I, t.J, t.K);
+            if (which < 0 || std::int64_t(m_nodes[t.I].size()) * m_nodes[t.J].size() * m_nodes[t.K].size() <= kLeafTriples) {
+                done.push_back(t);
+                continue;
+            }
+            int c[2][3] = {{t.I, t.J, t.K}, {t.I, t.J, t.K}};
+            c[0][which] = m_nodes[c[0][which]].left;
+            c[1][which] = m_nodes[c[1][which]].right;
+            for (auto& x : c)
+                if (ordered(x[0], x[1], x[2])) {
+                    const TriBounds b = boundsFor(x[0], x[1], x[2]);
+                    if (b.alive(bestFlat(), bestFai()))
+                        open.push_back({x[0], x[1], x[2],
+                                        int(std::max(std::int64_t(b.flat) - bestFlat(), std::int64_t(b.fai) - bestFai()))});
+                }
+        }
+        done.insert(done.end(), open.begin(), open.end());
+        std::sort(done.begin(), done.end(), [](const Task& a, const Task& b) { return a.bound > b.bound; });
+        return done;
+    }
+
     // ---- tree -------------------------------------------------------------
 
     int build(int lo, int hi)
@@ -356,9 +493,12 @@ private:
 
     void offerFree(int v, int i, int j, int k)
     {
-        if (v > m_bestFree) {
-            m_bestFree = v;
-            m_freePts = {m_Lidx[i], i, j, k, m_Fidx[k]};
+        if (v > bestFree()) {
+            std::lock_guard lock(m_shared->mutex);
+            if (v <= m_shared->free.load())
+                return;
+            m_shared->free.store(v);
+            m_shared->freePts = {m_Lidx[i], i, j, k, m_Fidx[k]};
         }
     }
 
@@ -411,7 +551,7 @@ private:
 
     void freeRec(int I, int J, int K, int bound)
     {
-        if (bound <= m_bestFree)
+        if (bound <= bestFree())
             return;
         tick();
         const std::int64_t work =
@@ -761,16 +901,16 @@ private:
         const Node& c = m_nodes[K];
         int low = a.hi < c.lo ? closingLowerBound(a.hi, c.lo) : 0;
         TriBounds t = triBounds(I, J, K, low);
-        if (!t.alive(m_bestFlat, m_bestFai) || a.hi >= c.lo)
+        if (!t.alive(bestFlat(), bestFai()) || a.hi >= c.lo)
             return t;
         // Once the ranges are within one block the table cannot tighten further:
         // ask for the exact closing distance at the ranges' inner ends.
         if (a.size() <= m_blockSize && c.size() <= m_blockSize && m_blockSize > 1) {
             std::int64_t need = 0;
-            if (t.flat > m_bestFlat)
-                need = std::max(need, needBelow(t.perimeter, m_bestFlat));
-            if (t.fai > m_bestFai)
-                need = std::max(need, needBelow(t.faiPerimeter, m_bestFai));
+            if (t.flat > bestFlat())
+                need = std::max(need, needBelow(t.perimeter, bestFlat()));
+            if (t.fai > bestFai())
+                need = std::max(need, needBelow(t.faiPerimeter, bestFai()));
             const Closing cl = closing(a.hi, c.lo, static_cast<int>(need));
             if (cl.value > low)
                 t = triBounds(I, J, K, cl.value);
@@ -784,13 +924,19 @@ private:
             return;
         const int s = p - c.value;
         if (fai) {
-            if (s > m_bestFai) {
-                m_bestFai = s;
-                m_faiPts = {c.a, i, j, k, c.b};
+            if (s > bestFai()) {
+                std::lock_guard lock(m_shared->mutex);
+                if (s > m_shared->fai.load()) {
+                    m_shared->fai.store(s);
+                    m_shared->faiPts = {c.a, i, j, k, c.b};
+                }
             }
-        } else if (s > m_bestFlat) {
-            m_bestFlat = s;
-            m_flatPts = {c.a, i, j, k, c.b};
+        } else if (s > bestFlat()) {
+            std::lock_guard lock(m_shared->mutex);
+            if (s > m_shared->flat.load()) {
+                m_shared->flat.store(s);
+                m_shared->flatPts = {c.a, i, j, k, c.b};
+            }
         }
     }
 
@@ -816,9 +962,9 @@ private:
         }
         std::int64_t need = 0;
         if (jFlat >= 0)
-            need = std::max(need, needBelow(pFlat, m_bestFlat));
+            need = std::max(need, needBelow(pFlat, bestFlat()));
         if (jFai >= 0)
-            need = std::max(need, needBelow(pFai, m_bestFai));
+            need = std::max(need, needBelow(pFai, bestFai()));
         if (need <= 0 || need <= closingLowerBound(i, k))
             return;
         const Closing c = closing(i, k, static_cast<int>(need));
@@ -866,12 +1012,12 @@ private:
                 b[c] = boundsFor(t[c][0], t[c][1], t[c][2]);
         }
         auto gain = [&](int c) {
-            return std::max(std::int64_t(b[c].flat) - m_bestFlat, std::int64_t(b[c].fai) - m_bestFai);
+            return std::max(std::int64_t(b[c].flat) - bestFlat(), std::int64_t(b[c].fai) - bestFai());
         };
         const int first = gain(1) > gain(0) ? 1 : 0;
         for (int c : {first, 1 - first}) {
             // The bests may have grown while the sibling was searched.
-            if (ok[c] && b[c].alive(m_bestFlat, m_bestFai))
+            if (ok[c] && b[c].alive(bestFlat(), bestFai()))
                 triRec(t[c][0], t[c][1], t[c][2]);
         }
     }
@@ -927,18 +1073,14 @@ private:
     int m_root = 0;
 
     std::vector<int> m_L, m_Lidx, m_F, m_Fidx;
-    int m_bestFree = 0;
-    XCResult::Points m_freePts{};
 
     int m_blockSize = 1;
     int m_blocks = 0;
     std::vector<int> m_grid;
     std::unordered_map<std::uint64_t, Closing> m_closingCache;
     std::unordered_map<std::uint64_t, std::vector<Closing>> m_tables;
-    int m_bestFlat = 0;
-    int m_bestFai = 0;
-    XCResult::Points m_flatPts{};
-    XCResult::Points m_faiPts{};
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+    int m_threads = 1;
 };
 
 // Leading decimal integer of FIELD: optional sign, then digits; nothing readable is 0.
@@ -1050,47 +1192,8 @@ Result<XCResult> optimizeXC(const std::vector<XCFix>& fixes, const XCOptions& op
         int threads = options.threads;
         if (threads <= 0)
             threads = std::min(2, int(std::max(1u, std::thread::hardware_concurrency())));
-        if (threads >= 2 && fixes.size() >= 1000) {
-            // The FAI triangles on a second thread, with a search of their own;
-            // nothing is shared but the (read-only) fixes.
-            XCResult faiPart = r;
-            std::exception_ptr faiError;
-            std::thread worker;
-            try {
-                worker = std::thread([&] {
-                    try {
-                        Searcher s(fixes, options.cancel);
-                        s.prepareTriangles();
-                        s.searchTriangles(faiPart, false, true);
-                    } catch (...) {
-                        faiError = std::current_exception();
-                    }
-                });
-            } catch (const std::system_error&) {
-                threads = 1; // no thread to be had: all on this one
-            }
-            if (threads >= 2) {
-                std::exception_ptr ownError;
-                try {
-                    Searcher searcher(fixes, options.cancel);
-                    searcher.prepareFree();
-                    searcher.searchFree(r);
-                    searcher.prepareTriangles();
-                    searcher.searchTriangles(r, true, false);
-                } catch (...) {
-                    ownError = std::current_exception();
-                }
-                worker.join();
-                if (ownError)
-                    std::rethrow_exception(ownError);
-                if (faiError)
-                    std::rethrow_exception(faiError);
-                r.faiM = faiPart.faiM;
-                r.faiPoints = faiPart.faiPoints;
-                return r;
-            }
-        }
         Searcher searcher(fixes, options.cancel);
+        searcher.setThreads(fixes.size() >= 2000 ? threads : 1);
         searcher.prepareFree();
         searcher.searchFree(r);
         searcher.prepareTriangles();
