@@ -4,6 +4,8 @@
 #include <QMutexLocker>
 #include <QPointer>
 
+#include "store/notificationcenter.h"
+
 namespace kalvora {
 
 namespace {
@@ -95,10 +97,17 @@ void Settings::awakeFromInsert()
 void Settings::didChangeValue(const QString& key, const QVariant& oldValue, const QVariant& newValue)
 {
     StoredObject::didChangeValue(key, oldValue, newValue);
-    Current& c = shared();
-    QMutexLocker lock(&c.mutex);
-    if (c.record == this)
-        c.units = unitSettings();
+    bool isCurrent = false;
+    {
+        Current& c = shared();
+        QMutexLocker lock(&c.mutex);
+        isCurrent = c.record == this;
+        if (isCurrent)
+            c.units = unitSettings();
+    }
+    // Lists showing XC points re-announce them on this; a merge only mirrors a change announced where it was made.
+    if (isCurrent && key == QLatin1String("xcPointsType") && oldValue != newValue && !isRefreshing())
+        NotificationCenter::instance().post(QString::fromLatin1(notifications::SettingsXCPointsTypeChanged));
 }
 
 void Settings::setCurrent(Settings* settings)

@@ -23,7 +23,9 @@ struct UnitSettings
 
 /**
  * The single settings record of the global store: display units, the XC points
- * system and the print template choice.
+ * system and the print template choice. A change of `xcPointsType` of the current
+ * record posts "KalvoraSettingsXCPointsTypeChanged"; unit changes post nothing
+ * (views show the new unit when they next draw).
  */
 class Settings final : public StoredObject
 {

@@ -695,6 +695,18 @@ void ObjectContext::rollback()
     clearUndoHistory();
 }
 
+void ObjectContext::releaseLargeValues(StoredObject* o)
+{
+    if (!o || o->context() != this || o->m_state != StoredObject::State::Persistent)
+        return;
+    for (const AttributeDescription& a : o->entity().attributes) {
+        if (a.lazy && !o->m_changedKeys.contains(a.name)) {
+            o->m_values.remove(a.name);
+            o->m_lazyLoaded.remove(a.name);
+        }
+    }
+}
+
 void ObjectContext::refresh(StoredObject* o)
 {
     const EntityDescription& e = o->entity();

@@ -82,6 +82,12 @@ public:
     [[nodiscard]] Result<Done> save();
     /** Forgets every unsaved change: inserted records are dropped, changed ones reloaded. */
     void rollback();
+    /**
+     * Lets go of the large values (IGC text, pictures) a saved record has read, so a
+     * long session over many flights does not keep them all; they are read again on
+     * the next access. Unsaved changes stay.
+     */
+    void releaseLargeValues(StoredObject* object);
 
     /** Applies another context's save: refreshes, and drops records deleted there. */
     void mergeChanges(const SaveNotice& notice);

@@ -16,6 +16,7 @@ QString quoted(const QString& identifier)
 QList<QPair<QString, QString>> columns(const EntityDescription& entity)
 {
     QList<QPair<QString, QString>> out;
+    QList<QPair<QString, QString>> large;
     for (const AttributeDescription& a : entity.attributes) {
         QString type;
         switch (a.type) {
@@ -34,12 +35,15 @@ QList<QPair<QString, QString>> columns(const EntityDescription& entity)
             type = QStringLiteral("BLOB");
             break;
         }
-        out.append({a.name, type});
+        (a.lazy ? large : out).append({a.name, type});
     }
     for (const RelationshipDescription& r : entity.relationships)
         if (!r.toMany && r.holdsKey)
             out.append({r.name, QStringLiteral("INTEGER")});
-    return out;
+    // SQLite keeps a row's columns in sequence and spills long ones into a page
+    // chain; a column behind an IGC text can only be reached by walking that chain.
+    // Large values go last so that listing flights never reads them.
+    return out + large;
 }
 
 QString createTableSql(const EntityDescription& entity)

@@ -17,7 +17,7 @@ inline constexpr const char* VersionTable = "schema_version";
 inline constexpr const char* KeyColumn = "Z_PK";
 
 QString quoted(const QString& identifier);
-/** Column name and SQL type of every attribute and key-holding reference of `entity`. */
+/** Column name and SQL type of every attribute and key-holding reference of `entity`; large values last. */
 QList<QPair<QString, QString>> columns(const EntityDescription& entity);
 QString createTableSql(const EntityDescription& entity);
 

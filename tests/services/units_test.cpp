@@ -67,6 +67,10 @@ TEST_F(SettingsCheckTest, FirstStartChoosesUnitsFromTheLocaleOnce)
         // Later changes of the record reach every formatter.
         s->chooseSpeedUnit(2);
         EXPECT_EQ(SpeedFormatter().unitString(), QStringLiteral("kn"));
+        EXPECT_EQ(posted.count(), 1); // unit changes post nothing
+        s->setXcPointsType(1);
+        ASSERT_EQ(posted.count(), 2);
+        EXPECT_EQ(posted.at(1).at(0).toString(), QStringLiteral("KalvoraSettingsXCPointsTypeChanged"));
         Settings::setCurrent(nullptr);
     }
 }

@@ -241,5 +241,22 @@ TEST_F(ObjectContextTest, ValuesAreBoundNotPastedIntoSql)
     EXPECT_EQ(found->size(), 1);
 }
 
+TEST_F(ObjectContextTest, LargeValuesAreReadOnDemandAndCanBeReleased)
+{
+    auto* f = ctx()->insert<Flight>();
+    f->setIgcData(QString(100000, QLatin1Char('B')));
+    ASSERT_TRUE(ctx()->save().ok());
+    const QString uri = f->objectId().uriString();
+    reopen();
+    auto* back = qobject_cast<Flight*>(ctx()->existingObject(uri));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->igcData().size(), 100000);
+    ctx()->releaseLargeValues(back);
+    EXPECT_EQ(back->igcData().size(), 100000);
+    back->setIgcData(QStringLiteral("changed"));
+    ctx()->releaseLargeValues(back); // an unsaved change is not let go
+    EXPECT_EQ(back->igcData(), QStringLiteral("changed"));
+}
+
 } // namespace
 } // namespace kalvora::test
