@@ -1,0 +1,226 @@
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "clirunner.h"
+#include "support/httpserver.h"
+#include "support/testdata.h"
+
+using kalvora::test::HttpServerRequest;
+using kalvora::test::HttpServerResponse;
+using kalvora::test::LocalHttpServer;
+using kalvora::test::runCli;
+
+namespace {
+
+/** One fix a minute flying north at 36 km/h on 1 June 2024, from START [s of day] for DURATION [s]. */
+QByteArray syntheticIGC(int startS, int durationS)
+{
+    QByteArray text = "AXXX001\r\nHFDTE010624\r\n";
+    for (int i = 0; i <= durationS / 60; ++i) {
+        const int t = startS + i * 60;
+        text += QString::asprintf("B%02d%02d%02d%07dN01122000EA%05d%05d\r\n", t / 3600, t % 3600 / 60, t % 60,
+                                  4715000 + i * 324, 1500 + i, 1500 + i)
+                    .toLatin1();
+    }
+    return text;
+}
+
+class ImportCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert("HOME", m_dir.path());
+        m_env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
+        m_env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        // Nothing listens there: a test that forgets --offline fails fast instead of going abroad.
+        m_env.insert("KALVORA_NOMINATIM_URL", LocalHttpServer::closedPortUrl().toString());
+        m_env.insert("KALVORA_TIMEZONE_URL", LocalHttpServer::closedPortUrl().toString());
+    }
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        QFile file(m_dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    QString logbook() const { return m_dir.filePath("book.kalvora"); }
+
+    /** Runs a command whose stdout is one JSON object. */
+    QJsonObject run(const QStringList& args, int expectedExit = 0, const QByteArray& input = {})
+    {
+        const auto result = runCli(args, m_env, 240000, input);
+        EXPECT_EQ(result.exitCode, expectedExit) << result.err.toStdString();
+        return QJsonDocument::fromJson(result.out).object();
+    }
+
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+};
+
+/** Every line of stdout as a JSON object, keyed by its "file". */
+QHash<QString, QJsonObject> byFile(const QByteArray& out)
+{
+    QHash<QString, QJsonObject> result;
+    for (const QByteArray& line : out.split('\n')) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (!object.isEmpty())
+            result.insert(object.value("file").toString(), object);
+    }
+    return result;
+}
+
+TEST_F(ImportCommand, EveryRecordingIsImportedWithTheValuesOfAnalyseAndScore)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    const QDir igc(QString::fromStdString(kalvora::test::testdataDir()) + "/igc");
+    QStringList files;
+    for (const QString& name : igc.entryList({"*.igc"}))
+        files.append(igc.filePath(name));
+    ASSERT_EQ(files.size(), 16);
+
+    const QJsonObject summary = run(QStringList{"import", logbook()} + files + QStringList{"--offline"});
+    EXPECT_EQ(summary.value("imported").toArray().size(), 16);
+    EXPECT_TRUE(summary.value("failed").toArray().isEmpty());
+    const QJsonArray flights = summary.value("flights").toArray();
+    ASSERT_EQ(flights.size(), 16);
+
+    const auto analysed = byFile(runCli(QStringList{"analyse"} + files, m_env).out);
+    const auto scored = byFile(runCli(QStringList{"score"} + files, m_env, 240000).out);
+    for (const QJsonValue& value : flights) {
+        const QJsonObject flight = value.toObject();
+        const QString file = flight.value("file").toString();
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(analysed.contains(file));
+        ASSERT_TRUE(scored.contains(file));
+        const QJsonObject a = analysed[file];
+        const QJsonObject s = scored[file];
+        EXPECT_EQ(QDateTime::fromString(flight.value("startUTC").toString(), Qt::ISODate),
+                  QDateTime::fromString(a.value("startUTC").toString(), Qt::ISODate));
+        EXPECT_EQ(QDateTime::fromString(flight.value("landingUTC").toString(), Qt::ISODate),
+                  QDateTime::fromString(a.value("landingUTC").toString(), Qt::ISODate));
+        for (const auto& [mine, theirs] : {std::pair{"maxAltitude", "maxAltitude"}, {"minAltitude", "minAltitude"},
+                                           {"cummoAltitude", "cumulatedClimb"}, {"maxSpeed", "maxSpeed"},
+                                           {"meanSpeed", "meanSpeed"}, {"maxVario", "maxVario"},
+                                           {"minVario", "minVario"}})
+            EXPECT_EQ(flight.value(mine).toDouble(), a.value(theirs).toDouble()) << mine;
+        EXPECT_EQ(flight.value("startLatitude").toDouble(), a.value("takeoff").toObject().value("lat").toDouble());
+        EXPECT_EQ(flight.value("landingAltitude").toDouble(), a.value("landing").toObject().value("alt").toDouble());
+        EXPECT_EQ(flight.value("validIGC").toBool(), a.value("valid").toBool());
+        EXPECT_EQ(flight.value("freeDistance").toDouble(), s.value("freeKm").toDouble());
+        EXPECT_EQ(flight.value("flatDistance").toDouble(), s.value("flatKm").toDouble());
+        EXPECT_EQ(flight.value("faiDistance").toDouble(), s.value("faiKm").toDouble());
+        const QJsonArray mine = flight.value("scorePoints").toArray();
+        const QJsonArray theirs = s.value("points").toArray();
+        ASSERT_EQ(mine.size(), theirs.size());
+        for (qsizetype i = 0; i < mine.size(); ++i) {
+            EXPECT_EQ(mine[i].toObject().value("lat").toDouble(), theirs[i].toArray()[0].toDouble());
+            EXPECT_EQ(mine[i].toObject().value("lon").toDouble(), theirs[i].toArray()[1].toDouble());
+        }
+        // Offline: no names, no offset.
+        EXPECT_TRUE(flight.value("startLocation").isNull());
+        EXPECT_EQ(flight.value("utcOffset").toDouble(), 0);
+    }
+
+    // The same files again: each overlaps its own flight and is skipped.
+    const QJsonObject again = run(QStringList{"import", logbook(), files.first(), "--overlap", "skip", "--offline"});
+    EXPECT_EQ(again.value("skipped").toArray(), QJsonArray{files.first()});
+    EXPECT_TRUE(again.value("imported").toArray().isEmpty());
+}
+
+TEST_F(ImportCommand, NamesPlacesAndOffsetThroughTheConfiguredServices)
+{
+    LocalHttpServer services([](const HttpServerRequest& request) {
+        if (request.path.startsWith("/timezone/"))
+            return HttpServerResponse{200, "text/xml", "<timezone><offset>1</offset><dst>True</dst></timezone>"};
+        return HttpServerResponse{200, "text/xml; charset=utf-8",
+                                  "<reversegeocode><addressparts><city>Innsbruck</city><county>Innsbruck</county>"
+                                  "<state>Tirol</state><country>\xc3\x96sterreich</country></addressparts>"
+                                  "</reversegeocode>"};
+    });
+    m_env.insert("KALVORA_NOMINATIM_URL", services.baseUrl().toString());
+    m_env.insert("KALVORA_TIMEZONE_URL", services.baseUrl().toString());
+    const QString file = writeFile("a.igc", syntheticIGC(10 * 3600, 1800));
+    const QJsonObject summary = run({"import", logbook(), file, "--overlap", "import"});
+    const QJsonObject flight = summary.value("flights").toArray().at(0).toObject();
+    EXPECT_EQ(flight.value("startLocation").toString(), QStringLiteral("Innsbruck, Tirol, Österreich"));
+    EXPECT_EQ(flight.value("landingLocation").toString(), QStringLiteral("Innsbruck, Tirol, Österreich"));
+    EXPECT_EQ(flight.value("utcOffset").toDouble(), 2);
+    // Two look-ups of two requests each: take-off and landing.
+    EXPECT_EQ(services.requestCount(), 4);
+}
+
+TEST_F(ImportCommand, UnreachableServicesLeaveThePlacesEmptyWithoutFailing)
+{
+    const QString file = writeFile("a.igc", syntheticIGC(10 * 3600, 1800));
+    const QJsonObject summary = run({"import", logbook(), file});
+    const QJsonObject flight = summary.value("flights").toArray().at(0).toObject();
+    EXPECT_TRUE(flight.value("startLocation").isNull());
+    EXPECT_GE(flight.value("freeDistance").toDouble(), 0);
+}
+
+TEST_F(ImportCommand, OverlapAnswersFromTheOptionAndTheTerminal)
+{
+    const QString old = writeFile("old.igc", syntheticIGC(10 * 3600, 3600));
+    ASSERT_EQ(run({"import", logbook(), old, "--offline"}).value("imported").toArray().size(), 1);
+    const QString overlapping = writeFile("new.igc", syntheticIGC(10 * 3600 + 1800, 3600));
+    const QString touching = writeFile("touch.igc", syntheticIGC(9 * 3600, 3600));
+
+    // Terminal: an answer that is no choice is asked again; end of input cancels.
+    QJsonObject asked = run({"import", logbook(), touching, overlapping, "--offline"}, 0, "x\ns\n");
+    EXPECT_EQ(asked.value("imported").toArray(), QJsonArray{touching});
+    EXPECT_EQ(asked.value("skipped").toArray(), QJsonArray{overlapping});
+    QJsonObject cancelled = run({"import", logbook(), overlapping, "--offline"}, 0, "");
+    EXPECT_TRUE(cancelled.value("cancelled").toBool());
+    EXPECT_TRUE(cancelled.value("imported").toArray().isEmpty());
+
+    const QJsonObject replaced = run({"import", logbook(), overlapping, "--overlap", "replace", "--offline"});
+    EXPECT_EQ(replaced.value("replaced").toInt(), 1);
+    EXPECT_EQ(replaced.value("imported").toArray(), QJsonArray{overlapping});
+
+    const QJsonObject rescored = run({"rescore", logbook(), "--offline"});
+    EXPECT_EQ(rescored.value("rescored").toInt(), 2);
+    for (const QJsonValue& flight : rescored.value("flights").toArray())
+        EXPECT_GE(flight.toObject().value("freeDistance").toDouble(), 0);
+}
+
+TEST_F(ImportCommand, BadInputIsReported)
+{
+    const QString notes = writeFile("notes.igc", "no flight here\n");
+    const QJsonObject summary = run({"import", logbook(), notes, "--offline"}, 1);
+    ASSERT_EQ(summary.value("failed").toArray().size(), 1);
+    EXPECT_EQ(summary.value("failed").toArray()[0].toObject().value("file").toString(), notes);
+    EXPECT_FALSE(summary.value("failed").toArray()[0].toObject().value("reason").toString().isEmpty());
+
+    struct Case
+    {
+        const char* name;
+        QStringList args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"NoFiles", {"import", logbook()}, 2},
+        {"BadOverlapChoice", {"import", logbook(), notes, "--overlap", "maybe"}, 2},
+        {"UnknownOption", {"import", logbook(), notes, "--fast"}, 2},
+        {"LogbookIsAFolder", {"import", m_dir.path(), notes, "--offline"}, 1},
+        {"RescoreMissingLogbook", {"rescore", m_dir.filePath("none.kalvora")}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = runCli(c.args, m_env);
+        EXPECT_EQ(result.exitCode, c.exitCode);
+        EXPECT_FALSE(result.err.isEmpty());
+    }
+}
+
+} // namespace
