@@ -319,7 +319,8 @@ bool ObjectContext::matches(const StoredObject* object, const Predicate& predica
         if (const RelationshipDescription* r = e.relationship(t.key)) {
             const StoredObject* target = object->relatedObject(r->name);
             const StoredObject* wanted = t.value.value<StoredObject*>();
-            const bool same = target == wanted;
+            // By identity, not address: the value may be the same record as another context holds it.
+            const bool same = (!target && !wanted) || (target && wanted && target->objectId() == wanted->objectId());
             if (t.op == Predicate::Op::Equal ? !same : (t.op == Predicate::Op::NotEqual ? same : true))
                 return false;
             continue;
@@ -384,6 +385,7 @@ Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
     }
 
     QSqlQuery q(database());
+    q.setForwardOnly(true);
     QString sql = selectSql(*e);
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));

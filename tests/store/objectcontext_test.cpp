@@ -144,6 +144,44 @@ TEST_F(ObjectContextTest, UnknownKeysAndMalformedPredicatesAreRefused)
     EXPECT_FALSE(Predicate::parse(QStringLiteral("(a == %@)"), {1, 2}).has_value());
 }
 
+TEST_F(ObjectContextTest, ThePredicatesOtherPartsUseAllParse)
+{
+    auto* f = ctx()->insert<Flight>();
+    const struct
+    {
+        const char* format;
+        QVariantList arguments;
+        int terms;
+    } cases[] = {
+        {"(freeDistance < 0)", {}, 1},
+        {"(dbID == %@)", {42}, 1},
+        {"(latitude == %@) AND (longitude == %@)", {47000000, 11000000}, 2},
+        {"(syncOnline == %@) AND (syncStatus== %@)", {1, 0}, 2},
+        {"(route == %@)", {objectValue(f)}, 1},
+    };
+    for (const auto& c : cases) {
+        auto p = Predicate::parse(QString::fromLatin1(c.format), c.arguments);
+        ASSERT_TRUE(p.has_value()) << c.format;
+        EXPECT_EQ(p->terms().size(), c.terms) << c.format;
+        EXPECT_EQ(p->terms().last().value, c.arguments.isEmpty() ? QVariant(0LL) : c.arguments.last()) << c.format;
+    }
+}
+
+TEST_F(ObjectContextTest, RelationshipPredicatesWorkWithRecordsOfAnotherContext)
+{
+    auto* f = ctx()->insert<Flight>();
+    XCData xc{3, 0, 0, {{1, 1}, {2, 2}}};
+    f->setXCData(&xc);
+    ctx()->insert<Flight>()->setXCData(&xc);
+    ASSERT_TRUE(ctx()->save().ok());
+    auto other = m_store->newBackgroundContext(); // used on this thread only
+    ASSERT_TRUE(other.ok());
+    auto found = (*other)->fetch(FetchRequest{QStringLiteral("IGCScorePoint"),
+                                              Predicate::where(QStringLiteral("flight"), Op::Equal, objectValue(f)), {}, 0});
+    ASSERT_TRUE(found.ok());
+    EXPECT_EQ(found->size(), 2);
+}
+
 TEST_F(ObjectContextTest, SortOrdersAndCounts)
 {
     const double values[] = {5, -1, 30, 5};
