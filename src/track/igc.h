@@ -77,7 +77,8 @@ public:
     /**
      * The quick summary: date record + first fix time as start, last minus first
      * fix time as flight time (a track that passes 00:00 UTC gets the 24 h added).
-     * Only B records of 34 to 100 characters count.
+     * Only B records of 34 to 100 characters count; the date comes from the last
+     * "HFDTE" record, in either form (see dateFromHeaderLine()).
      * @return nullopt without lines, without a readable date or start time, or
      *         when the flight time is 0.
      */

@@ -78,7 +78,9 @@ struct IGCFlight
      * stationary fixes, finds take-off and landing from ground speed and gathers
      * the statistics. GLIDERTYPE is stored in `category` only. With SANED the
      * cleaned records are left in igcLines for the XC optimiser.
-     * @return nullopt for a text without lines (10 lines or fewer), or one in
+     * Date records are read in both forms ("HFDTEddmmyy", "HFDTEDATE:ddmmyy,nn"),
+     * and a record that passes 00:00 UTC stays one flight (see DURATION, landingUTC()).
+     * @return nullopt for a text without lines or of 10 lines or fewer, or one in
      *         which no fix passes the pre-filter and whose fixes do carry times.
      *         Never throws; any bytes are safe.
      */
