@@ -1184,6 +1184,8 @@ XCResult xcStartingValues(const std::vector<XCFix>& fixes)
 Result<XCResult> optimizeXC(const std::vector<XCFix>& fixes, const XCOptions& options)
 {
     try {
+        if (options.cancel && options.cancel->load())
+            throw Cancelled();
         XCResult r = xcStartingValues(fixes);
         if (fixes.size() < 3)
             return r;

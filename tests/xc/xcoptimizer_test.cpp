@@ -142,7 +142,7 @@ TEST(XCOptimizerExact, EqualsExhaustiveSearchOnGeneratedTracks)
         for (Shape shape : shapes) {
             // Mostly small tracks, a few up to 400 fixes.
             const double x = std::uniform_real_distribution<double>(0, 1)(rng);
-            const int n = 3 + int(x * x * x * x * 397);
+            const int n = 3 + int(x * x * x * x * x * 397);
             const auto fixes = makeTrack(shape, n, rng, seed % 2 == 0);
             const auto got = kalvora::optimizeXC(fixes, {.threads = 1});
             ASSERT_TRUE(got.ok()) << got.error();
