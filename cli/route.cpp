@@ -27,9 +27,10 @@ int runRoute(const QStringList& args)
         const double lat = parts.value(0).toDouble(&okLat);
         const double lon = parts.value(1).toDouble(&okLon);
         const double alt = parts.size() > 2 ? parts.at(2).toDouble(&okAlt) : 0.0;
-        if (parts.size() < 2 || parts.size() > 3 || !okLat || !okLon || !okAlt || std::fabs(lat) > 90
-            || std::fabs(lon) > 180) {
-            printError(QStringLiteral("route score: \"%1\" is not a point LAT,LON[,ALT] in degrees").arg(arg));
+        if (parts.size() < 2 || parts.size() > 3 || !okLat || !okLon || !okAlt || std::fabs(lat) > 90 ||
+            std::fabs(lon) > 180) {
+            printError(
+                QStringLiteral("route score: \"%1\" is not a point LAT,LON[,ALT] in degrees").arg(arg));
             return 2;
         }
         lines.push_back(RouteWaypoint::igcLineFor(lat, lon, alt));

@@ -23,10 +23,11 @@
 namespace kalvora::cli {
 namespace {
 
-const char* const Usage = "Usage: kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup]\n"
-                          "       kalvora-cli waypoints export FILE.wpt [--name NAME]...\n"
-                          "       kalvora-cli waypoints list\n"
-                          "       kalvora-cli waypoints sync";
+const char* const Usage =
+    "Usage: kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup]\n"
+    "       kalvora-cli waypoints export FILE.wpt [--name NAME]...\n"
+    "       kalvora-cli waypoints list\n"
+    "       kalvora-cli waypoints sync";
 
 std::unique_ptr<PersistentStore> openGlobalStore()
 {
@@ -104,7 +105,8 @@ int runImport(const QStringList& args)
         inserted = ids;
         loop.quit();
     });
-    QMetaObject::invokeMethod(&importer, [&] { importer.import(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &importer, [&] { importer.import(); }, Qt::QueuedConnection);
     loop.exec();
     importer.wait();
 
@@ -142,8 +144,9 @@ int runExport(const QStringList& args)
             chosen.append(w);
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) < 0 ||
+        !file.commit()) {
         printError(QStringLiteral("%1: cannot write the file: %2").arg(path, file.errorString()));
         return 1;
     }
@@ -176,7 +179,8 @@ int runList(const QStringList& args)
     if (!store)
         return 1;
     QJsonArray out;
-    for (const Waypoint* w : store->mainContext()->fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}}))
+    for (const Waypoint* w :
+         store->mainContext()->fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}}))
         out.append(waypointJson(*w));
     printJson(out);
     return 0;
@@ -194,10 +198,11 @@ int runSync(const QStringList& args)
     WaypointSync sync(*store, defaultHttpClient(), WaypointSync::baseUrlFromSettings());
     int uploaded = 0;
     bool downloaded = false;
-    QObject::connect(&sync, &WaypointSync::uploadFinished, &sync, [&](int n) { uploaded = n; },
-                     Qt::DirectConnection);
-    QObject::connect(&sync, &WaypointSync::downloadFinished, &sync, [&](bool ok) { downloaded = ok; },
-                     Qt::DirectConnection);
+    QObject::connect(
+        &sync, &WaypointSync::uploadFinished, &sync, [&](int n) { uploaded = n; }, Qt::DirectConnection);
+    QObject::connect(
+        &sync, &WaypointSync::downloadFinished, &sync, [&](bool ok) { downloaded = ok; },
+        Qt::DirectConnection);
     sync.startStartupPasses();
     sync.waitForPasses(-1);
     const qsizetype count = store->mainContext()->fetch<Waypoint>().size();
@@ -229,8 +234,10 @@ int runWaypoints(const QStringList& args)
     return 2;
 }
 
-RegisterCommand reg{{"waypoints", "waypoints import FILE... [--duplicates keep|skip] | export FILE.wpt [--name NAME]... | list | sync",
-                     "imports, exports, lists and synchronises the waypoints of the global store", &runWaypoints}};
+RegisterCommand reg{
+    {"waypoints",
+     "waypoints import FILE... [--duplicates keep|skip] | export FILE.wpt [--name NAME]... | list | sync",
+     "imports, exports, lists and synchronises the waypoints of the global store", &runWaypoints}};
 
 } // namespace
 } // namespace kalvora::cli

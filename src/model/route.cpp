@@ -4,7 +4,8 @@
 
 #include "model/routewaypoint.h"
 #include "store/objectcontext.h"
-#include "track/xcoptimizer.h"
+#include "track/igcflight.h"
+#include "track/igcscrore.h"
 
 namespace kalvora {
 namespace {
@@ -55,7 +56,8 @@ QList<RouteWaypoint*> Route::sortedWaypoints() const
     ObjectContext* ctx = context();
     if (!ctx)
         return entries;
-    auto predicate = Predicate::parse(QStringLiteral("(route == %@)"), {objectValue(const_cast<Route*>(this))});
+    auto predicate =
+        Predicate::parse(QStringLiteral("(route == %@)"), {objectValue(const_cast<Route*>(this))});
     if (!predicate)
         return entries;
     entries = ctx->fetch<RouteWaypoint>(*predicate);
@@ -96,44 +98,18 @@ std::vector<std::string> Route::fakeIGCLines() const
 RouteScore Route::score(const std::vector<std::string>& igcLines)
 {
     RouteScore result;
-    // The fixes carry no times; the reader spaces them 10 s apart, as for any timeless track.
-    const std::vector<XCFix> fixes = readXCFixes(igcLines);
-    if (fixes.empty())
+    // The fixes carry no times; the optimiser spaces them 10 s apart, as for any timeless track.
+    const Result<IGCFlight> scored = IGCScrore::scoreRoute(igcLines);
+    if (!scored)
         return result;
-    XCResult best;
-    if (fixes.size() < 3) {
-        best = xcStartingValues(fixes);
-    } else {
-        // A route has a handful of points: no worker threads for that.
-        auto searched = optimizeXC(fixes, XCOptions{1, nullptr});
-        if (!searched)
-            return result;
-        best = *searched;
-    }
-    result.freeKm = best.freeM / 1000.0;
-    result.flatKm = best.flatM / 1000.0;
-    result.faiKm = best.faiM / 1000.0;
-    // The fixed scoring factors decide the type and the turnpoints, whatever points setting the user has.
-    const double freeScore = 1.5 * result.freeKm;
-    const double flatScore = 1.75 * result.flatKm;
-    const double faiScore = 2.0 * result.faiKm;
-    const XCResult::Points* points = &best.faiPoints;
-    int type = 2;
-    if (freeScore > flatScore && freeScore > faiScore) {
-        points = &best.freePoints;
-        type = 0;
-    } else if (flatScore > faiScore) {
-        points = &best.flatPoints;
-        type = 1;
-    }
-    if (result.freeKm != 0) {
-        result.routeType = type;
-        result.distanceKm = std::max({result.freeKm, result.flatKm, result.faiKm});
-    }
-    for (const int index : *points) {
-        const XCFix& fix = fixes[size_t(std::clamp<int>(index, 0, int(fixes.size()) - 1))];
-        result.points.emplace_back(fix.latitudeDeg, -fix.longitudeWDeg);
-    }
+    const IGCFlight& flight = *scored;
+    result.freeKm = flight.freeDistance;
+    result.flatKm = flight.flatDistance;
+    result.faiKm = flight.faiDistance;
+    result.distanceKm = IGCScrore::maxDistance(flight.freeDistance, flight.flatDistance, flight.faiDistance);
+    result.routeType = IGCScrore::scoreType(flight.freeDistance, flight.flatDistance, flight.faiDistance);
+    for (const XCScorePoint& p : flight.scorePoints)
+        result.points.emplace_back(p.latitude, p.longitude);
     return result;
 }
 

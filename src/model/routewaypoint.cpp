@@ -66,8 +66,8 @@ std::string RouteWaypoint::igcLineFor(double latitude, double longitude, double 
     const long long a = std::isfinite(alt) ? static_cast<long long>(std::clamp(alt, -9999.0, 99999.0)) : 0;
     char altitudes[32];
     std::snprintf(altitudes, sizeof altitudes, "%05lld%05lld", a, a);
-    return "B000000" + PlaceFinder::igcStringFromLatitude(latitude) + PlaceFinder::igcStringFromLongitude(longitude)
-           + "A" + altitudes;
+    return "B000000" + PlaceFinder::igcStringFromLatitude(latitude) +
+           PlaceFinder::igcStringFromLongitude(longitude) + "A" + altitudes;
 }
 
 void RouteWaypoint::didChangeValue(const QString& key, const QVariant& oldValue, const QVariant& newValue)
@@ -75,7 +75,8 @@ void RouteWaypoint::didChangeValue(const QString& key, const QVariant& oldValue,
     StoredObject::didChangeValue(key, oldValue, newValue);
     if (isRefreshing())
         return;
-    if (key == QLatin1String("radius") || key == QLatin1String("latitude") || key == QLatin1String("longitude"))
+    if (key == QLatin1String("radius") || key == QLatin1String("latitude") ||
+        key == QLatin1String("longitude"))
         NotificationCenter::instance().post(QLatin1String(notifications::RouteWaypointChange), this);
     if (key == QLatin1String("latitude")) {
         if (Route* r = route())

@@ -31,13 +31,13 @@ public:
 
     QString name() const { return stringValue(QStringLiteral("name")); }
     void setName(const QString& v) { setValue(QStringLiteral("name"), v); }
-    double latitude() const { return doubleValue(QStringLiteral("latitude")); }   ///< [deg]
+    double latitude() const { return doubleValue(QStringLiteral("latitude")); } ///< [deg]
     void setLatitude(double v) { setValue(QStringLiteral("latitude"), v); }
     double longitude() const { return doubleValue(QStringLiteral("longitude")); } ///< [deg]
     void setLongitude(double v) { setValue(QStringLiteral("longitude"), v); }
-    double altitude() const { return doubleValue(QStringLiteral("altitude")); }   ///< [m]
+    double altitude() const { return doubleValue(QStringLiteral("altitude")); } ///< [m]
     void setAltitude(double v) { setValue(QStringLiteral("altitude"), v); }
-    double radius() const { return doubleValue(QStringLiteral("radius")); }       ///< [m]
+    double radius() const { return doubleValue(QStringLiteral("radius")); } ///< [m]
     void setRadius(double v) { setValue(QStringLiteral("radius"), v); }
     QString notice() const { return stringValue(QStringLiteral("notice")); }
     qint64 index() const { return integerValue(QStringLiteral("index")); }

@@ -70,11 +70,11 @@ Waypoint::Waypoint(QObject* parent) : StoredObject(parent)
 const QStringList& Waypoint::watchedKeys()
 {
     static const QStringList keys{
-        QStringLiteral("altitude"), QStringLiteral("city"),          QStringLiteral("country"),
-        QStringLiteral("county"),   QStringLiteral("group"),         QStringLiteral("house"),
-        QStringLiteral("latitude"), QStringLiteral("longitude"),     QStringLiteral("name"),
-        QStringLiteral("notice"),   QStringLiteral("shortName"),     QStringLiteral("state"),
-        QStringLiteral("street"),   QStringLiteral("windFrom"),      QStringLiteral("windTo"),
+        QStringLiteral("altitude"),      QStringLiteral("city"),           QStringLiteral("country"),
+        QStringLiteral("county"),        QStringLiteral("group"),          QStringLiteral("house"),
+        QStringLiteral("latitude"),      QStringLiteral("longitude"),      QStringLiteral("name"),
+        QStringLiteral("notice"),        QStringLiteral("shortName"),      QStringLiteral("state"),
+        QStringLiteral("street"),        QStringLiteral("windFrom"),       QStringLiteral("windTo"),
         QStringLiteral("latitudeRange"), QStringLiteral("longitudeRange"), QStringLiteral("radius"),
     };
     return keys;
@@ -115,8 +115,8 @@ std::optional<qint64> Waypoint::windTo() const
 
 std::optional<qint64> Waypoint::size() const
 {
-    const qint64 d = PlaceFinder::gpsDistance(double(maxLatitude()), double(maxLongitude()), double(minLatitude()),
-                                              double(minLongitude()));
+    const qint64 d = PlaceFinder::gpsDistance(double(maxLatitude()), double(maxLongitude()),
+                                              double(minLatitude()), double(minLongitude()));
     if (d <= 0)
         return std::nullopt;
     return d;
@@ -131,7 +131,8 @@ QString Waypoint::distance() const
         lat = shared().locationLatitude;
         lon = shared().locationLongitude;
     }
-    if ((lat == 0 && lon == 0) || !hasValue(QStringLiteral("latitude")) || !hasValue(QStringLiteral("longitude")))
+    if ((lat == 0 && lon == 0) || !hasValue(QStringLiteral("latitude")) ||
+        !hasValue(QStringLiteral("longitude")))
         return {};
     return stringFromDistance(PlaceFinder::gpsDistance(lat, lon, double(latitude()), double(longitude())));
 }
@@ -205,7 +206,9 @@ void Waypoint::setDoubleLongitude(double degrees)
 
 QByteArray Waypoint::urlStringForUpload() const
 {
-    const auto text = [this](const char* key) { return QUrl::toPercentEncoding(stringValue(QLatin1String(key))); };
+    const auto text = [this](const char* key) {
+        return QUrl::toPercentEncoding(stringValue(QLatin1String(key)));
+    };
     const auto number = [](qint64 v) { return QByteArray::number(v); };
     QByteArray out;
     out += "altitude=" + number(altitude());
@@ -257,7 +260,8 @@ void Waypoint::setCurrentLocation(double latitudeMicro, double longitudeMicro)
     shared().locationLongitude = longitudeMicro;
 }
 
-void Waypoint::setFlightReferencePoint(std::optional<double> latitudeMicro, std::optional<double> longitudeMicro)
+void Waypoint::setFlightReferencePoint(std::optional<double> latitudeMicro,
+                                       std::optional<double> longitudeMicro)
 {
     QMutexLocker lock(&shared().mutex);
     shared().flightLatitude = latitudeMicro;
@@ -270,8 +274,8 @@ void Waypoint::didChangeValue(const QString& key, const QVariant& oldValue, cons
     // A merge brings values another context already tracked and saved.
     if (isRefreshing() || !watchedKeys().contains(key))
         return;
-    if (key == QLatin1String("altitude") || key == QLatin1String("latitude") || key == QLatin1String("longitude")
-        || key == QLatin1String("radius"))
+    if (key == QLatin1String("altitude") || key == QLatin1String("latitude") ||
+        key == QLatin1String("longitude") || key == QLatin1String("radius"))
         NotificationCenter::instance().post(QLatin1String(notifications::WaypointChanged), this);
     setValue(QStringLiteral("lastModified"), now());
     if (syncStatus() == 1)
@@ -321,9 +325,11 @@ QVariant Waypoint::derivedValue(const QString& key) const
 QStringList Waypoint::derivedKeysAffectedBy(const QString& key) const
 {
     if (key == QLatin1String("latitude") || key == QLatin1String("latitudeRange"))
-        return {QStringLiteral("minLatitude"), QStringLiteral("maxLatitude"), QStringLiteral("doubleLatitude")};
+        return {QStringLiteral("minLatitude"), QStringLiteral("maxLatitude"),
+                QStringLiteral("doubleLatitude")};
     if (key == QLatin1String("longitude") || key == QLatin1String("longitudeRange"))
-        return {QStringLiteral("minLongitude"), QStringLiteral("maxLongitude"), QStringLiteral("doubleLongitude")};
+        return {QStringLiteral("minLongitude"), QStringLiteral("maxLongitude"),
+                QStringLiteral("doubleLongitude")};
     return StoredObject::derivedKeysAffectedBy(key);
 }
 

@@ -104,7 +104,8 @@ public:
     void setDoubleLatitude(double degrees);
     void setDoubleLongitude(double degrees);
 
-    /** The waypoint's form fields for an upload, values percent-encoded ("altitude=..&city=..&..&radius=.."). */
+    /** The waypoint's form fields for an upload, values percent-encoded ("altitude=..&city=..&..&radius=..").
+     */
     QByteArray urlStringForUpload() const;
 
     /** "%5.1f km" of METRES / 1000 above 999 m, else "%3ld m". */
@@ -127,7 +128,8 @@ public:
      * chosen. Thread-safe.
      */
     static void setCurrentLocation(double latitudeMicro, double longitudeMicro);
-    static void setFlightReferencePoint(std::optional<double> latitudeMicro, std::optional<double> longitudeMicro);
+    static void setFlightReferencePoint(std::optional<double> latitudeMicro,
+                                        std::optional<double> longitudeMicro);
 
 protected:
     void didChangeValue(const QString& key, const QVariant& oldValue, const QVariant& newValue) override;

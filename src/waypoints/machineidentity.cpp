@@ -48,8 +48,8 @@ std::optional<QString> machineIdentity()
     const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : all) {
         infos.append({iface.name(), iface.hardwareAddress(),
-                      iface.type() == QNetworkInterface::Loopback
-                          || iface.flags().testFlag(QNetworkInterface::IsLoopBack)});
+                      iface.type() == QNetworkInterface::Loopback ||
+                          iface.flags().testFlag(QNetworkInterface::IsLoopBack)});
     }
     return machineIdentityFrom(infos);
 }

@@ -27,7 +27,8 @@ struct InterfaceInfo
 /** The choice of machineIdentity() over INTERFACES, in the system's order. */
 [[nodiscard]] std::optional<QString> machineIdentityFrom(const QList<InterfaceInfo>& interfaces);
 
-/** "00:11:22:AA:BB:CC" from a hardware-address text; nullopt unless it holds exactly six bytes, not all zero. */
+/** "00:11:22:AA:BB:CC" from a hardware-address text; nullopt unless it holds exactly six bytes, not all zero.
+ */
 [[nodiscard]] std::optional<QString> formatHardwareAddress(const QString& address);
 
 } // namespace kalvora

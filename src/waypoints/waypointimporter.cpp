@@ -30,10 +30,11 @@ qint64 whole(double value)
 } // namespace
 
 WaypointImporter::WaypointImporter(PersistentStore& store, std::vector<WaypointRecord> importList,
-                                   DuplicateQuestion& question, WaypointAddressLookup* lookup, QObject* parent)
-    : QObject(parent), m_store(store), m_importList(std::move(importList)), m_question(question), m_lookup(lookup)
-{
-}
+                                   DuplicateQuestion& question, WaypointAddressLookup* lookup,
+                                   QObject* parent)
+    : QObject(parent), m_store(store), m_importList(std::move(importList)), m_question(question),
+      m_lookup(lookup)
+{}
 
 WaypointImporter::~WaypointImporter()
 {
@@ -43,13 +44,14 @@ WaypointImporter::~WaypointImporter()
     }
 }
 
-Waypoint* WaypointImporter::waypointIntersects(ObjectContext& context, qint64 latitudeMicro, qint64 longitudeMicro)
+Waypoint* WaypointImporter::waypointIntersects(ObjectContext& context, qint64 latitudeMicro,
+                                               qint64 longitudeMicro)
 {
     Waypoint* nearest = nullptr;
     qint64 best = std::numeric_limits<qint64>::max();
     for (Waypoint* w : context.fetch<Waypoint>()) {
-        const qint64 d = PlaceFinder::gpsDistance(double(latitudeMicro), double(longitudeMicro), double(w->latitude()),
-                                                  double(w->longitude()));
+        const qint64 d = PlaceFinder::gpsDistance(double(latitudeMicro), double(longitudeMicro),
+                                                  double(w->latitude()), double(w->longitude()));
         if (d < best) {
             best = d;
             nearest = w;
@@ -116,7 +118,8 @@ bool WaypointImporter::wait(int timeoutMs)
 {
     if (!m_thread)
         return true;
-    // The insertion's saves wait for their merge on the store's thread; keep its events flowing when that is this one.
+    // The insertion's saves wait for their merge on the store's thread; keep its events flowing when that is
+    // this one.
     const bool mergesHere = m_store.thread() == QThread::currentThread();
     QDeadlineTimer deadline(timeoutMs);
     while (!m_thread->wait(QDeadlineTimer(mergesHere ? 5 : timeoutMs))) {
@@ -162,7 +165,8 @@ void WaypointImporter::insertAll()
                 inserted.append(w->objectId());
         }
     }
-    QMetaObject::invokeMethod(this, [this, inserted] { emit finished(inserted); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, inserted] { emit finished(inserted); }, Qt::QueuedConnection);
 }
 
 } // namespace kalvora

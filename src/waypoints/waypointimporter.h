@@ -67,8 +67,8 @@ public:
     static constexpr qint64 DuplicateDistanceM = 250;
 
     /** STORE, QUESTION and LOOKUP (may be null: no addresses) must outlive the run. */
-    WaypointImporter(PersistentStore& store, std::vector<WaypointRecord> importList, DuplicateQuestion& question,
-                     WaypointAddressLookup* lookup, QObject* parent = nullptr);
+    WaypointImporter(PersistentStore& store, std::vector<WaypointRecord> importList,
+                     DuplicateQuestion& question, WaypointAddressLookup* lookup, QObject* parent = nullptr);
     ~WaypointImporter() override;
 
     /**

@@ -87,8 +87,9 @@ QUrl WaypointSync::baseUrlFromSettings()
 
 double WaypointSync::lastWaypointSync() const
 {
-    const auto settings = m_settingsFile.isEmpty() ? std::make_unique<QSettings>()
-                                                   : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const auto settings = m_settingsFile.isEmpty()
+                              ? std::make_unique<QSettings>()
+                              : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
     bool ok = false;
     const double value = settings->value(QLatin1String(waypointdb::lastSyncKey)).toDouble(&ok);
     return ok && std::isfinite(value) ? value : 0;
@@ -96,8 +97,9 @@ double WaypointSync::lastWaypointSync() const
 
 void WaypointSync::setLastWaypointSync(double seconds)
 {
-    const auto settings = m_settingsFile.isEmpty() ? std::make_unique<QSettings>()
-                                                   : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const auto settings = m_settingsFile.isEmpty()
+                              ? std::make_unique<QSettings>()
+                              : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
     settings->setValue(QLatin1String(waypointdb::lastSyncKey), seconds);
     settings->sync();
 }
@@ -133,9 +135,8 @@ bool WaypointSync::downloadWaypoints()
         return false;
     }
     ObjectContext& ctx = **context;
-    const bool parsed = parseDownload(response.body, [&ctx](const WaypointData& record) {
-        applyDownloadedRecord(ctx, record);
-    });
+    const bool parsed = parseDownload(
+        response.body, [&ctx](const WaypointData& record) { applyDownloadedRecord(ctx, record); });
     if (parsed)
         setLastWaypointSync(Waypoint::now());
     emit downloadFinished(parsed);
@@ -157,7 +158,8 @@ int WaypointSync::uploadWaypoints()
     const QList<Waypoint*> waiting = predicate ? ctx.fetch<Waypoint>(*predicate) : QList<Waypoint*>();
     const QUrl url = endpoint(m_baseUrl, waypointdb::uploadPath);
     for (Waypoint* w : waiting) {
-        const HttpResponse response = m_http.send(formRequest(url, uploadBody(m_identity, w->urlStringForUpload())));
+        const HttpResponse response =
+            m_http.send(formRequest(url, uploadBody(m_identity, w->urlStringForUpload())));
         if (!answered(response))
             break;
         const UploadAnswer answer = parseUploadAnswer(response.body);

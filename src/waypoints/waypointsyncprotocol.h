@@ -37,7 +37,8 @@ inline constexpr const char* lastSyncKey = "lastWaypointSync";
 [[nodiscard]] QByteArray downloadBody(const std::optional<QString>& machineIdentity, double lastSync);
 
 /** The upload body: credentials, "&", then the waypoint's form fields (Waypoint::urlStringForUpload). */
-[[nodiscard]] QByteArray uploadBody(const std::optional<QString>& machineIdentity, const QByteArray& waypointFields);
+[[nodiscard]] QByteArray uploadBody(const std::optional<QString>& machineIdentity,
+                                    const QByteArray& waypointFields);
 
 /** A POST of BODY to URL with the form content type and its length. */
 [[nodiscard]] HttpRequest formRequest(const QUrl& url, const QByteArray& body);
@@ -45,7 +46,12 @@ inline constexpr const char* lastSyncKey = "lastWaypointSync";
 /** What an upload answer says. */
 struct UploadAnswer
 {
-    enum class Kind { Failed, Assigned, Unknown };
+    enum class Kind
+    {
+        Failed,
+        Assigned,
+        Unknown
+    };
     Kind kind = Kind::Unknown;
     qint64 dbID = 0; ///< with Assigned: the identifier the database gave the waypoint
 };
@@ -66,6 +72,7 @@ struct UploadAnswer
  * trimmed; an element with empty text leaves its field unset, and elements
  * that name no field are ignored.
  */
-[[nodiscard]] bool parseDownload(const QByteArray& xml, const std::function<void(const WaypointData&)>& apply);
+[[nodiscard]] bool parseDownload(const QByteArray& xml,
+                                 const std::function<void(const WaypointData&)>& apply);
 
 } // namespace kalvora

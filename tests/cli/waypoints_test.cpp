@@ -62,14 +62,16 @@ const QByteArray twoWaypoints = "G  WGS 84\r\nU  1\r\n"
 
 TEST_F(WaypointsCli, WptReadGivesRecords)
 {
-    const auto run = cli({QStringLiteral("wpt"), QStringLiteral("read"), writeFile(QStringLiteral("a.wpt"), twoWaypoints)});
+    const auto run = cli(
+        {QStringLiteral("wpt"), QStringLiteral("read"), writeFile(QStringLiteral("a.wpt"), twoWaypoints)});
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonArray records = json(run).toArray();
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[0].toObject().value("shortName").toString(), QStringLiteral("Hohe Salve"));
     EXPECT_DOUBLE_EQ(records[1].toObject().value("latitude").toDouble(), 47.501);
 
-    const auto missing = cli({QStringLiteral("wpt"), QStringLiteral("read"), m_dir.filePath(QStringLiteral("none"))});
+    const auto missing =
+        cli({QStringLiteral("wpt"), QStringLiteral("read"), m_dir.filePath(QStringLiteral("none"))});
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_TRUE(missing.err.contains("cannot read"));
 }
@@ -77,16 +79,19 @@ TEST_F(WaypointsCli, WptReadGivesRecords)
 TEST_F(WaypointsCli, ImportListExportRoundTrip)
 {
     const QString file = writeFile(QStringLiteral("a.wpt"), twoWaypoints);
-    const auto first = cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup")});
+    const auto first =
+        cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup")});
     ASSERT_EQ(first.exitCode, 0) << first.err.constData();
     EXPECT_EQ(json(first).toObject().value("imported").toInt(), 2);
 
     // The same places again lie on the stored ones: skipped by default, kept on request.
-    const auto skip = cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup"),
-                           QStringLiteral("--duplicates"), QStringLiteral("skip")});
+    const auto skip =
+        cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup"),
+             QStringLiteral("--duplicates"), QStringLiteral("skip")});
     EXPECT_EQ(json(skip).toObject().value("imported").toInt(), 0);
-    const auto keep = cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup"),
-                           QStringLiteral("--duplicates"), QStringLiteral("keep")});
+    const auto keep =
+        cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup"),
+             QStringLiteral("--duplicates"), QStringLiteral("keep")});
     EXPECT_EQ(json(keep).toObject().value("imported").toInt(), 2);
 
     const auto list = cli({QStringLiteral("waypoints"), QStringLiteral("list")});
@@ -101,8 +106,8 @@ TEST_F(WaypointsCli, ImportListExportRoundTrip)
     EXPECT_TRUE(hohe.value("size").isNull());
 
     const QString out = m_dir.filePath(QStringLiteral("out.wpt"));
-    const auto exported = cli({QStringLiteral("waypoints"), QStringLiteral("export"), out, QStringLiteral("--name"),
-                               QStringLiteral("Landing")});
+    const auto exported = cli({QStringLiteral("waypoints"), QStringLiteral("export"), out,
+                               QStringLiteral("--name"), QStringLiteral("Landing")});
     ASSERT_EQ(exported.exitCode, 0) << exported.err.constData();
     EXPECT_EQ(json(exported).toObject().value("written").toInt(), 2);
     QFile f(out);
@@ -118,8 +123,8 @@ TEST_F(WaypointsCli, SyncWithoutServerFailsAndRouteScores)
     EXPECT_NE(sync.exitCode, 0);
     EXPECT_TRUE(sync.err.contains("download"));
 
-    const auto score = cli({QStringLiteral("route"), QStringLiteral("score"), QStringLiteral("0,0"),
-                            QStringLiteral("0,1,500")});
+    const auto score = cli(
+        {QStringLiteral("route"), QStringLiteral("score"), QStringLiteral("0,0"), QStringLiteral("0,1,500")});
     ASSERT_EQ(score.exitCode, 0) << score.err.constData();
     const QJsonObject s = json(score).toObject();
     EXPECT_NEAR(s.value("distanceKm").toDouble(), 111.195, 0.001);
@@ -135,8 +140,9 @@ TEST_F(WaypointsCli, SyncAgainstALocalDatabase)
     kalvora::test::LocalHttpServer server([](const kalvora::test::HttpServerRequest& r) {
         kalvora::test::HttpServerResponse response;
         if (r.path == "/klv_get_waypoints.php")
-            response.body = "<waypoints><waypoint><dbID>4</dbID><name>Online</name><latitude>46000000</latitude>"
-                            "<longitude>10000000</longitude></waypoint></waypoints>";
+            response.body =
+                "<waypoints><waypoint><dbID>4</dbID><name>Online</name><latitude>46000000</latitude>"
+                "<longitude>10000000</longitude></waypoint></waypoints>";
         else
             response.body = "dbID=1";
         return response;

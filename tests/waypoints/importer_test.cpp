@@ -104,7 +104,9 @@ TEST_F(ImporterTest, DuplicatesAreWithin250Metres)
 TEST_F(ImporterTest, ChoicesAndApplyToAll)
 {
     addWaypoint(QStringLiteral("Stored"), BaseLat, BaseLon);
-    const auto dup = [](const char* name) { return recordAt(QString::fromLatin1(name), BaseLat + 10, BaseLon); };
+    const auto dup = [](const char* name) {
+        return recordAt(QString::fromLatin1(name), BaseLat + 10, BaseLon);
+    };
     const WaypointRecord fresh = recordAt(QStringLiteral("Fresh"), BaseLat + 100000, BaseLon);
 
     struct Case

@@ -20,7 +20,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        auto opened = PersistentStore::open(m_dir.filePath(QStringLiteral("Kalvora.storedata")), ObjectModel::global());
+        auto opened =
+            PersistentStore::open(m_dir.filePath(QStringLiteral("Kalvora.storedata")), ObjectModel::global());
         ASSERT_TRUE(opened.ok()) << opened.error();
         m_store = std::move(*opened);
     }

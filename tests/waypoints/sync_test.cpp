@@ -81,8 +81,8 @@ public:
                 continue;
             xml += "  <waypoint>\n";
             for (auto it = rec.begin(); it != rec.end(); ++it) {
-                xml += "    <" + it.key().toUtf8() + ">" + it.value().toHtmlEscaped().toUtf8() + "</" + it.key().toUtf8()
-                       + ">\n";
+                xml += "    <" + it.key().toUtf8() + ">" + it.value().toHtmlEscaped().toUtf8() + "</" +
+                       it.key().toUtf8() + ">\n";
             }
             xml += "  </waypoint>\n";
         }
@@ -107,7 +107,8 @@ public:
     }
 
     /** A place as another pilot uploaded it, changed at CHANGED [s since 1970]. */
-    void addPlace(qint64 id, const QString& name, qint64 lat, qint64 lon, double changed, const QString& windFrom = {})
+    void addPlace(qint64 id, const QString& name, qint64 lat, qint64 lon, double changed,
+                  const QString& windFrom = {})
     {
         QMutexLocker lock(&m_mutex);
         Record rec{{QStringLiteral("dbID"), QString::number(id)},
@@ -143,7 +144,8 @@ protected:
     void SetUp() override
     {
         GlobalStoreTest::SetUp();
-        m_server = std::make_unique<LocalHttpServer>([this](const HttpServerRequest& r) { return db.handle(r); });
+        m_server =
+            std::make_unique<LocalHttpServer>([this](const HttpServerRequest& r) { return db.handle(r); });
         m_sync = std::make_unique<WaypointSync>(*m_store, m_http, m_server->baseUrl(),
                                                 m_dir.filePath(QStringLiteral("prefs.ini")));
         m_sync->setMachineIdentity(QStringLiteral("00:11:22:33:44:55"));
@@ -158,8 +160,9 @@ protected:
     bool download()
     {
         bool parsed = false;
-        QObject::connect(m_sync.get(), &WaypointSync::downloadFinished, m_sync.get(),
-                         [&](bool ok) { parsed = ok; }, Qt::DirectConnection);
+        QObject::connect(
+            m_sync.get(), &WaypointSync::downloadFinished, m_sync.get(), [&](bool ok) { parsed = ok; },
+            Qt::DirectConnection);
         m_sync->startDownloadPass();
         EXPECT_TRUE(m_sync->waitForPasses(20000));
         QObject::disconnect(m_sync.get(), &WaypointSync::downloadFinished, nullptr, nullptr);
@@ -168,14 +171,18 @@ protected:
     int upload()
     {
         std::atomic<int> count{-1};
-        QObject::connect(m_sync.get(), &WaypointSync::uploadFinished, m_sync.get(),
-                         [&](int n) { count = n; }, Qt::DirectConnection);
+        QObject::connect(
+            m_sync.get(), &WaypointSync::uploadFinished, m_sync.get(), [&](int n) { count = n; },
+            Qt::DirectConnection);
         m_sync->startUploadPass();
         EXPECT_TRUE(m_sync->waitForPasses(20000));
         QObject::disconnect(m_sync.get(), &WaypointSync::uploadFinished, nullptr, nullptr);
         return count;
     }
-    QList<Waypoint*> waypoints() { return main().fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}}); }
+    QList<Waypoint*> waypoints()
+    {
+        return main().fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}});
+    }
 
     FakeWaypointDatabase db;
     NetworkHttpClient m_http;
@@ -242,7 +249,8 @@ TEST_F(SyncTest, FailedDownloadsKeepTheSyncPosition)
 {
     m_sync->setLastWaypointSync(1234.5);
 
-    db.malformed = "<waypoints><waypoint><dbID>9</dbID><name>Before the error</name></waypoint><waypoint><dbID>";
+    db.malformed =
+        "<waypoints><waypoint><dbID>9</dbID><name>Before the error</name></waypoint><waypoint><dbID>";
     EXPECT_FALSE(download());
     EXPECT_EQ(m_sync->lastWaypointSync(), 1234.5);
     // What was applied before the error stays applied.
@@ -319,8 +327,9 @@ TEST_F(SyncTest, StartupPassesNeverOverlap)
     m_sync->startDownloadPass();
     ASSERT_TRUE(m_sync->waitForPasses(20000));
     // With slow answers, passes running side by side would interleave their requests.
-    EXPECT_EQ(db.paths, (QStringList{QStringLiteral("upload"), QStringLiteral("upload"), QStringLiteral("upload"),
-                                     QStringLiteral("download"), QStringLiteral("download")}));
+    EXPECT_EQ(db.paths,
+              (QStringList{QStringLiteral("upload"), QStringLiteral("upload"), QStringLiteral("upload"),
+                           QStringLiteral("download"), QStringLiteral("download")}));
     EXPECT_EQ(waypoints().size(), 4);
 }
 

@@ -48,10 +48,14 @@ TEST(SyncProtocol, UploadAnswers)
         K kind;
         qint64 id;
     } cases[] = {
-        {"dbID=4711", K::Assigned, 4711},     {"OK dbID= 12\n", K::Assigned, 12},
-        {"ERROR: no", K::Failed, 0},          {"dbID=5 ERROR", K::Failed, 0},
-        {"", K::Unknown, 0},                  {"dbID=", K::Unknown, 0},
-        {"dbID=abc", K::Unknown, 0},          {"ok", K::Unknown, 0},
+        {"dbID=4711", K::Assigned, 4711},
+        {"OK dbID= 12\n", K::Assigned, 12},
+        {"ERROR: no", K::Failed, 0},
+        {"dbID=5 ERROR", K::Failed, 0},
+        {"", K::Unknown, 0},
+        {"dbID=", K::Unknown, 0},
+        {"dbID=abc", K::Unknown, 0},
+        {"ok", K::Unknown, 0},
         {"dbID=99999999999999999999", K::Unknown, 0},
     };
     for (const Case& c : cases) {
@@ -91,7 +95,8 @@ TEST(SyncProtocol, DownloadParsing)
 
     // Records before an error stay handed over; the error is reported.
     got.clear();
-    EXPECT_FALSE(parseDownload("<waypoints><waypoint><dbID>1</dbID></waypoint><waypoint><dbID>2</dbI", collect));
+    EXPECT_FALSE(
+        parseDownload("<waypoints><waypoint><dbID>1</dbID></waypoint><waypoint><dbID>2</dbI", collect));
     EXPECT_EQ(got.size(), 1u);
     got.clear();
     EXPECT_FALSE(parseDownload("<waypoints><waypoint><dbID>1</name></waypoint></waypoints>", collect));

@@ -258,7 +258,8 @@ TEST_F(GlobalStoreTest, RouteScoring)
     // Vertices 10 km apart on a sphere of 6371 km around (47 N, 11 E).
     const double dLat = 10.0 / 6371.0 * 180.0 / M_PI; // 10 km north-south
     const double dLon = 10.0 / (6371.0 * std::cos(47.0 * M_PI / 180.0)) * 180.0 / M_PI;
-    route->appendWaypoint(47.0 + dLat * std::sqrt(3.0) / 2, 11.0 + dLon / 2, 1000, 400, QStringLiteral("Tp1"));
+    route->appendWaypoint(47.0 + dLat * std::sqrt(3.0) / 2, 11.0 + dLon / 2, 1000, 400,
+                          QStringLiteral("Tp1"));
     route->appendWaypoint(47.0, 11.0 + dLon, 1000, 400, QStringLiteral("Tp2"));
     route->appendWaypoint(47.0, 11.0, 1000, 400, QStringLiteral("Goal"));
     EXPECT_EQ(route->fakeIGCLines().size(), 4u);
@@ -275,7 +276,8 @@ TEST_F(GlobalStoreTest, RouteScoring)
 
 TEST(RouteValues, TwoPointsAreAFreeDistance)
 {
-    const RouteScore s = Route::score({RouteWaypoint::igcLineFor(0, 0, 0), RouteWaypoint::igcLineFor(0, 1, 0)});
+    const RouteScore s =
+        Route::score({RouteWaypoint::igcLineFor(0, 0, 0), RouteWaypoint::igcLineFor(0, 1, 0)});
     EXPECT_NEAR(s.distanceKm, 111.195, 0.001);
     EXPECT_EQ(s.routeType, 0);
     EXPECT_EQ(Route::score({}).distanceKm, 0.0);

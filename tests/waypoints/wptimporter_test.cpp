@@ -5,9 +5,9 @@
 
 #include "waypoints/wptimporter.h"
 
-using kalvora::WPTImporter;
-using kalvora::WptEntry;
 using kalvora::WaypointRecord;
+using kalvora::WptEntry;
+using kalvora::WPTImporter;
 
 namespace {
 
@@ -39,12 +39,8 @@ TEST(WptWriting, IdentifierIsShortNameWithoutSpacesCutToSixWhenNineOrMore)
         const char* name;
         const char* id;
     } cases[] = {
-        {"Hohe Salve", "Take off", "HoheSa"},
-        {"ABCDEFGH", "x", "ABCDEFGH"},
-        {"ABCDEFG", "x", "ABCDEFG"},
-        {"ABCDEFGHI", "x", "ABCDEF"},
-        {"", "Landing Field", "Landin"},
-        {" ", "Lz", "Lz"},
+        {"Hohe Salve", "Take off", "HoheSa"}, {"ABCDEFGH", "x", "ABCDEFGH"},   {"ABCDEFG", "x", "ABCDEFG"},
+        {"ABCDEFGHI", "x", "ABCDEF"},         {"", "Landing Field", "Landin"}, {" ", "Lz", "Lz"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WPTImporter::identifierFor(QString::fromUtf8(c.shortName), QString::fromUtf8(c.name)),
@@ -61,7 +57,8 @@ TEST(WptWriting, FileTextHasHeaderWaypointAndExtensionLinesInLatin1)
                             "W  HoheSa A 33.5000000000\xBAS 151.2500000000\xBA"
                             "E 27-MAR-62 00:00:00 1829.000000 Take off\r\n"
                             "w Waypoint,0,-1.0,16777215,255,1,7,,0.0,\r\n"));
-    EXPECT_EQ(WPTImporter::getWPTFileFromWaypoints(QList<WptEntry>{}), QStringLiteral("G  WGS 84\r\nU  1\r\n"));
+    EXPECT_EQ(WPTImporter::getWPTFileFromWaypoints(QList<WptEntry>{}),
+              QStringLiteral("G  WGS 84\r\nU  1\r\n"));
 }
 
 TEST(WptWriting, CoordinateTokens)
@@ -94,8 +91,8 @@ TEST(WptReading, RoundTripKeepsCoordinatesAltitudeAndName)
         {QStringLiteral("W"), QStringLiteral("West"), 1, -179999999, -5},
         {QStringLiteral("Öd"), QStringLiteral("Ödenwinkel"), 47000000, 12000000, 2000},
     };
-    const auto points = WPTImporter::parseWptText(
-        WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(entries)));
+    const auto points =
+        WPTImporter::parseWptText(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(entries)));
     ASSERT_EQ(points.size(), size_t(entries.size()));
     for (size_t i = 0; i < points.size(); ++i) {
         const WptEntry& e = entries[qsizetype(i)];
@@ -113,11 +110,10 @@ TEST(WptReading, RoundTripKeepsCoordinatesAltitudeAndName)
 
 TEST(WptReading, OneWaypointLineGivesOneRecord)
 {
-    const auto points = WPTImporter::parseWptText(
-        file({"G  WGS 84", "U  1",
-              "W  X A 47.1234567000\xBAN 11.1234567000\xBA"
-              "E 27-MAR-62 00:00:00 1234.000000 Hohe  Salve",
-              "w Waypoint,0,-1.0,16777215,255,1,7,,0.0,"}));
+    const auto points = WPTImporter::parseWptText(file({"G  WGS 84", "U  1",
+                                                        "W  X A 47.1234567000\xBAN 11.1234567000\xBA"
+                                                        "E 27-MAR-62 00:00:00 1234.000000 Hohe  Salve",
+                                                        "w Waypoint,0,-1.0,16777215,255,1,7,,0.0,"}));
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0], (rec(QStringLiteral("Hohe Salve"), 47.1234567, 11.1234567, 1234)));
 }
@@ -140,8 +136,10 @@ TEST(WptReading, HeaderRulesAndUnreadableLines)
         {"junk before the header", file({"", "x", "GX WGS 84", "G  WGS 84", "U  1", good}), 1},
         {"empty file", QByteArray(), 0},
         {"too few tokens skipped, import goes on",
-         file({"G  WGS 84", "U  1", "W  X A 47.5N", "W", "W  X A 4\xBAN 11\xBA"
-               "E 27-MAR-62 00:00:00 5", good}),
+         file({"G  WGS 84", "U  1", "W  X A 47.5N", "W",
+               "W  X A 4\xBAN 11\xBA"
+               "E 27-MAR-62 00:00:00 5",
+               good}),
          2},
         {"lowercase w and others skipped", file({"G  WGS 84", "U  1", "w W  X", "Wx", "X", good}), 1},
     };
@@ -153,8 +151,9 @@ TEST(WptReading, HeaderRulesAndUnreadableLines)
         file({"G  WGS 84", "U  1", "W  X A 4\xBAN 11\xBAW 27-MAR-62 00:00:00 7 Short"}));
     ASSERT_EQ(shortTokens.size(), 1u);
     EXPECT_EQ(shortTokens[0], (rec(QStringLiteral("Short"), 4, -11, 7)));
-    EXPECT_EQ(WPTImporter::parseWptText(file({"G  WGS 84", "U  1", "W  X A 4\xBAN 11\xBA"
-                                                                   "E 27-MAR-62 00:00:00 5"}))
+    EXPECT_EQ(WPTImporter::parseWptText(file({"G  WGS 84", "U  1",
+                                              "W  X A 4\xBAN 11\xBA"
+                                              "E 27-MAR-62 00:00:00 5"}))
                   .at(0)
                   .shortName,
               QString());
@@ -167,9 +166,17 @@ TEST(WptReading, CoordFromString)
         const char* text;
         double value;
     } cases[] = {
-        {"", 0},           {"47.5000000N", 47.5},   {"47.5000000S", -47.5}, {"151.250000E", 151.25},
-        {"11.2500000W", -11.25}, {"11.25w", -11.25}, {"  3.5 n", 3.5},      {"abc", 0},
-        {"12.5x7", 12.5},  {"N", 0},                {"1e2N", 12},
+        {"", 0},
+        {"47.5000000N", 47.5},
+        {"47.5000000S", -47.5},
+        {"151.250000E", 151.25},
+        {"11.2500000W", -11.25},
+        {"11.25w", -11.25},
+        {"  3.5 n", 3.5},
+        {"abc", 0},
+        {"12.5x7", 12.5},
+        {"N", 0},
+        {"1e2N", 12},
     };
     for (const Case& c : cases)
         EXPECT_DOUBLE_EQ(WPTImporter::coordFromString(QString::fromLatin1(c.text)), c.value) << c.text;
