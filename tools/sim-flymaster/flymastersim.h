@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -38,7 +39,7 @@ public:
     }
 
     /** Packets acknowledged in the last download. */
-    [[nodiscard]] std::size_t acknowledged() const { return m_acknowledged; }
+    [[nodiscard]] std::size_t acknowledged() const { return m_acknowledged.load(); }
 
 private:
     void download(const std::vector<std::string>& packets, Channel& channel);
@@ -46,7 +47,7 @@ private:
     std::mutex m_mutex;
     FlymasterInstrument m_instrument;
     std::chrono::milliseconds m_ackTimeout{5000};
-    std::size_t m_acknowledged = 0;
+    std::atomic<std::size_t> m_acknowledged{0};
 };
 
 } // namespace kalvora::sim

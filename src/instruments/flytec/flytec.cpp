@@ -331,8 +331,9 @@ bool Flytec::readSettings()
         if (canceled())
             return false;
         const auto answer = command(flytec::readParameterCommand(address));
-        // A line that answers nothing is as unreadable as one that lacks the parameter.
-        if (!answer || flytec::isNoPar(*answer))
+        // A line that answers nothing, or with something else than this parameter,
+        // is as unreadable as one that lacks the parameter.
+        if (!answer || flytec::isNoPar(*answer) || !flytec::isParameterAnswer(*answer, address))
             return false;
         switch (address) {
         case 0x00: read.owner = flytec::decodeParameterText(*answer); break;

@@ -318,6 +318,12 @@ int parameterWidth(int address)
 
 std::string readParameterCommand(int address) { return "RFA_" + hex2(static_cast<unsigned>(address)) + "\r\n"; }
 
+bool isParameterAnswer(std::string_view answer, int address)
+{
+    return answer.size() >= 7 && answer[6] == '_' && hexValue(answer[4]) == ((address >> 4) & 0xF)
+           && hexValue(answer[5]) == (address & 0xF);
+}
+
 std::vector<std::uint8_t> parameterBytes(std::string_view answer)
 {
     std::vector<std::uint8_t> bytes;

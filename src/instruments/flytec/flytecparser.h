@@ -138,6 +138,12 @@ std::string writeNumberCommand(int address, std::int64_t value);
 /** True when a parameter write answer is not a refusal ("No Par", "not ready"). */
 bool parameterWriteAccepted(std::string_view answer);
 
+/**
+ * True when ANSWER is the answer to reading ADDRESS: "RFA_0A_..." carries the
+ * address and an underscore after the four head characters.
+ */
+bool isParameterAnswer(std::string_view answer, int address);
+
 /** True when a parameter read answer says the instrument lacks the address. */
 inline bool isNoPar(std::string_view answer) { return answer.find("No Par") != std::string_view::npos; }
 
