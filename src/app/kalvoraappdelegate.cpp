@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/appinteraction.h"
@@ -20,7 +21,11 @@
 #include "services/settingsservice.h"
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
+#include "services/httpclient.h"
+#include "ui/igcdrop.h"
+#include "ui/logbookimport.h"
 #include "ui/logbookwindowcontroller.h"
+#include "waypoints/placefinderlookup.h"
 #include "ui/pilotwindowcontroller.h"
 
 namespace kalvora {
@@ -78,6 +83,49 @@ void KalvoraAppDelegate::launch(const QStringList& files)
     if (!openedAtLaunch && applicationShouldOpenUntitledFile())
         openUntitledDocument();
     applicationDidFinishLaunching();
+    importIGCFiles(files);
+}
+
+void KalvoraAppDelegate::openFiles(const QStringList& files)
+{
+    for (const QString& path : files) {
+        if (!isLogbookFile(path))
+            continue;
+        QString error;
+        if (!openDocumentWithContentsOfFile(path, &error))
+            presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                            tr("The logbook could not be opened."), error}});
+    }
+    importIGCFiles(files);
+    if (LogBook* document = currentDocument())
+        document->openFlightsWindow();
+}
+
+void KalvoraAppDelegate::importIGCFiles(const QStringList& files)
+{
+    QStringList igcFiles;
+    for (const QString& path : files)
+        if (hasIGCExtension(path))
+            igcFiles << path;
+    if (igcFiles.isEmpty())
+        return;
+    LogBook* document = currentDocument();
+    if (!document)
+        document = openUntitledDocument();
+    if (!document || !document->controller())
+        return;
+    document->openFlightsWindow();
+    if (!document->controller()->importFiles(igcFiles))
+        // One import at a time per logbook: try again when the running one is over.
+        QTimer::singleShot(1000, this, [this, igcFiles] { importIGCFiles(igcFiles); });
+}
+
+ImportServices KalvoraAppDelegate::importServices()
+{
+    if (!m_placeFinder)
+        m_placeFinder = std::make_unique<PlaceFinderLookup>(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+    globalManagedObjectContext();
+    return ImportServices{m_placeFinder.get(), m_globalStore.get()};
 }
 
 bool KalvoraAppDelegate::applicationShouldOpenUntitledFile()
@@ -227,6 +275,7 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
                                      message});
     });
     RecentLogbooks::noteOpened(document->filePath());
+    document->setImportServices(importServices());
     document->makeWindowControllers(m_noRecentDocument);
     addMenus(document);
     document->openFlightsWindow();
@@ -397,7 +446,9 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
             recent->addAction(tr("No recent logbooks"))->setEnabled(false);
     });
     file->addSeparator();
-    QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, &LogBookWindowController::importRequested);
+    QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, [window] {
+        window->logBookImport()->getIGCFlight();
+    });
     import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
     file->addSeparator();
     QAction* close = file->addAction(tr("&Close"), window, &QWidget::close);

@@ -8,12 +8,14 @@
 #include <QStringList>
 
 #include "app/appinteraction.h"
+#include "logbook/flightimporter.h"
 
 namespace kalvora {
 
 class LogBook;
 class ObjectContext;
 class PersistentStore;
+class PlaceFinderLookup;
 class Settings;
 
 /**
@@ -73,6 +75,11 @@ public:
     LogBook* openUntitledDocument();
     /** Creates a new logbook at @p path and shows it. */
     LogBook* newDocumentAt(const QString& path, QString* error = nullptr);
+    /** Logbook files are opened, IGC files imported into the current logbook (a new one when none is open). */
+    void openFiles(const QStringList& files);
+    /** Imports the IGC files among @p files into the current logbook. */
+    void importIGCFiles(const QStringList& files);
+
     /** Opens the second recent logbook; a new one when there are fewer than two or it fails. */
     void openLogBook();
     void openPilotWindow();
@@ -97,10 +104,12 @@ private:
     QString lastUsedEquipment(const QString& key);
     void presentErrors(const QList<PresentableError>& errors);
     void addMenus(LogBook* document);
+    ImportServices importServices();
 
     std::unique_ptr<AppInteraction> m_interaction;
     std::unique_ptr<StartupServices> m_services;
     std::unique_ptr<PersistentStore> m_globalStore;
+    std::unique_ptr<PlaceFinderLookup> m_placeFinder;
     Settings* m_settings = nullptr; ///< lives as long as the global store
     QList<LogBook*> m_documents;
     QPointer<LogBook> m_lastActive;

@@ -48,6 +48,9 @@ LogBook::~LogBook()
 {
     if (!m_closed)
         close();
+    // Windows still waiting for their deferred deletion go now, before the store they show.
+    delete m_controller.data();
+    delete m_pilotWindowController.data();
     postDocCountChanged();
 }
 
@@ -91,6 +94,7 @@ void LogBook::makeWindowControllers(bool noRecentDocument)
     }
 
     m_controller = new LogBookWindowController(context);
+    m_controller->setImportServices(m_importServices);
     m_controller->setWindowTitle(displayName());
     m_controller->setWindowFilePath(filePath());
     m_controller->installEventFilter(this);
@@ -131,6 +135,12 @@ void LogBook::showWindow(QWidget* window)
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+qint64 LogBook::flightCount() const
+{
+    const auto count = managedObjectContext()->count({QString::fromLatin1(Flight::EntityName), {}, {}, 0});
+    return count ? *count : 0;
 }
 
 Result<Done> LogBook::save()

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "logbook/flightimporter.h"
 #include "store/persistentstore.h"
 #include "track/result.h"
 
@@ -54,6 +55,11 @@ public:
 
     void openPilotWindow();
     void openFlightsWindow();
+    /** What the logbook window's import may use; set before makeWindowControllers(). */
+    void setImportServices(const ImportServices& services) { m_importServices = services; }
+
+    /** The flights of the logbook (saved or not). */
+    [[nodiscard]] qint64 flightCount() const;
 
     /** Writes pending changes now. */
     Result<Done> save();
@@ -82,6 +88,7 @@ private:
     QPointer<PilotWindowController> m_pilotWindowController;
     QTimer* m_autosaveTimer = nullptr;
     QString m_lastSaveError;
+    ImportServices m_importServices;
     bool m_closed = false;
 };
 

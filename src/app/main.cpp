@@ -6,20 +6,31 @@
 #include <QWidget>
 
 #include "app/kalvoraappdelegate.h"
+#include "app/logbook.h"
 #include "app/launchoptions.h"
+#include "app/singleinstance.h"
 #include "track/version.h"
 
 namespace {
 
-/** One line per shown top-level window, for scripted runs that check what start-up showed. */
+/** One line per shown top-level window and open logbook, for scripted runs that check what start-up showed. */
 void reportWindows(const kalvora::KalvoraAppDelegate& delegate)
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->isVisible() && !widget->objectName().isEmpty())
             std::printf("window: %s\n", qPrintable(widget->objectName()));
     }
-    for (const QString& path : delegate.openDocumentPaths())
-        std::printf("logbook: %s\n", qPrintable(path));
+    for (const kalvora::LogBook* document : delegate.getOpenDocuments())
+        std::printf("logbook: %s\n", qPrintable(document->filePath()));
+    std::fflush(stdout);
+}
+
+/** The flights of each open logbook, as the run ends. */
+void reportFlights(const kalvora::KalvoraAppDelegate& delegate)
+{
+    for (const kalvora::LogBook* document : delegate.getOpenDocuments())
+        std::printf("flights: %lld %s\n", static_cast<long long>(document->flightCount()),
+                    qPrintable(document->filePath()));
     std::fflush(stdout);
 }
 
@@ -38,13 +49,25 @@ int main(int argc, char* argv[])
 
     const kalvora::LaunchOptions options = kalvora::parseLaunchOptions(QApplication::arguments());
 
+    // A start while the application runs hands its files over instead of opening the logbook a second time.
+    if (kalvora::SingleInstance::forwardToRunningInstance(options.files))
+        return 0;
+    kalvora::SingleInstance instance;
+    instance.listen();
+
     kalvora::KalvoraAppDelegate delegate;
+    QObject::connect(&instance, &kalvora::SingleInstance::filesReceived, &delegate,
+                     &kalvora::KalvoraAppDelegate::openFiles);
     delegate.launch(options.files);
 
     if (options.reportWindows)
         QTimer::singleShot(0, &delegate, [&delegate] { reportWindows(delegate); });
     if (options.quitAfterMs)
-        QTimer::singleShot(*options.quitAfterMs, &delegate, [&delegate] { delegate.requestQuit(); });
+        QTimer::singleShot(*options.quitAfterMs, &delegate, [&delegate, &options] {
+            if (options.reportWindows)
+                reportFlights(delegate);
+            delegate.requestQuit();
+        });
 
     return QApplication::exec();
 }

@@ -2,6 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
@@ -26,6 +29,8 @@
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "ui/flightlistmodel.h"
+#include "ui/igcdrop.h"
+#include "ui/logbookimport.h"
 #include "ui/toolbarrules.h"
 #include "ui/utcoffsetlist.h"
 
@@ -154,11 +159,11 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_toolbar->setObjectName(QStringLiteral("toolbar"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     QAction* import = addToolbarItem(tr("Import IGC"), "importIGC", static_cast<int>(ToolbarTag::Always));
-    connect(import, &QAction::triggered, this, &LogBookWindowController::importRequested);
+    connect(import, &QAction::triggered, this, [this] { logBookImport()->getIGCFlight(); });
     QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::Always));
     connect(remove, &QAction::triggered, this, &LogBookWindowController::deleteSelectedFlights);
     QAction* recalc = addToolbarItem(tr("Recalculate"), "recalcFlight", static_cast<int>(ToolbarTag::NeedsIGCSelection));
-    connect(recalc, &QAction::triggered, this, &LogBookWindowController::recalcRequested);
+    connect(recalc, &QAction::triggered, this, [this] { logBookImport()->recalcFlight(); });
     m_googleEarthAction = addToolbarItem(tr("Google Earth"), "googleEarth", static_cast<int>(ToolbarTag::Never));
     connect(m_googleEarthAction, &QAction::triggered, this, &LogBookWindowController::googleEarthRequested);
     QAction* pilot = addToolbarItem(tr("Pilot"), "pilot", static_cast<int>(ToolbarTag::Always));
@@ -193,7 +198,8 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
     if (m_loaded)
         return;
 
-    // 1. Dropped files are taken by the import (added with it).
+    // 1. Dropped IGC files are imported.
+    setAcceptDrops(true);
     // 2. Notifications.
     connect(&NotificationCenter::instance(), &NotificationCenter::notified, this, &LogBookWindowController::notified);
 
@@ -222,8 +228,10 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
         if (auto predicate = Predicate::parse(QStringLiteral("(freeDistance < 0)")))
             pending = m_context->fetch<Flight>(*predicate);
     }
-    if (!pending.isEmpty())
+    if (!pending.isEmpty()) {
+        logBookImport()->startCalcXCOperations(pending);
         emit xcComputationRequested(pending);
+    }
 
     // 9./10. The list and the flight selected when the logbook was last closed.
     m_model->refresh();
@@ -376,6 +384,57 @@ void LogBookWindowController::lookUpKmlApplication()
     });
     process->start(QStringLiteral("xdg-mime"),
                    {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/vnd.google-earth.kml+xml")});
+}
+
+void LogBookWindowController::setImportServices(const ImportServices& services)
+{
+    m_importServices = services;
+}
+
+LogBookImport* LogBookWindowController::logBookImport()
+{
+    if (!m_import && m_context)
+        m_import = new LogBookImport(this, m_context->store(), m_importServices);
+    return m_import;
+}
+
+bool LogBookWindowController::importFiles(const QStringList& paths)
+{
+    LogBookImport* import = logBookImport();
+    return import && import->checkIntersectFlightsWithIGC(paths);
+}
+
+void LogBookWindowController::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() && igcFilesFromUrls(event->mimeData()->urls())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void LogBookWindowController::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls() && igcFilesFromUrls(event->mimeData()->urls())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void LogBookWindowController::dropEvent(QDropEvent* event)
+{
+    const std::optional<QStringList> paths =
+        event->mimeData()->hasUrls() ? igcFilesFromUrls(event->mimeData()->urls()) : std::nullopt;
+    if (!paths) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    importFiles(*paths);
 }
 
 void LogBookWindowController::removeFlights(const QList<Flight*>& flights)

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QVariantMap>
 
+#include "logbook/flightimporter.h"
 #include "model/flight.h"
 
 class QAction;
@@ -21,6 +22,7 @@ class QToolBar;
 namespace kalvora {
 
 class FlightListModel;
+class LogBookImport;
 class ObjectContext;
 struct FlightSelectionState;
 
@@ -86,13 +88,21 @@ public:
     /** Removes the flights from the list, which deletes them from the logbook. */
     void removeFlights(const QList<Flight*>& flights);
 
+    /**
+     * Sets up the import with the place finder and global store it may use
+     * (both optional). Without a call the import runs without either.
+     */
+    void setImportServices(const ImportServices& services);
+    /** The import of this window, created on first use. */
+    [[nodiscard]] LogBookImport* logBookImport();
+    /** Imports IGC files into this logbook, as a drop would; false while an import runs. */
+    bool importFiles(const QStringList& paths);
+
     /** The UTC offset list of the detail area. */
     [[nodiscard]] QComboBox* utcOffsetList() const { return m_utcOffset; }
 
 signals:
     void pilotWindowRequested();
-    void importRequested();
-    void recalcRequested();
     void googleEarthRequested();
     /** The flights with freeDistance < 0 found when the window loaded. */
     void xcComputationRequested(const QList<kalvora::Flight*>& flights);
@@ -101,6 +111,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QAction* addToolbarItem(const QString& text, const char* name, int tag);
@@ -130,6 +143,8 @@ private:
     QComboBox* m_utcOffset = nullptr;
     QLabel* m_summary = nullptr;
     QPointer<QProcess> m_kmlLookup;
+    ImportServices m_importServices;
+    LogBookImport* m_import = nullptr;
     int m_sortType = 0;
     bool m_loaded = false;
     bool m_showingFlight = false;

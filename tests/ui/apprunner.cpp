@@ -29,6 +29,14 @@ QStringList AppRun::logbooks() const
     return valuesAfter(out, "logbook: ");
 }
 
+int AppRun::lastFlightCount() const
+{
+    const QStringList lines = valuesAfter(out, "flights: ");
+    if (lines.isEmpty())
+        return -1;
+    return lines.last().section(QLatin1Char(' '), 0, 0).toInt();
+}
+
 FreshHome::FreshHome()
 {
     QDir(m_dir.path()).mkpath(QStringLiteral(".config"));
@@ -48,6 +56,9 @@ QProcessEnvironment FreshHome::environment() const
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     env.remove(QStringLiteral("KALVORA_QUIT_AFTER_MS"));
+    // Place names and time zones would be asked of the internet: a closed loopback port answers at once.
+    env.insert(QStringLiteral("KALVORA_NOMINATIM_URL"), QStringLiteral("http://127.0.0.1:9/"));
+    env.insert(QStringLiteral("KALVORA_TIMEZONE_URL"), QStringLiteral("http://127.0.0.1:9/"));
     return env;
 }
 
@@ -56,10 +67,15 @@ AppRun runApp(const QStringList& args, const QProcessEnvironment& env, int timeo
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(KALVORA_APP), args);
-    AppRun run;
     if (!process.waitForStarted(10000))
-        return run;
+        return {};
     process.closeWriteChannel();
+    return finishRun(process, timeoutMs);
+}
+
+AppRun finishRun(QProcess& process, int timeoutMs)
+{
+    AppRun run;
     if (!process.waitForFinished(timeoutMs)) {
         run.timedOut = true;
         process.kill();

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+class QProcess;
+
 namespace kalvora::test {
 
 /** What one run of the built application printed. */
@@ -19,6 +21,8 @@ struct AppRun
     [[nodiscard]] QStringList windows() const;
     /** The paths after "logbook: " lines, in order. */
     [[nodiscard]] QStringList logbooks() const;
+    /** The flight count of the last "flights: " line; -1 when there is none. */
+    [[nodiscard]] int lastFlightCount() const;
 };
 
 /** A fresh home for the application: HOME and the XDG folders inside one temporary folder. */
@@ -33,6 +37,9 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+/** Collects what a started QProcess printed into an AppRun after it ended (or was killed). */
+AppRun finishRun(QProcess& process, int timeoutMs);
 
 /** Runs the built kalvora on the offscreen platform, killing it after @p timeoutMs. */
 AppRun runApp(const QStringList& args, const QProcessEnvironment& env, int timeoutMs = 60000);

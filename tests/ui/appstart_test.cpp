@@ -1,5 +1,7 @@
 // The built application started as a user would, twice, in a fresh home.
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +68,45 @@ TEST(AppStart, LogbookNamedOnCommandLineIsOpened)
     ASSERT_FALSE(named.timedOut);
     EXPECT_EQ(named.exitCode, 0) << named.err.constData();
     EXPECT_EQ(named.logbooks(), QStringList{other});
+}
+
+TEST(AppStart, LaterStartHandsIGCFileToTheRunningOne)
+{
+    FreshHome home;
+    // One fix a minute for half an hour, climbing northwards: enough to be a flight.
+    QByteArray igc = "AXXX001\r\nHFDTE010624\r\n";
+    for (int i = 0; i <= 30; ++i)
+        igc += QString::asprintf("B10%02d00%07dN01122000EA%05d%05d\r\n", i, 4707000 + i * 324, 1500 + i * 10,
+                                 1500 + i * 10)
+                   .toLatin1();
+    const QString igcPath = home.path() + QStringLiteral("/FLIGHT.IGC");
+    QFile file(igcPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(igc);
+    file.close();
+
+    QProcess running;
+    running.setProcessEnvironment(home.environment());
+    running.start(QStringLiteral(KALVORA_APP),
+                  {QStringLiteral("--report-windows"), QStringLiteral("--quit-after-ms"), QStringLiteral("6000")});
+    ASSERT_TRUE(running.waitForStarted(10000));
+    // Listening once it has reported its windows.
+    QByteArray early;
+    for (int i = 0; i < 100 && !early.contains("logbook: "); ++i) {
+        running.waitForReadyRead(100);
+        early += running.readAllStandardOutput();
+    }
+    ASSERT_TRUE(early.contains("logbook: ")) << early.constData();
+
+    const AppRun later = runApp({igcPath}, home.environment(), 20000);
+    EXPECT_FALSE(later.timedOut);
+    EXPECT_EQ(later.exitCode, 0) << later.err.constData();
+    EXPECT_TRUE(later.windows().isEmpty()) << "the later start shows nothing itself";
+
+    AppRun first = finishRun(running, 30000);
+    first.out.prepend(early);
+    EXPECT_FALSE(first.timedOut);
+    EXPECT_EQ(first.lastFlightCount(), 1) << first.out.constData() << first.err.constData();
 }
 
 } // namespace

@@ -1,0 +1,136 @@
+#include "ui/logbookimport.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "logbook/xcqueue.h"
+#include "model/flight.h"
+#include "store/objectcontext.h"
+#include "store/persistentstore.h"
+#include "ui/flightintersectsheet.h"
+#include "ui/flightlistmodel.h"
+#include "ui/logbookwindowcontroller.h"
+#include "ui/longtimesheet.h"
+
+namespace kalvora {
+
+LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& logbook, ImportServices services)
+    : QObject(window), m_window(window)
+{
+    m_queue = std::make_unique<XCQueue>(logbook);
+    m_importer = std::make_unique<FlightImporter>(logbook, *m_queue, static_cast<OverlapQuestion&>(*this), services);
+    m_intersect = new FlightIntersectSheet(window);
+    m_progress = new LongTimeSheet(window);
+
+    connect(m_intersect, &FlightIntersectSheet::answered, this, [this](int tag, bool applyToAll) {
+        if (auto reply = std::exchange(m_pendingReply, nullptr))
+            reply({overlapChoiceFromTag(tag), applyToAll});
+    });
+    connect(m_progress, &LongTimeSheet::canceled, this, [this] { m_importer->cancel(); });
+
+    connect(m_importer.get(), &FlightImporter::progressStarted, this, [this](const QString& title, int maximum) {
+        m_progress->begin(title, maximum);
+    });
+    connect(m_importer.get(), &FlightImporter::progressChanged, m_progress, &LongTimeSheet::setProgress);
+    connect(m_importer.get(), &FlightImporter::progressFinished, m_progress, &LongTimeSheet::end);
+    connect(m_importer.get(), &FlightImporter::fileFailed, this, &LogBookImport::showFileFailure);
+    connect(m_importer.get(), &FlightImporter::flightInserted, this, [this] { m_window->flightModel()->refresh(); });
+    connect(m_importer.get(), &FlightImporter::finished, this, &LogBookImport::runFinished);
+    connect(m_importer.get(), &FlightImporter::recalcFinished, this, [this] { m_window->flightModel()->reformat(); });
+}
+
+LogBookImport::~LogBookImport()
+{
+    // The importer first: it may still hand work to the queue while it stops.
+    m_importer.reset();
+    m_queue.reset();
+}
+
+FlightIntersectSheet* LogBookImport::intersectSheet() const
+{
+    return m_intersect;
+}
+
+LongTimeSheet* LogBookImport::longTimeSheet() const
+{
+    return m_progress;
+}
+
+void LogBookImport::getIGCFlight()
+{
+    auto* dialog = new QFileDialog(m_window, tr("Import IGC file(s)"));
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilter(tr("IGC files (*.igc *.IGC)"));
+    dialog->setOption(QFileDialog::ReadOnly);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QFileDialog::filesSelected, this, [this](const QStringList& files) {
+        if (!files.isEmpty())
+            checkIntersectFlightsWithIGC(files);
+    });
+    dialog->open();
+}
+
+bool LogBookImport::checkIntersectFlightsWithIGC(const QStringList& paths)
+{
+    return m_importer->start(paths);
+}
+
+void LogBookImport::recalcFlight()
+{
+    const QList<Flight*> selected = m_window->selectedFlights();
+    if (!selected.isEmpty())
+        m_importer->recalcFlights(selected);
+}
+
+void LogBookImport::startCalcXCOperations(const QList<Flight*>& flights)
+{
+    for (Flight* flight : flights)
+        m_queue->startCalcXCOperation(flight);
+}
+
+void LogBookImport::ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply)
+{
+    m_pendingReply = std::move(reply);
+    // The old flight as the list shows it ("Invalid" beyond a day), the file by its first and last fix.
+    ObjectContext* context = m_window->managedObjectContext();
+    const auto* flight = qobject_cast<const Flight*>(context ? context->existingObject(conflict.flight) : nullptr);
+    const QString oldFlightTime = flight ? flight->flightTimeString()
+                                         : durationString(conflict.flightStartUTC.secsTo(conflict.flightLandingUTC));
+    m_intersect->ask(conflict.fileStartUTC, durationString(conflict.fileFlightTimeS), conflict.flightStartUTC,
+                     oldFlightTime);
+}
+
+void LogBookImport::showFileFailure(const QString& path)
+{
+    // Not waited for: the other files go on while the alert is up.
+    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Error importing IGC file"), tr("Error importing IGC file"),
+                                  QMessageBox::Ok, m_window);
+    alert->setObjectName(QStringLiteral("importErrorAlert"));
+    alert->setInformativeText(tr("The file is no valid IGC record"));
+    alert->setDetailedText(path);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::NonModal);
+    alert->show();
+    emit fileAlertShown(path);
+}
+
+void LogBookImport::runFinished(const ImportSummary& summary)
+{
+    m_progress->end();
+    m_window->flightModel()->refresh();
+    m_window->sortFlights(m_window->sortType());
+    if (!summary.cancelled) {
+        QList<Flight*> flights;
+        ObjectContext* context = m_window->managedObjectContext();
+        for (const ObjectId& id : summary.newFlights) {
+            if (auto* flight = qobject_cast<Flight*>(context ? context->existingObject(id) : nullptr))
+                flights << flight;
+        }
+        if (!flights.isEmpty())
+            m_window->selectFlights(flights);
+    }
+    emit importFinished(summary);
+}
+
+} // namespace kalvora

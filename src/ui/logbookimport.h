@@ -1,0 +1,70 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include "logbook/flightimporter.h"
+
+namespace kalvora {
+
+class FlightIntersectSheet;
+class LogBookWindowController;
+class LongTimeSheet;
+class PersistentStore;
+class XCQueue;
+
+/**
+ * The logbook window's import: the file chooser, the overlap sheet
+ * "FlightIntersect", the progress sheet "LongTimeSheet", the alert for files
+ * that yield no flight, and the selection of the new flights. The work itself
+ * (reading, analysis, scoring) runs in the importer's and the XC queue's
+ * threads; this class only answers and shows. GUI thread.
+ */
+class LogBookImport final : public QObject, private OverlapQuestion
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LogBookImport)
+
+public:
+    /** @p window owns this object; @p services' pointers must outlive it. */
+    LogBookImport(LogBookWindowController* window, PersistentStore& logbook, ImportServices services);
+    ~LogBookImport() override;
+
+    /** The file chooser "Import IGC file(s)"; the chosen files are imported. */
+    void getIGCFlight();
+    /** Imports @p paths (IGC files) into the logbook; false while another import runs. */
+    bool checkIntersectFlightsWithIGC(const QStringList& paths);
+    /** Recomputes every selected flight from its IGC record. */
+    void recalcFlight();
+    /** Marks the flights as being computed and queues their XC computations. */
+    void startCalcXCOperations(const QList<Flight*>& flights);
+
+    [[nodiscard]] FlightImporter& importer() { return *m_importer; }
+    [[nodiscard]] XCQueue& calcXCDataQueue() { return *m_queue; }
+    [[nodiscard]] FlightIntersectSheet* intersectSheet() const;
+    [[nodiscard]] LongTimeSheet* longTimeSheet() const;
+
+signals:
+    /** An import run ended (after the selection was made). */
+    void importFinished(const kalvora::ImportSummary& summary);
+    /** A file could not become a flight and the alert was shown. */
+    void fileAlertShown(const QString& path);
+
+private:
+    void ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply) override;
+    void showFileFailure(const QString& path);
+    void runFinished(const ImportSummary& summary);
+
+    LogBookWindowController* m_window;
+    std::unique_ptr<XCQueue> m_queue;
+    std::unique_ptr<FlightImporter> m_importer;
+    FlightIntersectSheet* m_intersect = nullptr;
+    LongTimeSheet* m_progress = nullptr;
+    std::function<void(OverlapAnswer)> m_pendingReply;
+};
+
+} // namespace kalvora
