@@ -26,12 +26,14 @@
 //
 // The search is a depth-first branch and bound over triples of fix ranges
 // (turnpoint 1, 2, 3, or the three vertices) taken from one binary tree of
-// index ranges. The first and last legs of the free distance are exact per fix
+// index ranges, started from a list of the most promising sub-triples that two
+// threads share. The first and last legs of the free distance are exact per fix
 // (farthest earlier / later fix); the closing distance of a triangle is bounded
-// from below by a coarse table over blocks of fixes and computed exactly (a
-// closest-pair search between the fixes before and after) only where that
-// table cannot decide. Memory: the tree (2n nodes), a table of at most
-// kGridBlocks² entries and a bounded cache.
+// from below by a coarse table over blocks of fixes (from their boxes) and
+// computed exactly, for a block of 32 × 32 first and last vertices at a time,
+// only where that bound cannot decide. Memory: the tree (2n nodes), a table of
+// at most kGridBlocks² entries and bounded caches, per thread: it grows
+// linearly with the fixes, with a fixed ceiling for the caches.
 
 namespace kalvora {
 namespace {
@@ -43,10 +45,10 @@ constexpr int kGridBlocks = 1024;
 /** Ranges whose fix triples number at most this are evaluated one by one. */
 constexpr std::int64_t kLeafTriples = 24;
 /** Cached exact closing distances before the cache starts over. */
-constexpr std::size_t kClosingCacheMax = 1 << 20;
-/** Fixes per side of an exact closing-distance table, and how many tables are kept (12 KB each). */
+constexpr std::size_t kClosingCacheMax = 1 << 18;
+/** Fixes per side of an exact closing-distance table, and how many tables are kept (16 KB each). */
 constexpr int kTableBlock = 32;
-constexpr std::size_t kTablesMax = 2048;
+constexpr std::size_t kTablesMax = 1024;
 
 struct Trig
 {
