@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
         }
         if (const auto fixes = flymaster::fixesFromBlocks(blocks))
-            (void)flymaster::igcText(blocks, *fixes, static_cast<std::int64_t>(size) * 86400, "Flymaster GpsSD");
+            (void)flymaster::igcText(blocks, *fixes, static_cast<std::int64_t>(size) * 86400,
+                                     "Flymaster GpsSD");
         break;
     }
     }

@@ -33,8 +33,7 @@ std::vector<sim::IgcFile> oneTrack(int fixes = 400)
     return {sim::igcFileFromText("t", test::syntheticIgc("061226", fixes))};
 }
 
-template <typename Driver>
-std::unique_ptr<Driver> openAs(std::unique_ptr<GpsDevice> device)
+template <typename Driver> std::unique_ptr<Driver> openAs(std::unique_ptr<GpsDevice> device)
 {
     return std::unique_ptr<Driver>(static_cast<Driver*>(device.release()));
 }
@@ -48,8 +47,7 @@ struct FlytecCase
 };
 
 class FlytecFault : public ::testing::TestWithParam<FlytecCase>
-{
-};
+{};
 
 TEST_P(FlytecFault, ListsAndDownloadsGiveNothing)
 {
@@ -125,7 +123,8 @@ TEST(FlytecFaultModes, XonXoffBytesAreRemovedFromAnswers)
 
 TEST(FlytecFaultModes, SlowButSteadyAnswersArrive)
 {
-    test::SimHarness<sim::FlytecSim> h(faulty(sim::Fault::Slow, std::chrono::milliseconds(20)), "Flytec 6015");
+    test::SimHarness<sim::FlytecSim> h(faulty(sim::Fault::Slow, std::chrono::milliseconds(20)),
+                                       "Flytec 6015");
     const auto device = Flytec::open(h.path(), std::make_unique<SerialPort>());
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->name(), "Flytec 6015");

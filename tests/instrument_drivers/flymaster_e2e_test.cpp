@@ -140,7 +140,9 @@ TEST(FlymasterTracks, SyntheticTrackKeepsEveryFix)
             EXPECT_EQ(l.size(), 35u);
         }
     EXPECT_EQ(fixes, 500u);
-    EXPECT_NE(tracks[0].igcData.find("B235320" "4630000N00715000EA"), std::string::npos);
+    EXPECT_NE(tracks[0].igcData.find("B235320"
+                                     "4630000N00715000EA"),
+              std::string::npos);
     EXPECT_NE(tracks[0].igcData.find("HFPLTPILOT:Test Pilot\r\n"), std::string::npos);
     EXPECT_NE(tracks[0].igcData.find("HFGTYGLIDERTYPE:Ozone Rush\r\n"), std::string::npos);
 }

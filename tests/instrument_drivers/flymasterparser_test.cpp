@@ -25,11 +25,11 @@ std::string le(std::int64_t v, int bytes)
     return s;
 }
 
-Block keyFix(std::int32_t lat, std::int32_t lonWest, std::int16_t alt, std::int16_t pressure, std::uint32_t time,
-             std::uint8_t flags = 3)
+Block keyFix(std::int32_t lat, std::int32_t lonWest, std::int16_t alt, std::int16_t pressure,
+             std::uint32_t time, std::uint8_t flags = 3)
 {
-    return block(0xA1, std::string(1, static_cast<char>(flags)) + le(lat, 4) + le(lonWest, 4) + le(alt, 2)
-                           + le(pressure, 2) + le(time, 4));
+    return block(0xA1, std::string(1, static_cast<char>(flags)) + le(lat, 4) + le(lonWest, 4) + le(alt, 2) +
+                           le(pressure, 2) + le(time, 4));
 }
 
 Block infoBlock()
@@ -58,7 +58,7 @@ TEST(FlymasterParser, IdentificationTable)
         {"$PFMSNP,B1NAV,0,1,2,*00", "B1NAV", flymaster::DeviceType::B1Nav},
         {"$PFMSNP,B1NAV Gps,0*00", "B1NAV Gps", flymaster::DeviceType::B1Nav},
         {"$PFMSNP,Live,Gps,*00", "Live", flymaster::DeviceType::GpsNavLive}, // the earliest name wins
-        {"$PFMSNP,GpsSD*00", nullptr, flymaster::DeviceType::GpsNavLive},   // no comma after the model
+        {"$PFMSNP,GpsSD*00", nullptr, flymaster::DeviceType::GpsNavLive},    // no comma after the model
         {"$PBRSNP,COMPEO,*00", nullptr, flymaster::DeviceType::GpsNavLive},
         {"", nullptr, flymaster::DeviceType::GpsNavLive},
     };
@@ -87,15 +87,20 @@ TEST(FlymasterParser, TrackListSentences)
 TEST(FlymasterParser, PacketReaderSkipsNoiseAndEnds)
 {
     flymaster::PacketReader reader;
-    const std::string stream = std::string("\x01\xA1\x55", 3) + block(0xA1, "abc") + "X"
-                               + std::string("\xA3\xA3", 2);
+    const std::string stream =
+        std::string("\x01\xA1\x55", 3) + block(0xA1, "abc") + "X" + std::string("\xA3\xA3", 2);
     std::vector<Block> blocks;
     bool ended = false;
     for (char c : stream) {
         switch (reader.add(static_cast<std::uint8_t>(c))) {
-        case flymaster::PacketReader::Event::Packet: blocks.push_back(reader.takeBlock()); break;
-        case flymaster::PacketReader::Event::End: ended = true; break;
-        case flymaster::PacketReader::Event::None: break;
+        case flymaster::PacketReader::Event::Packet:
+            blocks.push_back(reader.takeBlock());
+            break;
+        case flymaster::PacketReader::Event::End:
+            ended = true;
+            break;
+        case flymaster::PacketReader::Event::None:
+            break;
         }
     }
     ASSERT_EQ(blocks.size(), 1u);
@@ -105,7 +110,8 @@ TEST(FlymasterParser, PacketReaderSkipsNoiseAndEnds)
 
 TEST(FlymasterParser, KeyFixOfTheExample)
 {
-    const std::vector<Block> blocks{infoBlock(), keyFix(2835000, -450000, 1234, 10132, kDec6_2026Since2000 + 3661)};
+    const std::vector<Block> blocks{infoBlock(),
+                                    keyFix(2835000, -450000, 1234, 10132, kDec6_2026Since2000 + 3661)};
     const auto fixes = flymaster::fixesFromBlocks(blocks);
     ASSERT_TRUE(fixes && fixes->size() == 1);
     const flymaster::Fix& f = fixes->front();
@@ -188,7 +194,8 @@ TEST(FlymasterParser, WriteWaypointSentence)
 {
     EXPECT_EQ(flymaster::writeWaypointCommand("Gr\xc3\xbcn*tal", 47.25, -7.5, 12000.7),
               "$PFMWPR,4715.000,N,00730.000,W,,GRUENTAL         ,9999,1");
-    EXPECT_EQ(flymaster::writeWaypointCommand("x", -33.5, 0, -4), "$PFMWPR,3330.000,S,00000.000,E,,X                ,0000,1");
+    EXPECT_EQ(flymaster::writeWaypointCommand("x", -33.5, 0, -4),
+              "$PFMWPR,3330.000,S,00000.000,E,,X                ,0000,1");
 }
 
 } // namespace

@@ -28,7 +28,8 @@ std::vector<sim::IgcFile> syntheticTracks(int count)
 {
     std::vector<sim::IgcFile> files;
     for (int i = 0; i < count; ++i)
-        files.push_back(sim::igcFileFromText("t" + std::to_string(i), test::syntheticIgc("061226", 20 + i, 3600 * 8 + i * 600)));
+        files.push_back(sim::igcFileFromText("t" + std::to_string(i),
+                                             test::syntheticIgc("061226", 20 + i, 3600 * 8 + i * 600)));
     return files;
 }
 
@@ -112,8 +113,8 @@ TEST(FlytecIdentification, TheScanTriesFlytecLast)
 TEST(FlytecTracks, ListAndDownloadOfRealRecordingsAreByteExact)
 {
     KALVORA_REQUIRE_TESTDATA();
-    std::vector<sim::IgcFile> files = sim::loadIgcFiles(test::testdataDir() + "/igc",
-                                                        {"marcourt.igc", "d3p.igc", "tri.igc"});
+    std::vector<sim::IgcFile> files =
+        sim::loadIgcFiles(test::testdataDir() + "/igc", {"marcourt.igc", "d3p.igc", "tri.igc"});
     ASSERT_EQ(files.size(), 3u);
     Harness h({}, "Flytec 6015", files);
     auto device = openFlytec(h.path());
@@ -183,8 +184,8 @@ TEST(FlytecWaypoints, WriteReadAndDeleteRewritesTheRest)
     EXPECT_NEAR(list[0].latitude, -32.653, 1e-5);
     EXPECT_NEAR(list[0].longitude, -70.011, 1e-5);
     EXPECT_EQ(list[1].shortName, "Dead Sea        ");
-    EXPECT_EQ(list[1].altitude, -2000);  // clamped
-    EXPECT_EQ(list[1].radius, 200000);   // clamped
+    EXPECT_EQ(list[1].altitude, -2000); // clamped
+    EXPECT_EQ(list[1].radius, 200000);  // clamped
     EXPECT_EQ(list[1].altitudeString, "-2000");
     EXPECT_EQ(list[2].shortName, "Zuerich Uetliber");
     EXPECT_EQ(list[2].radius, 20);

@@ -74,9 +74,12 @@ TEST(FlytecParser, DataLineCleansPadsAndClamps)
         const char* expected;
     };
     const Case cases[] = {
-        {"M\xc3\xbcller Spitze S\xc3\xbc" "dhang", -33.5, -70.125, 12000, 5, "Mueller Spitze S;S  33'30.000;W  70'07.500; 10000;    20\r\n"},
+        {"M\xc3\xbcller Spitze S\xc3\xbc"
+         "dhang",
+         -33.5, -70.125, 12000, 5, "Mueller Spitze S;S  33'30.000;W  70'07.500; 10000;    20\r\n"},
         {"a*b;c", 0, 0, -5000, 900000, "abc             ;N   0'00.000;E   0'00.000; -2000;200000\r\n"},
-        {"\xc3\x9f\xc3\xb1\xc3\x84\xc3\x96\xc3\x9c", 1.0 / 60, 179.999, 0, 20, "ssnAeOeUe       ;N   0'01.000;E 179'59.940;     0;    20\r\n"},
+        {"\xc3\x9f\xc3\xb1\xc3\x84\xc3\x96\xc3\x9c", 1.0 / 60, 179.999, 0, 20,
+         "ssnAeOeUe       ;N   0'01.000;E 179'59.940;     0;    20\r\n"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(flytec::dataLine(c.name, c.lat, c.lon, c.alt, c.radius), c.expected) << c.name;
@@ -118,7 +121,9 @@ TEST(FlytecParser, ParameterWrites)
     EXPECT_EQ(flytec::writeNumberCommand(0x05, 0x1FF), "WFA_05_FF\r\n");
     EXPECT_EQ(flytec::writeNumberCommand(0x14, -1), "WFA_14_FFFFFFFF\r\n");
     EXPECT_EQ(flytec::writeNumberCommand(0x17, 7), "WFA_17_\r\n"); // an address without width
-    EXPECT_EQ(flytec::writeTextCommand(0x00, "Pilot"), "WFA_00_50696C6F74" "2020202020202020202020" "\r\n");
+    EXPECT_EQ(flytec::writeTextCommand(0x00, "Pilot"), "WFA_00_50696C6F74"
+                                                       "2020202020202020202020"
+                                                       "\r\n");
     EXPECT_EQ(flytec::writeTextCommand(0x01, "ABCDEFGHIJKLMNOPQRST").size(), 7u + 32 + 2);
     EXPECT_EQ(flytec::writeBitFieldCommand(0x03, 0x0281), "WFA_03_8102\r\n");
     EXPECT_TRUE(flytec::parameterWriteAccepted("Done\r\n"));
@@ -133,7 +138,8 @@ TEST(FlytecParser, SpeedUnitChangesBitsSixAndSevenOnly)
     EXPECT_EQ(changed, units | (2 << 6));
     EXPECT_EQ(flytec::bitFieldValue(changed, flytec::unitSpeed), 2);
     EXPECT_EQ(flytec::withBitField(0, flytec::unitCoordinates, 7), 3 << 9); // value cut to its two bits
-    EXPECT_EQ(flytec::writeBitFieldCommand(3, flytec::withBitField(0, flytec::unitSpeed, 2)), "WFA_03_8000\r\n");
+    EXPECT_EQ(flytec::writeBitFieldCommand(3, flytec::withBitField(0, flytec::unitSpeed, 2)),
+              "WFA_03_8000\r\n");
 }
 
 TEST(FlytecParser, ParameterTableWidths)

@@ -16,8 +16,7 @@ namespace kalvora::test {
 std::string syntheticIgc(const std::string& ddmmyy, int fixes, int startSecondOfDay = 36000);
 
 /** A simulator of type SIM on its own pseudo-terminal, started at construction. */
-template <typename Sim>
-struct SimHarness
+template <typename Sim> struct SimHarness
 {
     template <typename... Args>
     explicit SimHarness(sim::LineOptions options, Args&&... args)
@@ -35,7 +34,8 @@ struct SimHarness
 /** Milliseconds since START. */
 inline long long elapsedMs(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 } // namespace kalvora::test

@@ -18,7 +18,10 @@ namespace {
 /** A fake volume tree: ROOT/media/pilot/<volumes>, written by the test. */
 struct FakeMounts
 {
-    FakeMounts() : root(fs::path(dir.path().toStdString()) / "media" / "pilot") { fs::create_directories(root); }
+    FakeMounts() : root(fs::path(dir.path().toStdString()) / "media" / "pilot")
+    {
+        fs::create_directories(root);
+    }
 
     fs::path volume(const std::string& name)
     {

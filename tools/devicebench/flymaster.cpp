@@ -48,8 +48,9 @@ int main()
     }
     const double needed = bench::lineSeconds(bytes, kInstrumentBaud);
     const double ratio = seconds / needed;
-    std::printf("flymaster: %d fixes, %zu packets, %.0f bytes, download %.2f s, line %.2f s, ratio %.3f (%s)\n", kFixes,
-                simulator->acknowledged(), bytes, seconds, needed, ratio,
-                ratio <= 1.10 ? "within 10 %" : "MORE THAN 10 % OVER");
+    std::printf(
+        "flymaster: %d fixes, %zu packets, %.0f bytes, download %.2f s, line %.2f s, ratio %.3f (%s)\n",
+        kFixes, simulator->acknowledged(), bytes, seconds, needed, ratio,
+        ratio <= 1.10 ? "within 10 %" : "MORE THAN 10 % OVER");
     return ratio <= 1.10 ? 0 : 3;
 }

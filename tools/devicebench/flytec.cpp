@@ -43,7 +43,7 @@ int main()
     }
     const double needed = bench::lineSeconds(bytes, kInstrumentBaud);
     const double ratio = seconds / needed;
-    std::printf("flytec: %d fixes, %.0f bytes, download %.2f s, line %.2f s, ratio %.3f (%s)\n", kFixes, bytes,
-                seconds, needed, ratio, ratio <= 1.10 ? "within 10 %" : "MORE THAN 10 % OVER");
+    std::printf("flytec: %d fixes, %.0f bytes, download %.2f s, line %.2f s, ratio %.3f (%s)\n", kFixes,
+                bytes, seconds, needed, ratio, ratio <= 1.10 ? "within 10 %" : "MORE THAN 10 % OVER");
     return ratio <= 1.10 ? 0 : 3;
 }

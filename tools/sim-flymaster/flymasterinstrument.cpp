@@ -92,7 +92,10 @@ std::string packet(std::uint8_t marker, const std::string& data)
     return out;
 }
 
-bool fitsByte(std::int64_t v) { return v >= -128 && v <= 127; }
+bool fitsByte(std::int64_t v)
+{
+    return v >= -128 && v <= 127;
+}
 
 } // namespace
 
@@ -130,10 +133,11 @@ bool FlymasterInstrument::addTrack(std::string_view igc)
         const auto t = line.substr(1, 6);
         const auto lat = line.substr(7, 7);
         const auto lon = line.substr(15, 8);
-        if (!digits(t) || !digits(lat) || !digits(lon) || (line[14] != 'N' && line[14] != 'S')
-            || (line[23] != 'E' && line[23] != 'W'))
+        if (!digits(t) || !digits(lat) || !digits(lon) || (line[14] != 'N' && line[14] != 'S') ||
+            (line[23] != 'E' && line[23] != 'W'))
             continue;
-        const std::int64_t tod = number(t.substr(0, 2)) * 3600 + number(t.substr(2, 2)) * 60 + number(t.substr(4, 2));
+        const std::int64_t tod =
+            number(t.substr(0, 2)) * 3600 + number(t.substr(2, 2)) * 60 + number(t.substr(4, 2));
         if (previousTod >= 0 && tod + 3600 < previousTod)
             day += 86400; // passed midnight UTC
         previousTod = tod;
@@ -162,11 +166,11 @@ std::vector<std::string> FlymasterInstrument::packetsOf(const StoredTrack& track
 {
     std::vector<std::string> packets;
     std::string info;
-    info += static_cast<char>(2);   // firmware 2.03
+    info += static_cast<char>(2); // firmware 2.03
     info += static_cast<char>(3);
-    info += static_cast<char>(1);   // hardware 1.10
+    info += static_cast<char>(1); // hardware 1.10
     info += static_cast<char>(10);
-    info.resize(16, '\0');          // serial number and reserved bytes
+    info.resize(16, '\0'); // serial number and reserved bytes
     for (const std::string* text : {&track.pilot, &track.gliderType, &track.gliderId}) {
         std::string field = text->substr(0, 15);
         field.resize(15, '\0');
@@ -192,7 +196,8 @@ std::vector<std::string> FlymasterInstrument::packetsOf(const StoredTrack& track
             dAlt = f.gpsAltitudeM - previous->gpsAltitudeM;
             dPress = f.pressure - previous->pressure;
             dTime = static_cast<std::int64_t>(f.time) - previous->time;
-            asDiff = fitsByte(dLat) && fitsByte(dLonWest) && fitsByte(dAlt) && fitsByte(dPress) && fitsByte(dTime);
+            asDiff =
+                fitsByte(dLat) && fitsByte(dLonWest) && fitsByte(dAlt) && fitsByte(dPress) && fitsByte(dTime);
         }
         if (asDiff) {
             diffs += static_cast<char>(f.valid ? 3 : 0);
@@ -231,12 +236,13 @@ std::string FlymasterInstrument::answer(std::string_view sentence)
             const year_month_day ymd{floor<days>(start)};
             const std::int64_t tod = t.startUtc - floor<days>(start).time_since_epoch().count() * 86400;
             char buf[96];
-            std::snprintf(buf, sizeof buf, "$PFMLST,%03zu,%03zu,%02u.%02u.%02d,%02d:%02d:%02d,%02lld:%02lld:%02lld",
-                          m_tracks.size(), i + 1, static_cast<unsigned>(ymd.day()),
-                          static_cast<unsigned>(ymd.month()), static_cast<int>(ymd.year()) % 100,
-                          static_cast<int>(tod / 3600), static_cast<int>(tod / 60 % 60), static_cast<int>(tod % 60),
-                          static_cast<long long>(t.durationS / 3600), static_cast<long long>(t.durationS / 60 % 60),
-                          static_cast<long long>(t.durationS % 60));
+            std::snprintf(
+                buf, sizeof buf, "$PFMLST,%03zu,%03zu,%02u.%02u.%02d,%02d:%02d:%02d,%02lld:%02lld:%02lld",
+                m_tracks.size(), i + 1, static_cast<unsigned>(ymd.day()), static_cast<unsigned>(ymd.month()),
+                static_cast<int>(ymd.year()) % 100, static_cast<int>(tod / 3600),
+                static_cast<int>(tod / 60 % 60), static_cast<int>(tod % 60),
+                static_cast<long long>(t.durationS / 3600), static_cast<long long>(t.durationS / 60 % 60),
+                static_cast<long long>(t.durationS % 60));
             out += framedSentence(buf);
         }
         return out;
@@ -246,8 +252,8 @@ std::string FlymasterInstrument::answer(std::string_view sentence)
         for (const Waypoint& w : m_waypoints) {
             char buf[128];
             std::snprintf(buf, sizeof buf, "$PFMWPL,%.6f,%c,%.6f,%c,%d,%s,1", std::fabs(w.latitudeDeg),
-                          w.latitudeDeg < 0 ? 'S' : 'N', std::fabs(w.longitudeDeg), w.longitudeDeg < 0 ? 'W' : 'E',
-                          w.altitudeM, w.name.c_str());
+                          w.latitudeDeg < 0 ? 'S' : 'N', std::fabs(w.longitudeDeg),
+                          w.longitudeDeg < 0 ? 'W' : 'E', w.altitudeM, w.name.c_str());
             out += framedSentence(buf);
         }
         return out;
@@ -258,8 +264,10 @@ std::string FlymasterInstrument::answer(std::string_view sentence)
         if (f.size() != 8)
             return framedSentence("$PFMWPR,ERR,");
         auto degrees = [](std::string_view field, int degreeDigits) {
-            const double d = std::atof(std::string(field.substr(0, static_cast<std::size_t>(degreeDigits))).c_str());
-            const double m = std::atof(std::string(field.substr(static_cast<std::size_t>(degreeDigits))).c_str());
+            const double d =
+                std::atof(std::string(field.substr(0, static_cast<std::size_t>(degreeDigits))).c_str());
+            const double m =
+                std::atof(std::string(field.substr(static_cast<std::size_t>(degreeDigits))).c_str());
             return d + m / 60.0;
         };
         Waypoint w;

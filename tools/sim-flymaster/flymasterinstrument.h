@@ -19,11 +19,11 @@ public:
     /** One fix as the instrument records it. */
     struct Fix
     {
-        std::int32_t latitude = 0;   ///< thousandths of a minute, north positive
-        std::int32_t longitude = 0;  ///< thousandths of a minute, east positive
+        std::int32_t latitude = 0;  ///< thousandths of a minute, north positive
+        std::int32_t longitude = 0; ///< thousandths of a minute, east positive
         std::int16_t gpsAltitudeM = 0;
-        std::int16_t pressure = 0;   ///< tenths of a hPa
-        std::uint32_t time = 0;      ///< [s] since 2000-01-01 UTC
+        std::int16_t pressure = 0; ///< tenths of a hPa
+        std::uint32_t time = 0;    ///< [s] since 2000-01-01 UTC
         bool valid = true;
     };
 

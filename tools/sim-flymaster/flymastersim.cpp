@@ -4,7 +4,8 @@
 
 namespace kalvora::sim {
 
-FlymasterSim::FlymasterSim(std::string model, const std::vector<IgcFile>& tracks) : m_instrument(std::move(model))
+FlymasterSim::FlymasterSim(std::string model, const std::vector<IgcFile>& tracks)
+    : m_instrument(std::move(model))
 {
     for (const IgcFile& file : tracks)
         m_instrument.addTrack(file.text);
@@ -39,7 +40,8 @@ void FlymasterSim::download(const std::vector<std::string>& packets, Channel& ch
     LineOptions binary = options;
     if (binary.fault == Fault::XonXoff || binary.fault == Fault::CutOff)
         binary.fault = Fault::None;
-    const std::size_t cutAt = static_cast<std::size_t>(static_cast<double>(packets.size()) * options.cutFraction);
+    const std::size_t cutAt =
+        static_cast<std::size_t>(static_cast<double>(packets.size()) * options.cutFraction);
     m_acknowledged = 0;
     channel.setOptions(binary);
     for (std::size_t i = 0; i < packets.size(); ++i) {

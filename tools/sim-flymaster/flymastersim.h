@@ -31,8 +31,7 @@ public:
     /** How long the instrument waits for an acknowledgement before it gives up the download. */
     void setAckTimeout(std::chrono::milliseconds timeout) { m_ackTimeout = timeout; }
 
-    template <typename Fn>
-    auto withInstrument(Fn&& fn)
+    template <typename Fn> auto withInstrument(Fn&& fn)
     {
         std::lock_guard lock(m_mutex);
         return fn(m_instrument);

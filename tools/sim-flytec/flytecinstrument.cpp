@@ -50,7 +50,10 @@ std::string dataLineOf(std::string_view command)
     return std::string(rest);
 }
 
-std::string nameOf(const std::string& line) { return trimmed(line.substr(0, line.find(';'))); }
+std::string nameOf(const std::string& line)
+{
+    return trimmed(line.substr(0, line.find(';')));
+}
 
 std::string withDone(const std::vector<std::string>& lines)
 {
@@ -94,9 +97,15 @@ bool FlytecInstrument::addTrack(std::string igc)
     return true;
 }
 
-void FlytecInstrument::addWaypointLine(std::string line) { m_waypoints.push_back(std::move(line)); }
+void FlytecInstrument::addWaypointLine(std::string line)
+{
+    m_waypoints.push_back(std::move(line));
+}
 
-void FlytecInstrument::removeParameter(int address) { m_parameters.erase(address); }
+void FlytecInstrument::removeParameter(int address)
+{
+    m_parameters.erase(address);
+}
 
 void FlytecInstrument::setParameterBytes(int address, std::vector<std::uint8_t> bytes)
 {
@@ -128,11 +137,12 @@ std::string FlytecInstrument::answer(std::string_view command)
             const year_month_day ymd{floor<days>(start)};
             const auto tod = t.startUtc - floor<days>(start).time_since_epoch().count() * 86400;
             char buf[96];
-            std::snprintf(buf, sizeof buf, "%zu;%02d.%02u.%02u;%02lld:%02lld:%02lld;1;%03lld:%02lld:%02lld", i,
-                          static_cast<int>(ymd.year()) % 100, static_cast<unsigned>(ymd.month()),
+            std::snprintf(buf, sizeof buf, "%zu;%02d.%02u.%02u;%02lld:%02lld:%02lld;1;%03lld:%02lld:%02lld",
+                          i, static_cast<int>(ymd.year()) % 100, static_cast<unsigned>(ymd.month()),
                           static_cast<unsigned>(ymd.day()), static_cast<long long>(tod / 3600),
                           static_cast<long long>(tod / 60 % 60), static_cast<long long>(tod % 60),
-                          static_cast<long long>(t.durationS / 3600), static_cast<long long>(t.durationS / 60 % 60),
+                          static_cast<long long>(t.durationS / 3600),
+                          static_cast<long long>(t.durationS / 60 % 60),
                           static_cast<long long>(t.durationS % 60));
             lines.emplace_back(buf);
         }
@@ -161,7 +171,8 @@ std::string FlytecInstrument::answer(std::string_view command)
         if (m_waypoints.size() >= static_cast<std::size_t>(flytec::maxWaypoints))
             return "Error: full list\r\n";
         const std::string name = nameOf(line);
-        if (std::any_of(m_waypoints.begin(), m_waypoints.end(), [&](const std::string& l) { return nameOf(l) == name; }))
+        if (std::any_of(m_waypoints.begin(), m_waypoints.end(),
+                        [&](const std::string& l) { return nameOf(l) == name; }))
             return "Error: name already exist\r\n";
         m_waypoints.push_back(line);
         return "Done\r\n";

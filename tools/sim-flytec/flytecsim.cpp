@@ -12,7 +12,9 @@ constexpr std::size_t kMaxCommand = 4096;
 
 bool isFrameEnd(std::string_view line)
 {
-    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); };
+    auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    };
     return line.size() >= 3 && line[line.size() - 3] == '*' && hex(line[line.size() - 2]) && hex(line.back());
 }
 

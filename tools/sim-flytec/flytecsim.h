@@ -23,8 +23,7 @@ public:
     void handleLine(const std::string& line, Channel& channel) override;
 
     /** Runs FN with the instrument under the simulator's lock (set-up and inspection by tests). */
-    template <typename Fn>
-    auto withInstrument(Fn&& fn)
+    template <typename Fn> auto withInstrument(Fn&& fn)
     {
         std::lock_guard lock(m_mutex);
         return fn(m_instrument);

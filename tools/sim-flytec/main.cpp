@@ -6,9 +6,11 @@ int main(int argc, char** argv)
 {
     using namespace kalvora::sim;
     return simulatorMain(argc, argv, "kalvora-sim-flytec", " [--no-par ADDRESS]", [](const SimArgs& args) {
-        auto sim = std::make_shared<FlytecSim>(args.model.empty() ? "Flytec 6015 V3.14" : args.model, args.igcFiles);
+        auto sim =
+            std::make_shared<FlytecSim>(args.model.empty() ? "Flytec 6015 V3.14" : args.model, args.igcFiles);
         if (const auto it = args.extra.find("no-par"); it != args.extra.end())
-            sim->withInstrument([&](FlytecInstrument& i) { i.removeParameter(std::stoi(it->second, nullptr, 16)); });
+            sim->withInstrument(
+                [&](FlytecInstrument& i) { i.removeParameter(std::stoi(it->second, nullptr, 16)); });
         return sim;
     });
 }

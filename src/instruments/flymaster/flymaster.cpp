@@ -11,7 +11,8 @@ namespace kalvora {
 
 namespace {
 
-/** Bytes asked for per read during a download; the instrument sends no more than one packet before our ack. */
+/** Bytes asked for per read during a download; the instrument sends no more than one packet before our ack.
+ */
 constexpr std::size_t kDownloadChunk = 512;
 
 std::string format(const char* pattern, double value)
@@ -25,7 +26,8 @@ SecurityStamp currentStamp()
 {
     SecurityStamp stamp;
     stamp.versionText = SecurityStamp::makeVersionText(versionString(), 0);
-    stamp.writtenAt = utc::fullDateShortTime(std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
+    stamp.writtenAt =
+        utc::fullDateShortTime(std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()));
     return stamp;
 }
 
@@ -33,8 +35,7 @@ SecurityStamp currentStamp()
 
 Flymaster::Flymaster(std::unique_ptr<SerialLink> link, std::string pathName, QObject* parent)
     : SerialGpsDevice(std::move(link), std::move(pathName), parent)
-{
-}
+{}
 
 Flymaster::~Flymaster()
 {
@@ -69,8 +70,10 @@ bool Flymaster::has(DeviceOperation operation) const
     case DeviceOperation::IgcTrack:
     case DeviceOperation::WaypointList:
     case DeviceOperation::WriteWaypoint:
-    case DeviceOperation::SettingsController: return true;
-    default: return false;
+    case DeviceOperation::SettingsController:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -120,13 +123,16 @@ std::optional<std::vector<flymaster::Block>> Flymaster::dataBlocks(std::int64_t 
         lastByte = std::chrono::steady_clock::now();
         for (char c : *chunk) {
             switch (reader.add(static_cast<std::uint8_t>(c))) {
-            case flymaster::PacketReader::Event::None: break;
+            case flymaster::PacketReader::Event::None:
+                break;
             case flymaster::PacketReader::Event::Packet:
                 if (!line.write(std::string_view(&flymaster::ackByte, 1)))
                     return fail();
                 blocks.push_back(reader.takeBlock());
                 break;
-            case flymaster::PacketReader::Event::End: line.close(); return blocks;
+            case flymaster::PacketReader::Event::End:
+                line.close();
+                return blocks;
             }
         }
     }

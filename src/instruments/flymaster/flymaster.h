@@ -37,7 +37,8 @@ public:
      * Opens PATH, sends "$PFMSNP," and closes the line.
      * @return nullptr unless the answer names a Flymaster model.
      */
-    [[nodiscard]] static std::unique_ptr<GpsDevice> open(const std::string& path, std::unique_ptr<SerialLink> link);
+    [[nodiscard]] static std::unique_ptr<GpsDevice> open(const std::string& path,
+                                                         std::unique_ptr<SerialLink> link);
 
     [[nodiscard]] std::string driverId() const override { return "flymaster"; }
     [[nodiscard]] bool has(DeviceOperation operation) const override;

@@ -35,7 +35,8 @@ std::vector<std::string_view> piecesAfter(std::string_view text, std::string_vie
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t pos = text.find(head, start);
-        const std::string_view piece = text.substr(start, pos == std::string_view::npos ? text.npos : pos - start);
+        const std::string_view piece =
+            text.substr(start, pos == std::string_view::npos ? text.npos : pos - start);
         if (!piece.empty())
             pieces.push_back(piece);
         if (pos == std::string_view::npos)
@@ -109,7 +110,8 @@ CivilDate civilFromUtc(std::int64_t utc)
     if (utc % 86400 < 0)
         --days;
     const year_month_day ymd{sys_days{std::chrono::days{days}}};
-    return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day())};
+    return {static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+            static_cast<unsigned>(ymd.day())};
 }
 
 std::int64_t secondsOfDay(std::int64_t utc)
@@ -120,25 +122,29 @@ std::int64_t secondsOfDay(std::int64_t utc)
 
 std::int32_t le32(const Block& b, std::size_t at)
 {
-    const auto u = static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at]))
-                   | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 1])) << 8
-                   | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 2])) << 16
-                   | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+    const auto u = static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at])) |
+                   static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 1])) << 8 |
+                   static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 2])) << 16 |
+                   static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
     return static_cast<std::int32_t>(u);
 }
 
 std::int16_t le16(const Block& b, std::size_t at)
 {
-    const auto u = static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at])
-                                              | static_cast<std::uint8_t>(b[at + 1]) << 8);
+    const auto u = static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
+                                              static_cast<std::uint8_t>(b[at + 1]) << 8);
     return static_cast<std::int16_t>(u);
 }
 
-std::int8_t s8(const Block& b, std::size_t at) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(b[at])); }
+std::int8_t s8(const Block& b, std::size_t at)
+{
+    return static_cast<std::int8_t>(static_cast<std::uint8_t>(b[at]));
+}
 
 bool isMarker(const Block& b, std::uint8_t marker)
 {
-    return b.size() >= 3 && static_cast<std::uint8_t>(b[0]) == marker && static_cast<std::uint8_t>(b[1]) == marker;
+    return b.size() >= 3 && static_cast<std::uint8_t>(b[0]) == marker &&
+           static_cast<std::uint8_t>(b[1]) == marker;
 }
 
 /** The data length of a block: its length byte, bounded by the bytes really kept. */
@@ -217,7 +223,8 @@ std::vector<TrackEntry> parseTrackList(std::string_view answer)
         using namespace std::chrono;
         const year_month_day ymd{year{2000 + yy}, std::chrono::month{static_cast<unsigned>(month)},
                                  std::chrono::day{static_cast<unsigned>(day)}};
-        if (yy > 99 || !ymd.ok() || hh > 23 || mm > 59 || ss > 60 || (*duration)[1] > 59 || (*duration)[2] > 59)
+        if (yy > 99 || !ymd.ok() || hh > 23 || mm > 59 || ss > 60 || (*duration)[1] > 59 ||
+            (*duration)[2] > 59)
             continue;
         TrackEntry entry;
         entry.number = *number;
@@ -335,8 +342,8 @@ std::optional<FlightInfo> flightInfo(const Block& block)
     return info;
 }
 
-std::string igcText(const std::vector<Block>& blocks, const std::vector<Fix>& fixes, std::int64_t trackStartUtc,
-                    std::string_view descriptor)
+std::string igcText(const std::vector<Block>& blocks, const std::vector<Fix>& fixes,
+                    std::int64_t trackStartUtc, std::string_view descriptor)
 {
     if (blocks.empty())
         return {};
@@ -369,10 +376,11 @@ std::string igcText(const std::vector<Block>& blocks, const std::vector<Fix>& fi
         const int s = f.secondsOfDay();
         const double pressureAlt = std::clamp(f.pressureAltitudeM(), -9999.0, 99999.0);
         const double gpsAlt = std::clamp(static_cast<double>(f.gpsAltitudeM), -9999.0, 99999.0);
-        std::snprintf(buf, sizeof buf, "B%02d%02d%02d%02d%05d%c%03d%05d%c%c%05.0f%05.0f\r\n", s / 3600, s / 60 % 60,
-                      s % 60, static_cast<int>(lat / 60000), static_cast<int>(lat % 60000),
-                      f.latitude < 0 ? 'S' : 'N', static_cast<int>(lon / 60000), static_cast<int>(lon % 60000),
-                      f.longitude < 0 ? 'W' : 'E', f.is3D ? 'A' : 'V', pressureAlt, gpsAlt);
+        std::snprintf(buf, sizeof buf, "B%02d%02d%02d%02d%05d%c%03d%05d%c%c%05.0f%05.0f\r\n", s / 3600,
+                      s / 60 % 60, s % 60, static_cast<int>(lat / 60000), static_cast<int>(lat % 60000),
+                      f.latitude < 0 ? 'S' : 'N', static_cast<int>(lon / 60000),
+                      static_cast<int>(lon % 60000), f.longitude < 0 ? 'W' : 'E', f.is3D ? 'A' : 'V',
+                      pressureAlt, gpsAlt);
         out += buf;
     }
     return out;
@@ -412,9 +420,15 @@ std::vector<WaypointEntry> parseWaypointList(std::string_view answer)
     return list;
 }
 
-std::string latitudeField(double latitudeDeg) { return sentenceDegreesMinutes(latitudeDeg, 2, 'N', 'S'); }
+std::string latitudeField(double latitudeDeg)
+{
+    return sentenceDegreesMinutes(latitudeDeg, 2, 'N', 'S');
+}
 
-std::string longitudeField(double longitudeDeg) { return sentenceDegreesMinutes(longitudeDeg, 3, 'E', 'W'); }
+std::string longitudeField(double longitudeDeg)
+{
+    return sentenceDegreesMinutes(longitudeDeg, 3, 'E', 'W');
+}
 
 std::string writeWaypointCommand(std::string_view nameUtf8, double latitudeDeg, double longitudeDeg,
                                  double altitudeM)
@@ -429,8 +443,8 @@ std::string writeWaypointCommand(std::string_view nameUtf8, double latitudeDeg, 
         altitude = static_cast<int>(altitudeM);
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04d", altitude);
-    return "$PFMWPR," + latitudeField(latitudeDeg) + "," + longitudeField(longitudeDeg) + ",," + name + "," + buf
-           + ",1";
+    return "$PFMWPR," + latitudeField(latitudeDeg) + "," + longitudeField(longitudeDeg) + ",," + name + "," +
+           buf + ",1";
 }
 
 } // namespace kalvora::flymaster

@@ -21,7 +21,7 @@ enum class DeviceType
 
 struct Identification
 {
-    std::string model;  ///< e.g. "GpsSD", "B1NAV"
+    std::string model; ///< e.g. "GpsSD", "B1NAV"
     DeviceType type = DeviceType::GpsNavLive;
     /** "Flymaster %@" with the model. */
     std::string descriptor() const { return "Flymaster " + model; }
@@ -46,7 +46,7 @@ std::optional<Identification> identify(std::string_view answer);
 struct TrackEntry
 {
     std::int64_t number = 0;
-    std::int64_t startUtc = 0;   ///< [s] since 1970-01-01 UTC
+    std::int64_t startUtc = 0; ///< [s] since 1970-01-01 UTC
     std::int64_t durationS = 0;
     bool operator==(const TrackEntry&) const = default;
 };
@@ -78,8 +78,8 @@ public:
     enum class Event
     {
         None,
-        Packet,  ///< a block is complete: acknowledge it, then take it with takeBlock()
-        End,     ///< A3 A3: transfer complete
+        Packet, ///< a block is complete: acknowledge it, then take it with takeBlock()
+        End,    ///< A3 A3: transfer complete
     };
 
     Event add(std::uint8_t byte);
@@ -99,11 +99,11 @@ private:
 /** One fix of a download; units of the instrument. */
 struct Fix
 {
-    std::int32_t latitude = 0;   ///< thousandths of a minute, north positive
-    std::int32_t longitude = 0;  ///< thousandths of a minute, east positive
+    std::int32_t latitude = 0;  ///< thousandths of a minute, north positive
+    std::int32_t longitude = 0; ///< thousandths of a minute, east positive
     std::int32_t gpsAltitudeM = 0;
-    std::int32_t pressure = 0;   ///< tenths of a hPa
-    std::uint32_t time = 0;      ///< [s] since 2000-01-01 00:00:00 UTC
+    std::int32_t pressure = 0; ///< tenths of a hPa
+    std::uint32_t time = 0;    ///< [s] since 2000-01-01 00:00:00 UTC
     bool is3D = false;
     bool operator==(const Fix&) const = default;
 
@@ -140,8 +140,8 @@ std::optional<FlightInfo> flightInfo(const Block& block);
  * (which must be the flight information block, else the text is empty), the
  * date from TRACKSTARTUTC, one B record per fix, CR LF line ends.
  */
-std::string igcText(const std::vector<Block>& blocks, const std::vector<Fix>& fixes, std::int64_t trackStartUtc,
-                    std::string_view descriptor);
+std::string igcText(const std::vector<Block>& blocks, const std::vector<Fix>& fixes,
+                    std::int64_t trackStartUtc, std::string_view descriptor);
 
 // ---- waypoints -------------------------------------------------------------
 

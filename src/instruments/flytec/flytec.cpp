@@ -27,7 +27,8 @@ bool isWholeRecord(const std::string& text)
     if (!IGC::getTrackFromIGCData(text))
         return false;
     const std::size_t lastBreak = text.find_last_of('\n');
-    const std::string_view last = std::string_view(text).substr(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+    const std::string_view last =
+        std::string_view(text).substr(lastBreak == std::string::npos ? 0 : lastBreak + 1);
     return last.empty() || last.front() != 'B' || last.size() >= 35;
 }
 
@@ -67,33 +68,60 @@ bool sameWaypoint(const DeviceWayPoint& a, const DeviceWayPoint& b)
 const char* parameterKey(int address)
 {
     switch (address) {
-    case 0x00: return "owner";
-    case 0x01: return "instrument";
-    case 0x02: return "license";
-    case 0x03: return "units";
-    case 0x04: return "diverse";
-    case 0x05: return "filtTyp";
-    case 0x06: return "alt1Diff";
-    case 0x07: return "varioDigFk";
-    case 0x08: return "bFreqRise";
-    case 0x09: return "bFreqSink";
-    case 0x0A: return "audioRise";
-    case 0x0B: return "audioSink";
-    case 0x0C: return "sinkAlarm";
-    case 0x0D: return "freqGain";
-    case 0x0E: return "pitchGain";
-    case 0x0F: return "maxRiseRejection";
-    case 0x10: return "varioMinMaxFk";
-    case 0x11: return "recIntervall";
-    case 0x12: return "audioVolume";
-    case 0x13: return "utc_Offset";
-    case 0x14: return "pressOffset";
-    case 0x15: return "thermThreshold";
-    case 0x16: return "powerOffTime";
-    case 0x1A: return "stallSpeed";
-    case 0x1C: return "windWhellGain";
-    case 0x22: return "prethermalThr";
-    default: return nullptr;
+    case 0x00:
+        return "owner";
+    case 0x01:
+        return "instrument";
+    case 0x02:
+        return "license";
+    case 0x03:
+        return "units";
+    case 0x04:
+        return "diverse";
+    case 0x05:
+        return "filtTyp";
+    case 0x06:
+        return "alt1Diff";
+    case 0x07:
+        return "varioDigFk";
+    case 0x08:
+        return "bFreqRise";
+    case 0x09:
+        return "bFreqSink";
+    case 0x0A:
+        return "audioRise";
+    case 0x0B:
+        return "audioSink";
+    case 0x0C:
+        return "sinkAlarm";
+    case 0x0D:
+        return "freqGain";
+    case 0x0E:
+        return "pitchGain";
+    case 0x0F:
+        return "maxRiseRejection";
+    case 0x10:
+        return "varioMinMaxFk";
+    case 0x11:
+        return "recIntervall";
+    case 0x12:
+        return "audioVolume";
+    case 0x13:
+        return "utc_Offset";
+    case 0x14:
+        return "pressOffset";
+    case 0x15:
+        return "thermThreshold";
+    case 0x16:
+        return "powerOffTime";
+    case 0x1A:
+        return "stallSpeed";
+    case 0x1C:
+        return "windWhellGain";
+    case 0x22:
+        return "prethermalThr";
+    default:
+        return nullptr;
     }
 }
 
@@ -101,8 +129,7 @@ const char* parameterKey(int address)
 
 Flytec::Flytec(std::unique_ptr<SerialLink> link, std::string pathName, QObject* parent)
     : SerialGpsDevice(std::move(link), std::move(pathName), parent)
-{
-}
+{}
 
 Flytec::~Flytec()
 {
@@ -148,8 +175,10 @@ bool Flytec::has(DeviceOperation operation) const
     case DeviceOperation::WriteRoute:
     case DeviceOperation::DeleteRoutes:
     case DeviceOperation::GetSettings:
-    case DeviceOperation::SettingsController: return true;
-    case DeviceOperation::DeleteAllRoutes: return false;
+    case DeviceOperation::SettingsController:
+        return true;
+    case DeviceOperation::DeleteAllRoutes:
+        return false;
     }
     return false;
 }
@@ -210,9 +239,9 @@ std::vector<DeviceWayPoint> Flytec::waypoints()
 
 Result<Done> Flytec::writeWaypoint(const DeviceWayPoint& waypoint)
 {
-    const std::string text = std::string(flytec::writeWaypointCommand)
-                             + flytec::dataLine(waypoint.shortName, waypoint.latitude, waypoint.longitude,
-                                                waypoint.gpsaltitude, waypoint.radius);
+    const std::string text = std::string(flytec::writeWaypointCommand) +
+                             flytec::dataLine(waypoint.shortName, waypoint.latitude, waypoint.longitude,
+                                              waypoint.gpsaltitude, waypoint.radius);
     const auto answer = command(text);
     if (contains(answer, "Done"))
         return Done{};
@@ -286,7 +315,8 @@ std::optional<std::vector<DeviceRoute>> Flytec::routes()
     route.name = std::min_element(route.waypoints.begin(), route.waypoints.end(),
                                   [](const DeviceWayPoint& a, const DeviceWayPoint& b) {
                                       return a.shortName < b.shortName;
-                                  })->shortName;
+                                  })
+                     ->shortName;
     list.push_back(std::move(route));
     return list;
 }
@@ -313,8 +343,8 @@ Result<Done> Flytec::writeRoute(const RouteToWrite& route)
     std::stable_sort(entries.begin(), entries.end(),
                      [](const RouteEntry& a, const RouteEntry& b) { return a.index < b.index; });
     for (const RouteEntry& e : entries) {
-        const auto answer = command(std::string(flytec::writeRoutePointCommand)
-                                    + flytec::dataLine(e.name, e.latitude, e.longitude, e.altitude, e.radius));
+        const auto answer = command(std::string(flytec::writeRoutePointCommand) +
+                                    flytec::dataLine(e.name, e.latitude, e.longitude, e.altitude, e.radius));
         if (contains(answer, "full list"))
             return Result<Done>::failure(kRouteFull);
         if (!contains(answer, "Done"))
@@ -336,11 +366,21 @@ bool Flytec::readSettings()
         if (!answer || flytec::isNoPar(*answer) || !flytec::isParameterAnswer(*answer, address))
             return false;
         switch (address) {
-        case 0x00: read.owner = flytec::decodeParameterText(*answer); break;
-        case 0x01: read.instrument = flytec::decodeParameterText(*answer); break;
-        case 0x02: read.license = flytec::decodeParameterText(*answer); break;
-        case 0x03: read.units = static_cast<std::uint16_t>(flytec::decodeParameterNumber(*answer, 16)); break;
-        case 0x04: read.diverse = static_cast<std::uint16_t>(flytec::decodeParameterNumber(*answer, 16)); break;
+        case 0x00:
+            read.owner = flytec::decodeParameterText(*answer);
+            break;
+        case 0x01:
+            read.instrument = flytec::decodeParameterText(*answer);
+            break;
+        case 0x02:
+            read.license = flytec::decodeParameterText(*answer);
+            break;
+        case 0x03:
+            read.units = static_cast<std::uint16_t>(flytec::decodeParameterNumber(*answer, 16));
+            break;
+        case 0x04:
+            read.diverse = static_cast<std::uint16_t>(flytec::decodeParameterNumber(*answer, 16));
+            break;
         default:
             read.numbers[address] = flytec::decodeParameterNumber(*answer, flytec::parameterWidth(address));
             break;
@@ -388,9 +428,15 @@ bool Flytec::setText(int address, const std::string& text)
     std::string* stored = nullptr;
     FlytecParameters current = parameters();
     switch (address) {
-    case 0: stored = &current.owner; break;
-    case 1: stored = &current.instrument; break;
-    default: stored = &current.license; break;
+    case 0:
+        stored = &current.owner;
+        break;
+    case 1:
+        stored = &current.instrument;
+        break;
+    default:
+        stored = &current.license;
+        break;
     }
     // The instrument keeps ASCII only: umlauts are spelled out as in names.
     const std::string sent = removeForbiddenChars(text).substr(0, 16);

@@ -16,9 +16,9 @@ namespace kalvora {
 /** The parameters of a Flytec instrument as last read or written. */
 struct FlytecParameters
 {
-    std::string owner;       ///< address 00, up to 16 characters
-    std::string instrument;  ///< address 01
-    std::string license;     ///< address 02
+    std::string owner;         ///< address 00, up to 16 characters
+    std::string instrument;    ///< address 01
+    std::string license;       ///< address 02
     std::uint16_t units = 0;   ///< address 03, bit field (flytec::unit*)
     std::uint16_t diverse = 0; ///< address 04, bit field (flytec::diverse*)
     /** The numbers by address (05 .. 22), masked to their width. */
@@ -49,7 +49,8 @@ public:
      * non-empty answer identifies the instrument and becomes its name.
      * @return nullptr when nothing answered.
      */
-    [[nodiscard]] static std::unique_ptr<GpsDevice> open(const std::string& path, std::unique_ptr<SerialLink> link);
+    [[nodiscard]] static std::unique_ptr<GpsDevice> open(const std::string& path,
+                                                         std::unique_ptr<SerialLink> link);
 
     [[nodiscard]] std::string driverId() const override { return "flytec"; }
     [[nodiscard]] bool has(DeviceOperation operation) const override;
@@ -75,7 +76,8 @@ public:
     /** The one route (points in the instrument's order), none for "No Data"; nullopt without an answer. */
     [[nodiscard]] std::optional<std::vector<DeviceRoute>> routes() override;
     [[nodiscard]] std::optional<int> maxRoutes() const override { return flytec::maxRoutes; }
-    /** Replaces the instrument's route. Errors: "Error removing old route.", "Route waypoint list is full", "Undefined error". */
+    /** Replaces the instrument's route. Errors: "Error removing old route.", "Route waypoint list is full",
+     * "Undefined error". */
     [[nodiscard]] Result<Done> writeRoute(const RouteToWrite& route) override;
     [[nodiscard]] Result<Done> deleteRoutes(const std::vector<DeviceRoute>& routes) override;
 

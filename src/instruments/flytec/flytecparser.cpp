@@ -37,7 +37,10 @@ std::string_view trim(std::string_view s)
     return s;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 /** A whole field of decimal digits (after trimming), at most 9 of them. */
 std::optional<int> wholeNumber(std::string_view s)
@@ -125,7 +128,10 @@ std::string downloadCommand(std::int64_t trackNumber)
     return buf;
 }
 
-bool isDone(std::string_view answer) { return answer.find("Done") != std::string_view::npos; }
+bool isDone(std::string_view answer)
+{
+    return answer.find("Done") != std::string_view::npos;
+}
 
 std::vector<std::string> linesUntil(std::string_view answer, bool stopAtNoData)
 {
@@ -137,8 +143,8 @@ std::vector<std::string> linesUntil(std::string_view answer, bool stopAtNoData)
         if (end == std::string_view::npos)
             end = answer.size();
         const std::string_view line = answer.substr(start, end - start);
-        if (line.find("Done") != std::string_view::npos
-            || (stopAtNoData && line.find("No Data") != std::string_view::npos))
+        if (line.find("Done") != std::string_view::npos ||
+            (stopAtNoData && line.find("No Data") != std::string_view::npos))
             break;
         if (!line.empty())
             lines.emplace_back(line);
@@ -246,7 +252,8 @@ Dms toDms(double value)
     if (!(a <= 360.0))
         a = std::isnan(a) ? 0.0 : 360.0;
     const auto total = static_cast<std::int64_t>(a * 60000.0 + 1e-6);
-    return {static_cast<int>(total / 60000), static_cast<int>(total / 1000 % 60), static_cast<int>(total % 1000)};
+    return {static_cast<int>(total / 60000), static_cast<int>(total / 1000 % 60),
+            static_cast<int>(total % 1000)};
 }
 
 int clampToInt(double v, int lo, int hi)
@@ -266,9 +273,10 @@ std::string dataLine(std::string_view nameUtf8, double latitudeDeg, double longi
     const Dms lat = toDms(latitudeDeg);
     const Dms lon = toDms(longitudeDeg);
     char buf[128];
-    std::snprintf(buf, sizeof buf, ";%s%2d'%02d.%03d;%s%3d'%02d.%03d;%6d;%6d\r\n", latitudeDeg >= 0 ? "N  " : "S  ",
-                  lat.degrees, lat.minutes, lat.thousandths, longitudeDeg >= 0 ? "E " : "W ", lon.degrees, lon.minutes,
-                  lon.thousandths, clampToInt(altitudeM, minAltitudeM, maxAltitudeM),
+    std::snprintf(buf, sizeof buf, ";%s%2d'%02d.%03d;%s%3d'%02d.%03d;%6d;%6d\r\n",
+                  latitudeDeg >= 0 ? "N  " : "S  ", lat.degrees, lat.minutes, lat.thousandths,
+                  longitudeDeg >= 0 ? "E " : "W ", lon.degrees, lon.minutes, lon.thousandths,
+                  clampToInt(altitudeM, minAltitudeM, maxAltitudeM),
                   clampToInt(radiusM, minRadiusM, maxRadiusM));
     return fixedName(nameUtf8, nameLength) + buf;
 }
@@ -288,7 +296,8 @@ int parameterWidth(int address)
     switch (address) {
     case 0x00:
     case 0x01:
-    case 0x02: return -1;
+    case 0x02:
+        return -1;
     case 0x03:
     case 0x04:
     case 0x08:
@@ -299,9 +308,11 @@ int parameterWidth(int address)
     case 0x0F:
     case 0x15:
     case 0x1A:
-    case 0x22: return 16;
+    case 0x22:
+        return 16;
     case 0x06:
-    case 0x14: return 32;
+    case 0x14:
+        return 32;
     case 0x05:
     case 0x07:
     case 0x0D:
@@ -311,17 +322,22 @@ int parameterWidth(int address)
     case 0x12:
     case 0x13:
     case 0x16:
-    case 0x1C: return 8;
-    default: return 0;
+    case 0x1C:
+        return 8;
+    default:
+        return 0;
     }
 }
 
-std::string readParameterCommand(int address) { return "RFA_" + hex2(static_cast<unsigned>(address)) + "\r\n"; }
+std::string readParameterCommand(int address)
+{
+    return "RFA_" + hex2(static_cast<unsigned>(address)) + "\r\n";
+}
 
 bool isParameterAnswer(std::string_view answer, int address)
 {
-    return answer.size() >= 7 && answer[6] == '_' && hexValue(answer[4]) == ((address >> 4) & 0xF)
-           && hexValue(answer[5]) == (address & 0xF);
+    return answer.size() >= 7 && answer[6] == '_' && hexValue(answer[4]) == ((address >> 4) & 0xF) &&
+           hexValue(answer[5]) == (address & 0xF);
 }
 
 std::vector<std::uint8_t> parameterBytes(std::string_view answer)
@@ -379,7 +395,8 @@ std::string writeTextCommand(int address, std::string_view text)
 
 std::string writeBitFieldCommand(int address, std::uint16_t value)
 {
-    return "WFA_" + hex2(static_cast<unsigned>(address)) + "_" + hex2(value & 0xFFu) + hex2(value >> 8) + "\r\n";
+    return "WFA_" + hex2(static_cast<unsigned>(address)) + "_" + hex2(value & 0xFFu) + hex2(value >> 8) +
+           "\r\n";
 }
 
 std::string writeNumberCommand(int address, std::int64_t value)
@@ -395,7 +412,8 @@ std::string writeNumberCommand(int address, std::int64_t value)
 
 bool parameterWriteAccepted(std::string_view answer)
 {
-    return answer.find("No Par") == std::string_view::npos && answer.find("not ready") == std::string_view::npos;
+    return answer.find("No Par") == std::string_view::npos &&
+           answer.find("not ready") == std::string_view::npos;
 }
 
 std::uint8_t checksum(std::string_view command)

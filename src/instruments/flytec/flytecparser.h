@@ -15,18 +15,18 @@ namespace kalvora::flytec {
 /** One line of the track list answer to "ACT_20_00". */
 struct TrackEntry
 {
-    std::int64_t number = 0;       ///< as the download command addresses it
-    std::int64_t startUtc = 0;     ///< [s] since 1970-01-01 00:00:00 UTC
-    std::int64_t durationS = 0;    ///< [s]
+    std::int64_t number = 0;    ///< as the download command addresses it
+    std::int64_t startUtc = 0;  ///< [s] since 1970-01-01 00:00:00 UTC
+    std::int64_t durationS = 0; ///< [s]
     bool operator==(const TrackEntry&) const = default;
 };
 
 /** One waypoint or route point line ("ACT_31_00", "ACT_41_00"). */
 struct WaypointEntry
 {
-    std::string name;          ///< field 0 without leading white space (padding kept)
-    double latitudeDeg = 0;    ///< north positive
-    double longitudeDeg = 0;   ///< east positive
+    std::string name;        ///< field 0 without leading white space (padding kept)
+    double latitudeDeg = 0;  ///< north positive
+    double longitudeDeg = 0; ///< east positive
     double altitudeM = 0;
     double radiusM = 0;
     bool operator==(const WaypointEntry&) const = default;
@@ -145,7 +145,10 @@ bool parameterWriteAccepted(std::string_view answer);
 bool isParameterAnswer(std::string_view answer, int address);
 
 /** True when a parameter read answer says the instrument lacks the address. */
-inline bool isNoPar(std::string_view answer) { return answer.find("No Par") != std::string_view::npos; }
+inline bool isNoPar(std::string_view answer)
+{
+    return answer.find("No Par") != std::string_view::npos;
+}
 
 // ---- bit fields ------------------------------------------------------------
 

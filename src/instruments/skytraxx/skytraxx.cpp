@@ -128,7 +128,8 @@ std::optional<fs::path> Skytraxx::findVolume(const std::vector<fs::path>& roots)
     return std::nullopt;
 }
 
-std::unique_ptr<GpsDevice> Skytraxx::open(const std::vector<fs::path>& roots, SkytraxxConfirmation* confirmation)
+std::unique_ptr<GpsDevice> Skytraxx::open(const std::vector<fs::path>& roots,
+                                          SkytraxxConfirmation* confirmation)
 {
     const auto volume = findVolume(roots);
     if (!volume)
