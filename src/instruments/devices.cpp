@@ -44,7 +44,17 @@ bool naturalLess(const std::string& a, const std::string& b)
 
 std::unique_ptr<SerialLink> makeSerialPort()
 {
-    return std::make_unique<SerialPort>();
+    // KALVORA_SERIAL_SILENT_READ_MS: how long a read waits for a byte (default
+    // 200 ms, the instruments' VTIME); for simulators and unusual adapters.
+    static const std::chrono::milliseconds silentRead = [] {
+        if (const char* env = std::getenv("KALVORA_SERIAL_SILENT_READ_MS")) {
+            const long ms = std::strtol(env, nullptr, 10);
+            if (ms >= 10 && ms <= 5000)
+                return std::chrono::milliseconds(ms);
+        }
+        return kSilentRead;
+    }();
+    return std::make_unique<SerialPort>(silentRead);
 }
 
 } // namespace

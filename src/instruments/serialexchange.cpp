@@ -79,7 +79,7 @@ std::optional<std::string> serialCommand(SerialLink& link, const std::string& pa
             return std::nullopt;
         std::string answer;
         for (;;) {
-            const std::optional<std::string> chunk = link.read(options.readChunk);
+            const std::optional<std::string> chunk = link.read(options.readChunk, link.silentRead());
             if (cancelled())
                 return std::nullopt;
             if (!chunk || chunk->empty())
@@ -147,7 +147,7 @@ std::optional<std::string> flymasterSerialCommand(SerialLink& link, const std::s
     FlymasterLineAssembler assembler;
     int silence = 1;
     while (silence < 6) {
-        const std::optional<std::string> byte = link.read(1);
+        const std::optional<std::string> byte = link.read(1, link.silentRead());
         if (!byte) {
             ++silence;
             continue;

@@ -61,6 +61,12 @@ public:
     /** Blocks until every written byte has left (tcdrain); false on error. */
     virtual bool drain() = 0;
 
+    /**
+     * How long one read waits for a byte before it counts as silence (the line's
+     * VTIME). The exchanges count their time-outs in such reads.
+     */
+    [[nodiscard]] virtual std::chrono::milliseconds silentRead() const { return kSilentRead; }
+
     /** Sets input and output speed of an open line [baud]; false when the speed is refused. */
     virtual bool setBaud(int baud) = 0;
 

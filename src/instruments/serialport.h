@@ -16,7 +16,12 @@ namespace kalvora {
 class SerialPort final : public SerialLink
 {
 public:
-    SerialPort() = default;
+    /**
+     * SILENTREAD is how long a read waits for the first byte: 0.2 s as the
+     * instruments expect; tests against a simulator on a pseudo-terminal may
+     * shorten it.
+     */
+    explicit SerialPort(std::chrono::milliseconds silentRead = kSilentRead) : m_silentRead(silentRead) {}
     ~SerialPort() override;
 
     [[nodiscard]] Result<Done> open(const std::string& path) override;
@@ -27,6 +32,7 @@ public:
                                                   std::chrono::milliseconds timeout = kSilentRead) override;
     bool drain() override;
     bool setBaud(int baud) override;
+    [[nodiscard]] std::chrono::milliseconds silentRead() const override { return m_silentRead; }
 
     /** The descriptor of the open line, -1 when closed (for tests of the line settings). */
     [[nodiscard]] int fileDescriptor() const { return m_fileDescriptor; }
@@ -34,6 +40,7 @@ public:
 private:
     int m_fileDescriptor = -1;
     termios m_originalOptions{};
+    std::chrono::milliseconds m_silentRead;
 };
 
 /**

@@ -262,7 +262,7 @@ void BraeunigerSim::handleLine(const std::string& line, Channel& channel)
         if (f.size() >= 3 && f[1].empty() && f[2].empty())
             m_routes.clear();
         else
-            std::erase_if(m_routes, [&](const Route& r) { return r.name == pad17(f[1]); });
+            std::erase_if(m_routes, [&](const Route& r) { return pad17(r.name) == pad17(f[1]); });
         lock.unlock();
         answer(channel, *command);
     } else if (head == "$PBRMEMR" && f.size() >= 2) {

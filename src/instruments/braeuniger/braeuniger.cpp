@@ -80,7 +80,8 @@ bool Braeuniger::igcTrack(Track& track)
     char sentence[48];
     std::snprintf(sentence, sizeof sentence, "$PBRTR,%02lld", static_cast<long long>(track.trackNumber));
     std::string answer = command(sentence);
-    if (answer.empty())
+    // A download that stopped half-way must not pass for a flight.
+    if (answer.empty() || !looksLikeCompleteIgc(answer))
         return false;
     track.igcData = std::move(answer);
     return true;

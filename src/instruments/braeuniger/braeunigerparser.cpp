@@ -6,6 +6,7 @@
 
 #include "instruments/coordinateparser.h"
 #include "instruments/flytectextformatter.h"
+#include "track/utcdate.h"
 
 namespace kalvora::braeuniger {
 namespace {
@@ -151,7 +152,7 @@ std::vector<Track> parseTrackList(const std::vector<std::string>& pieces)
         const int hour = twoDigits(time, 0), minute = twoDigits(time, 3), second = twoDigits(time, 6);
         if (date.size() < 8 || time.size() < 8 || date[2] != '.' || date[5] != '.' || time[2] != ':' || time[5] != ':')
             continue;
-        const int year = yy >= 80 ? 1900 + yy : 2000 + yy;
+        const int year = utc::fullYearFromTwoDigits(yy);
         if (yy < 0 || !isValidDateTime(year, month, day, hour, minute, second))
             continue;
         const std::string& d = f[4];
@@ -256,6 +257,19 @@ std::optional<std::array<std::uint8_t, 8>> parseMemoryAnswer(std::string_view an
         bytes[k] = std::uint8_t(hi * 16 + lo);
     }
     return bytes;
+}
+
+bool looksLikeCompleteIgc(std::string_view text)
+{
+    if (text.empty() || text.front() != 'A')
+        return false;
+    if (text.find("\nB") == std::string_view::npos)
+        return false;
+    if (text.back() == '\n')
+        return true;
+    // Recordings may end without a line break after their last G record.
+    const std::size_t lineStart = text.find_last_of('\n');
+    return lineStart != std::string_view::npos && lineStart + 1 < text.size() && text[lineStart + 1] == 'G';
 }
 
 std::string latitudeToString(double degrees)

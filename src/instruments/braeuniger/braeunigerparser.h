@@ -59,7 +59,7 @@ struct ModelEntry
 /**
  * Tracks from "$PBRTLE,"/"$PBRTL," pieces. Sample piece (after the head):
  * "2,01,12.05.15,10:30:12,01:29:48*3C". Field 1 is the number, 2 and 3 the start
- * "dd.MM.yy HH:mm:ss" in UTC (years 80-99 are 19xx, the others 20xx), 4 the
+ * "dd.MM.yy HH:mm:ss" in UTC (two-digit years as everywhere in the track code: below 81 20xx), 4 the
  * duration. Pieces with fewer than 5 fields or an impossible date are skipped.
  */
 [[nodiscard]] std::vector<Track> parseTrackList(const std::vector<std::string>& pieces);
@@ -88,6 +88,13 @@ struct ModelEntry
  */
 [[nodiscard]] std::optional<std::array<std::uint8_t, 8>> parseMemoryAnswer(std::string_view answer,
                                                                           unsigned address);
+
+/**
+ * True when a downloaded track reads as a whole IGC record: it starts with the A
+ * record, holds a B record, and ends with a line break or inside its last G record
+ * line. A download cut off in the middle of a fix fails this.
+ */
+[[nodiscard]] bool looksLikeCompleteIgc(std::string_view text);
 
 /** The latitude as two protocol fields from degrees: "4715.000,N"; minutes truncated. */
 [[nodiscard]] std::string latitudeToString(double degrees);

@@ -1,0 +1,151 @@
+// kalvora-cli device against the simulated instrument.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "braeunigersim.h"
+#include "support/testdata.h"
+
+using namespace kalvora;
+
+namespace {
+
+struct CliResult
+{
+    int exitCode = -1;
+    QByteArray out, err;
+    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
+};
+
+CliResult runDeviceCli(QStringList args, int silentReadMs = 100)
+{
+    static QTemporaryDir home;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    env.insert(QStringLiteral("KALVORA_SERIAL_SILENT_READ_MS"), QString::number(silentReadMs));
+    p.setProcessEnvironment(env);
+    args.prepend(QStringLiteral("device"));
+    p.start(QStringLiteral(KALVORA_CLI), args);
+    CliResult r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+} // namespace
+
+class DeviceCli : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::vector<sim::IgcFile> tracks;
+        if (!test::testdataDir().empty())
+            tracks = sim::loadIgcFiles(test::testdataDir() + "/igc", {"marcourt.igc", "d3p.igc"});
+        m_sim = std::make_shared<sim::BraeunigerSim>("5030", tracks);
+        m_runner = std::make_unique<sim::SimulatorRunner>(m_sim);
+        ASSERT_TRUE(m_runner->start());
+        m_port = QString::fromStdString(m_runner->slavePath());
+    }
+    QStringList port() const { return {QStringLiteral("--port"), m_port}; }
+
+    std::shared_ptr<sim::BraeunigerSim> m_sim;
+    std::unique_ptr<sim::SimulatorRunner> m_runner;
+    QString m_port;
+};
+
+TEST_F(DeviceCli, ScanNamesTheInstrument)
+{
+    const CliResult r = runDeviceCli(QStringList{QStringLiteral("scan")} + port());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject o = r.json().object();
+    EXPECT_EQ(o.value(QStringLiteral("name")).toString(), QStringLiteral("Flytec 5030"));
+    EXPECT_EQ(o.value(QStringLiteral("driver")).toString(), QStringLiteral("braeuniger"));
+    EXPECT_EQ(o.value(QStringLiteral("port")).toString(), m_port);
+}
+
+TEST_F(DeviceCli, TracksAndByteExactDownload)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    const CliResult list = runDeviceCli(QStringList{QStringLiteral("tracks")} + port());
+    ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
+    const QJsonArray tracks = list.json().array();
+    ASSERT_EQ(tracks.size(), 2);
+    const QJsonObject first = tracks[0].toObject();
+    EXPECT_EQ(first.value(QStringLiteral("number")).toInt(), 1);
+    EXPECT_TRUE(first.value(QStringLiteral("utcDateTime")).toString().endsWith(QLatin1Char('Z')));
+    EXPECT_GT(first.value(QStringLiteral("flightTime")).toDouble(), 0);
+    EXPECT_EQ(first.value(QStringLiteral("durationString")).toString().size(), 8);
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("t.igc"));
+    const CliResult dl = runDeviceCli(QStringList{QStringLiteral("download"), QStringLiteral("2"),
+                                                  QStringLiteral("-o"), file} + port(), 200);
+    ASSERT_EQ(dl.exitCode, 0) << dl.err.toStdString();
+    EXPECT_EQ(test::readFile(file.toStdString()), test::readFile(test::igcPath("d3p.igc")));
+
+    const CliResult missing = runDeviceCli(QStringList{QStringLiteral("download"), QStringLiteral("9"),
+                                                       QStringLiteral("-o"), file} + port());
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_TRUE(missing.out.isEmpty());
+}
+
+TEST_F(DeviceCli, WaypointsWriteAndDelete)
+{
+    CliResult r = runDeviceCli(QStringList{QStringLiteral("write-waypoint"), QStringLiteral("--name"),
+                                           QStringLiteral("Gipfel"), QStringLiteral("--lat"), QStringLiteral("46.5"),
+                                           QStringLiteral("--lon"), QStringLiteral("7.25"), QStringLiteral("--alt"),
+                                           QStringLiteral("2100")} + port());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = runDeviceCli(QStringList{QStringLiteral("waypoints")} + port());
+    ASSERT_EQ(r.exitCode, 0);
+    const QJsonArray list = r.json().array();
+    ASSERT_EQ(list.size(), 3);
+    const QJsonObject gipfel = list[0].toObject();
+    EXPECT_EQ(gipfel.value(QStringLiteral("shortName")).toString(), QStringLiteral("Gipfel           "));
+    EXPECT_DOUBLE_EQ(gipfel.value(QStringLiteral("latitude")).toDouble(), 46.5);
+    EXPECT_EQ(gipfel.value(QStringLiteral("altitude")).toDouble(), 2100);
+    EXPECT_EQ(gipfel.value(QStringLiteral("radius")).toDouble(), 0);
+
+    r = runDeviceCli(QStringList{QStringLiteral("delete-waypoints"), QStringLiteral("Gipfel")} + port());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(m_sim->waypoints().size(), 2u);
+    r = runDeviceCli(QStringList{QStringLiteral("delete-waypoints"), QStringLiteral("--all")} + port());
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(m_sim->waypoints().empty());
+}
+
+TEST_F(DeviceCli, RoutesAndSettings)
+{
+    m_sim->setRoutes({{1, "Ridge", {"Startplatz"}}});
+    CliResult r = runDeviceCli(QStringList{QStringLiteral("routes")} + port());
+    ASSERT_EQ(r.exitCode, 0);
+    const QJsonArray routes = r.json().array();
+    ASSERT_EQ(routes.size(), 1);
+    EXPECT_EQ(routes[0].toObject().value(QStringLiteral("waypoints")).toArray().size(), 1);
+
+    r = runDeviceCli(QStringList{QStringLiteral("settings")} + port());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonObject settings = r.json().object();
+    EXPECT_EQ(settings.value(QStringLiteral("owner")).toString(), QStringLiteral("SIM PILOT"));
+    EXPECT_EQ(settings.value(QStringLiteral("baseVolume")).toDouble(), 50);
+}
+
+TEST_F(DeviceCli, BadUsageAndSilentPort)
+{
+    EXPECT_EQ(runDeviceCli({QStringLiteral("frobnicate")}).exitCode, 2);
+    EXPECT_EQ(runDeviceCli(QStringList{QStringLiteral("download"), QStringLiteral("1")} + port()).exitCode, 2);
+    m_runner->stop();
+    const CliResult r = runDeviceCli(QStringList{QStringLiteral("scan")} + port());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("No instrument answered"));
+}
