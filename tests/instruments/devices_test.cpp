@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -128,4 +129,44 @@ TEST(DeviceDiscovery, PortTheUserMayNotOpenGivesThePermissionMessage)
     EXPECT_TRUE(err.contains(QStringLiteral("You may not open the serial device"))) << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("log in again"))) << err.toStdString();
     EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+}
+
+namespace {
+
+struct ScanDelegate : DevicesDelegate
+{
+    int maxCount = -1;
+    int actualCount = -1;
+    std::vector<std::unique_ptr<GpsDevice>> devices;
+    bool done = false;
+    void setMaxDeviceCount(int count) override { maxCount = count; }
+    void setActualDeviceCount(int count) override { actualCount = count; }
+    void devicesRead(std::vector<std::unique_ptr<GpsDevice>> list) override
+    {
+        devices = std::move(list);
+        done = true;
+    }
+};
+
+} // namespace
+
+TEST(DeviceDiscovery, QueuedScanReportsThroughTheDelegate)
+{
+    auto simulator = std::make_shared<sim::BraeunigerSim>("COMPETINO+", std::vector<sim::IgcFile>{});
+    sim::SimulatorRunner runner(simulator);
+    ASSERT_TRUE(runner.start());
+    ScopedEnv env("KALVORA_SERIAL_PORTS", runner.slavePath());
+    Devices devices;
+    ScanDelegate delegate;
+    devices.setDelegate(&delegate);
+    devices.getGPSDevices();
+    EXPECT_EQ(delegate.maxCount, 1);
+    EXPECT_FALSE(delegate.done) << "the scan is queued, not run inside the call";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!delegate.done && std::chrono::steady_clock::now() < deadline)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(delegate.done);
+    ASSERT_EQ(delegate.devices.size(), 1u);
+    EXPECT_EQ(delegate.actualCount, 1);
+    EXPECT_EQ(delegate.devices[0]->descriptor(), "Bräuniger Compeo+");
 }
