@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
@@ -236,6 +237,14 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
     // 9./10. The list and the flight selected when the logbook was last closed.
     m_model->refresh();
     m_table->resizeColumnsToContents();
+    // Room for the values of flights still to come, not only for the headers of an empty list.
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const int dateWidth = metrics.horizontalAdvance(QLocale().toString(QDate(2028, 12, 28), QLocale::ShortFormat));
+    m_table->setColumnWidth(FlightListModel::DateColumn,
+                            std::max(m_table->columnWidth(FlightListModel::DateColumn), dateWidth + 24));
+    m_table->setColumnWidth(FlightListModel::FlightTypeColumn,
+                            std::max(m_table->columnWidth(FlightListModel::FlightTypeColumn),
+                                     metrics.horizontalAdvance(tr("Freeflight")) + 24));
     for (int column : {FlightListModel::TakeOffPlaceColumn, FlightListModel::LandingPlaceColumn})
         m_table->setColumnWidth(column, std::max(m_table->columnWidth(column), 150));
     selectFlight(QSettings().value(kLastSelectedKey).toString());
