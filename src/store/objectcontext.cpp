@@ -815,7 +815,7 @@ void ObjectContext::registerUndo(StoredObject* object, const QString& key, const
         return; // undo() and redo() move whole groups between the two histories
     const UndoEntry entry{object, key, oldValue, newValue};
     m_redo.clear();
-    if (m_undoGroupDepth > 0 && !m_undo.isEmpty())
+    if ((m_undoGroupDepth > 0 || m_assignmentDepth > 0) && !m_undo.isEmpty())
         m_undo.last().append(entry);
     else
         m_undo.append(UndoGroup{entry});

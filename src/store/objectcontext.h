@@ -95,7 +95,7 @@ public:
     /**
      * Undo history of attribute and relationship assignments (not of inserts and
      * deletions). Assignments between beginUndoGroup() and endUndoGroup() undo as one;
-     * others undo one by one.
+     * others undo one by one, each together with the assignments its observers made.
      */
     bool canUndo() const { return !m_undo.isEmpty(); }
     bool canRedo() const { return !m_redo.isEmpty(); }
@@ -155,6 +155,7 @@ private:
     int m_undoGroupDepth = 0;
     bool m_undoEnabled = true;
     bool m_undoing = false;
+    int m_assignmentDepth = 0; ///< > 0 while observers react to an assignment
 };
 
 } // namespace kalvora

@@ -135,6 +135,21 @@ void StoredObject::setValue(const QString& key, const QVariant& newValue)
 
 void StoredObject::announce(const QString& key, const QVariant& oldValue, const QVariant& newValue)
 {
+    // What observers assign in reaction belongs to the same undo step.
+    struct Depth
+    {
+        ObjectContext* context;
+        explicit Depth(ObjectContext* c) : context(c)
+        {
+            if (context)
+                ++context->m_assignmentDepth;
+        }
+        ~Depth()
+        {
+            if (context)
+                --context->m_assignmentDepth;
+        }
+    } depth(m_context);
     didChangeValue(key, oldValue, newValue);
     emit valueChanged(key, oldValue, newValue);
     for (const QString& derived : derivedKeysAffectedBy(key))

@@ -105,6 +105,20 @@ TEST_F(FlightTest, ChangingTheTakeOffDateMovesTheLandingWithIt)
     }
 }
 
+TEST_F(FlightTest, UndoingADateChangeRestoresBothTimesInOneStep)
+{
+    m_flight->setStartUTC(utc(2024, 5, 1, 23, 0));
+    m_flight->setLandingUTC(utc(2024, 5, 2, 1, 15));
+    m_flight->setStartUTC(utc(2024, 5, 7, 23, 0));
+    ASSERT_EQ(m_flight->landingUTC(), utc(2024, 5, 8, 1, 15));
+    ctx()->undo();
+    EXPECT_EQ(m_flight->startUTC(), utc(2024, 5, 1, 23, 0));
+    EXPECT_EQ(m_flight->landingUTC(), utc(2024, 5, 2, 1, 15));
+    ctx()->redo();
+    EXPECT_EQ(m_flight->startUTC(), utc(2024, 5, 7, 23, 0));
+    EXPECT_EQ(m_flight->landingUTC(), utc(2024, 5, 8, 1, 15));
+}
+
 TEST_F(FlightTest, FirstTakeOffPutsTheLandingOnItsDateOrTheNext)
 {
     m_flight->setLandingUTC(utc(2000, 1, 1, 12, 0));
