@@ -30,6 +30,9 @@ QString globalStorePath()
 namespace {
 
 std::atomic<int> g_setupSerial{0};
+// Process-wide, not per store: two stores over the same file share the store id,
+// and Qt silently replaces a connection whose name is reused.
+std::atomic<int> g_connectionSerial{0};
 
 std::string text(const QString& s)
 {
@@ -222,7 +225,7 @@ Result<std::unique_ptr<PersistentStore>> PersistentStore::open(const QString& pa
 
 QString PersistentStore::nextConnectionName()
 {
-    return QStringLiteral("kalvora-%1-%2").arg(m_storeId).arg(++m_connectionSerial);
+    return QStringLiteral("kalvora-%1-%2").arg(m_storeId).arg(++g_connectionSerial);
 }
 
 ObjectContext* PersistentStore::mainContext()

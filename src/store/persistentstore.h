@@ -88,7 +88,6 @@ private:
     QString m_storeId;
     std::unique_ptr<ObjectContext> m_mainContext;
     bool m_saveAfterMerge = true;
-    std::atomic<int> m_connectionSerial{0};
 };
 
 } // namespace kalvora

@@ -53,6 +53,24 @@ TEST(PersistentStore, NewFileUsesWriteAheadLogAndRecordsItsVersion)
     EXPECT_EQ((*again)->storeId(), storeId);
 }
 
+TEST(PersistentStore, TwoStoresOverOneFileKeepTheirOwnConnections)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("twice.kalvora"));
+    auto first = PersistentStore::open(path, ObjectModel::logBook());
+    ASSERT_TRUE(first.ok()) << first.error();
+    {
+        // Both share the file's store id; closing one must not take the other's connection along.
+        auto second = PersistentStore::open(path, ObjectModel::logBook());
+        ASSERT_TRUE(second.ok()) << second.error();
+        (*second)->mainContext()->insert<Flight>()->setStartLocation(QStringLiteral("Gurten"));
+        ASSERT_TRUE((*second)->mainContext()->save().ok());
+    }
+    (*first)->mainContext()->insert<Flight>()->setStartLocation(QStringLiteral("Niesen"));
+    ASSERT_TRUE((*first)->mainContext()->save().ok());
+    EXPECT_EQ((*first)->mainContext()->fetch<Flight>().size(), 2);
+}
+
 TEST(PersistentStore, OlderFilesGainNewTablesAndColumnsAndKeepTheirRecords)
 {
     QTemporaryDir dir;
