@@ -5,6 +5,7 @@
 #include "logbook/waypointfinder.h"
 #include "track/igcflight.h"
 #include "waypoints/placefinderlookup.h"
+#include "waypoints/timezonefinder.h"
 
 namespace kalvora {
 
@@ -101,12 +102,21 @@ bool getDataFromIGC(FlightData& data, const QString& igc, const FlightDataSource
         const qint64 o = microDegrees(*data.startLongitude);
         nameFromWaypoint(sources.waypoints, a, o, data.startLocation, data.startWaypointLatitude,
                          data.startWaypointLongitude);
+        // The offset in force at take-off, so that a summer flight shows
+        // summer time however long after it is imported.
         if (sources.placeFinder) {
-            const PlaceLookupResult place = sources.placeFinder->lookup(static_cast<double>(a), static_cast<double>(o));
+            const PlaceLookupResult place =
+                sources.placeFinder->lookup(static_cast<double>(a), static_cast<double>(o), data.startUTC);
             if (!data.startLocation && !place.locationName.isEmpty())
                 data.startLocation = place.locationName;
             if (place.hasUtcOffset)
                 data.utcOffset = place.utcOffset;
+        } else {
+            // Offline there is no country to narrow the choice, but the
+            // nearest zone still gives local times the pilot recognises.
+            const TimeZoneFinder& timeZones = sources.timeZones ? *sources.timeZones : TimeZoneFinder::system();
+            if (const auto zone = timeZones.find(*data.startLatitude, *data.startLongitude, QString(), data.startUTC))
+                data.utcOffset = zone->utcOffset;
         }
     }
     if (data.landingLatitude) {

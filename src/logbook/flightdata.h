@@ -9,6 +9,7 @@ namespace kalvora {
 
 class IGCTrackSource;
 class PlaceFinderLookup;
+class TimeZoneFinder;
 class WaypointFinder;
 
 /**
@@ -59,12 +60,15 @@ struct FlightData
 /**
  * Where the derivation looks things up. Every member may be absent: no
  * waypoint store means no waypoint match, no place finder means no network
- * look-ups (place names and UTC offset stay absent).
+ * look-ups (place names stay absent; the UTC offset comes from the zone
+ * database, nearest zone without a country).
  */
 struct FlightDataSources
 {
     WaypointFinder* waypoints = nullptr;
     const PlaceFinderLookup* placeFinder = nullptr;
+    /** The zone database used without a place finder; absent means the system's. */
+    const TimeZoneFinder* timeZones = nullptr;
     /** The preference "LastFlightGliderType"; 0 when it cannot be read. */
     int lastFlightGliderType = 0;
     /** The display names of the last used glider and harness; absent without an application. */
@@ -81,7 +85,8 @@ void clearFlight(FlightData& data, const FlightDataSources& sources);
 /**
  * Fills DATA from the IGC text IGC: analysis, times, take-off and landing,
  * statistics, places (nearest stored waypoint within 250 m, else the place
- * finder), the UTC offset of the take-off and the glider type from
+ * finder), the UTC offset in force at the take-off place and time (from the
+ * place finder, else from the zone database) and the glider type from
  * "LastFlightGliderType".
  * @return false, DATA unchanged, when the text is empty or the analysis
  *         yields no flight. Blocks for the place finder's network look-ups

@@ -1,5 +1,6 @@
 #include "waypoints/placefinderlookup.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QUrlQuery>
 
@@ -7,6 +8,7 @@
 #include <thread>
 
 #include "services/httpclient.h"
+#include "waypoints/timezonefinder.h"
 
 namespace kalvora {
 
@@ -17,8 +19,9 @@ using Clock = std::chrono::steady_clock;
 // The public services. Nominatim's usage policy asks for an identifying
 // User-Agent (HttpClient sends one) and at most one request per second.
 const char* const defaultNominatimUrl = "https://nominatim.openstreetmap.org";
-// A service answering /timezone/LAT/LON with <offset> and <dst> tags.
-const char* const defaultTimezoneUrl = "https://www.earthtools.org";
+// No public service is left that answers /timezone/LAT/LON with <offset> and
+// <dst> tags (earthtools.org closed), so by default none is asked and the
+// system's zone database gives the offset.
 
 QString sixDecimals(double value)
 {
@@ -103,8 +106,17 @@ PacingState& pacingState()
 
 } // namespace
 
+PlaceFinderLookup::PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl,
+                                     const TimeZoneFinder& timeZones)
+    : m_http(http),
+      m_nominatimBaseUrl(std::move(nominatimBaseUrl)),
+      m_timezoneBaseUrl(std::move(timezoneBaseUrl)),
+      m_timeZones(&timeZones)
+{
+}
+
 PlaceFinderLookup::PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl)
-    : m_http(http), m_nominatimBaseUrl(std::move(nominatimBaseUrl)), m_timezoneBaseUrl(std::move(timezoneBaseUrl))
+    : PlaceFinderLookup(http, std::move(nominatimBaseUrl), std::move(timezoneBaseUrl), TimeZoneFinder::system())
 {
 }
 
@@ -114,8 +126,7 @@ PlaceFinderLookup PlaceFinderLookup::fromSettings(HttpClient& http)
         http,
         QUrl(serviceBaseUrl(QString::fromLatin1(nominatimSettingsKey), nominatimEnvVar,
                             QString::fromLatin1(defaultNominatimUrl))),
-        QUrl(serviceBaseUrl(QString::fromLatin1(timezoneSettingsKey), timezoneEnvVar,
-                            QString::fromLatin1(defaultTimezoneUrl))));
+        QUrl(serviceBaseUrl(QString::fromLatin1(timezoneSettingsKey), timezoneEnvVar, QString())));
 }
 
 HttpRequest PlaceFinderLookup::reverseRequest(const QUrl& base, double latitudeDeg, double longitudeDeg)
@@ -165,6 +176,7 @@ void PlaceFinderLookup::readAnswer(const QByteArray& answer, PlaceLookupResult& 
     take("county", result.county);
     take("state", result.state);
     take("country", result.country);
+    take("country_code", result.countryCode);
     result.locationName = joinLocationName(result);
 }
 
@@ -207,6 +219,18 @@ std::chrono::milliseconds PlaceFinderLookup::pace()
 
 PlaceLookupResult PlaceFinderLookup::lookup(double latitudeMicroDeg, double longitudeMicroDeg) const
 {
+    return lookupAt(latitudeMicroDeg, longitudeMicroDeg, nullptr);
+}
+
+PlaceLookupResult PlaceFinderLookup::lookup(double latitudeMicroDeg, double longitudeMicroDeg,
+                                            const QDateTime& offsetAt) const
+{
+    return lookupAt(latitudeMicroDeg, longitudeMicroDeg, &offsetAt);
+}
+
+PlaceLookupResult PlaceFinderLookup::lookupAt(double latitudeMicroDeg, double longitudeMicroDeg,
+                                              const QDateTime* offsetAt) const
+{
     pace();
 
     PlaceLookupResult result;
@@ -219,7 +243,15 @@ PlaceLookupResult PlaceFinderLookup::lookup(double latitudeMicroDeg, double long
         readAnswer(result.downloadData, result);
     };
     ask(reverseRequest(m_nominatimBaseUrl, result.latitude, result.longitude));
-    ask(timezoneRequest(m_timezoneBaseUrl, result.latitude, result.longitude));
+    if (!m_timezoneBaseUrl.isEmpty()) {
+        ask(timezoneRequest(m_timezoneBaseUrl, result.latitude, result.longitude));
+    } else if (offsetAt) {
+        const QString country = result.countryCode.value_or(QString());
+        if (const auto zone = m_timeZones->find(result.latitude, result.longitude, country, *offsetAt)) {
+            result.utcOffset = zone->utcOffset;
+            result.hasUtcOffset = true;
+        }
+    }
     return result;
 }
 

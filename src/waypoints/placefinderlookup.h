@@ -9,10 +9,13 @@
 
 #include "waypoints/addresslookup.h"
 
+class QDateTime;
+
 namespace kalvora {
 
 class HttpClient;
 struct HttpRequest;
+class TimeZoneFinder;
 
 /** What one place look-up found. Absent parts were not in the answers. */
 struct PlaceLookupResult
@@ -23,11 +26,13 @@ struct PlaceLookupResult
     std::optional<QString> county;
     std::optional<QString> state;
     std::optional<QString> country;
+    /** ISO 3166 alpha-2 code as the reverse answer gives it, e.g. "at". */
+    std::optional<QString> countryCode;
     /** The address parts joined with ", "; empty when none was found. */
     QString locationName;
     /** [h] local offset from UTC, daylight saving included; 0 when not found. */
     double utcOffset = 0;
-    /** True when the time-zone service gave an offset. */
+    /** True when the time-zone service, or the zone database without one, gave an offset. */
     bool hasUtcOffset = false;
     /** The last answer received (the time-zone one when it came). */
     QByteArray downloadData;
@@ -37,7 +42,10 @@ struct PlaceLookupResult
 
 /**
  * Names a place and gives its local UTC offset by asking a reverse-geocoding
- * service (Nominatim's reverse interface, XML) and a time-zone service.
+ * service (Nominatim's reverse interface, XML) and a time-zone service. With
+ * no time-zone service configured (empty base URL, the default) the offset
+ * comes from the system's zone database instead (TimeZoneFinder), narrowed by
+ * the country the reverse answer names.
  *
  * lookup() blocks: call it from worker threads only. Each of the two requests
  * is bounded by a 3 s time-out, and look-ups of the whole process are spaced
@@ -54,18 +62,35 @@ public:
     static constexpr const char* timezoneEnvVar = "KALVORA_TIMEZONE_URL";
     static constexpr int requestTimeoutMs = 3000;
 
-    /** HTTP must outlive this object. */
+    /**
+     * HTTP and TIMEZONES must outlive this object. An empty TIMEZONEBASEURL
+     * means no time-zone service: offsets come from TIMEZONES.
+     */
+    PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl, const TimeZoneFinder& timeZones);
+    /** As above with the system's zone database. */
     PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl);
 
-    /** With the base URLs from the environment, else the settings, else the public services. */
+    /**
+     * With the base URLs from the environment, else the settings, else the
+     * public Nominatim service and no time-zone service.
+     */
     static PlaceFinderLookup fromSettings(HttpClient& http);
 
     /**
      * Looks up the point (latitudeMicroDeg, longitudeMicroDeg) [1e-6 deg].
      * Always returns a result; a service that fails or does not answer in time
-     * contributes nothing to it. Any thread but the GUI thread.
+     * contributes nothing to it. Without a time-zone service no offset is
+     * looked up. Any thread but the GUI thread.
      */
     PlaceLookupResult lookup(double latitudeMicroDeg, double longitudeMicroDeg) const;
+
+    /**
+     * As lookup() above, and the offset is the one in force at OFFSETAT (UTC):
+     * without a time-zone service it comes from the zone database, using the
+     * reverse answer's country code when there is one. The time-zone service,
+     * when configured, answers for the time of asking, as it always did.
+     */
+    PlaceLookupResult lookup(double latitudeMicroDeg, double longitudeMicroDeg, const QDateTime& offsetAt) const;
 
     /** GET BASE/reverse?format=xml&lat=..&lon=..&zoom=18&addressdetails=1 */
     static HttpRequest reverseRequest(const QUrl& base, double latitudeDeg, double longitudeDeg);
@@ -92,9 +117,12 @@ public:
     static std::chrono::milliseconds pace();
 
 private:
+    PlaceLookupResult lookupAt(double latitudeMicroDeg, double longitudeMicroDeg, const QDateTime* offsetAt) const;
+
     HttpClient& m_http;
     QUrl m_nominatimBaseUrl;
     QUrl m_timezoneBaseUrl;
+    const TimeZoneFinder* m_timeZones;
 };
 
 /** The waypoint importer's address look-up answered by the place finder. */

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -95,6 +96,31 @@ TEST_F(ImportCommand, EveryRecordingIsImportedWithTheValuesOfAnalyseAndScore)
     const QJsonArray flights = summary.value("flights").toArray();
     ASSERT_EQ(flights.size(), 16);
 
+    // Hand-checked from each take-off's place and date: England before the
+    // clocks went forward, France, Belgium and the Julian Alps in March
+    // (winter time), north-east Brazil (no daylight saving), the Alps, the
+    // Pyrenees and France in summer.
+    const QHash<QString, double> localOffsetH{
+        {"MurphyJ-2022-03-26.igc", 0},
+        {"curvature-of-earth-triangle.igc", 2},
+        {"d3p.igc", 2},
+        {"discontinuity.igc", 1},
+        {"dup-fixes.igc", 2},
+        {"fai.igc", 2},
+        {"flat-xcontest-106.82.igc", 1},
+        {"flat-xcontest-8.01.igc", 2},
+        {"freeflight-xcontest-66.46.igc", -3},
+        {"hiking-up.igc", 2},
+        {"line.igc", -3},
+        {"marcourt.igc", 1},
+        {"record_de_france.igc", 2},
+        {"tri.igc", 2},
+        {"trifai-xcontest-189.65.igc", 2},
+        {"zigzag.igc", 2},
+    };
+    const bool haveZoneinfo =
+        QFile::exists("/usr/share/zoneinfo/zone1970.tab") || QFile::exists("/usr/share/zoneinfo/zone.tab");
+
     const auto analysed = byFile(runCli(QStringList{"analyse"} + files, m_env).out);
     const auto scored = byFile(runCli(QStringList{"score"} + files, m_env, 240000).out);
     for (const QJsonValue& value : flights) {
@@ -127,9 +153,13 @@ TEST_F(ImportCommand, EveryRecordingIsImportedWithTheValuesOfAnalyseAndScore)
             EXPECT_EQ(mine[i].toObject().value("lat").toDouble(), theirs[i].toArray()[0].toDouble());
             EXPECT_EQ(mine[i].toObject().value("lon").toDouble(), theirs[i].toArray()[1].toDouble());
         }
-        // Offline: no names, no offset.
+        // Offline: no names, but the offset of the nearest time zone on the day.
         EXPECT_TRUE(flight.value("startLocation").isNull());
-        EXPECT_EQ(flight.value("utcOffset").toDouble(), 0);
+        if (haveZoneinfo) {
+            const QString name = QFileInfo(file).fileName();
+            ASSERT_TRUE(localOffsetH.contains(name)) << name.toStdString();
+            EXPECT_EQ(flight.value("utcOffset").toDouble(), localOffsetH.value(name));
+        }
     }
 
     // The same files again: each overlaps its own flight and is skipped.

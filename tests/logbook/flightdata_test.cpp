@@ -1,6 +1,8 @@
 #include "logbook/flightdata.h"
 
 #include <QString>
+#include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@
 #include "support/testdata.h"
 #include "track/placefinder.h"
 #include "waypoints/placefinderlookup.h"
+#include "waypoints/timezonefinder.h"
 
 using namespace kalvora;
 using kalvora::test::HttpServerRequest;
@@ -68,6 +71,11 @@ FlightData offlineData(const QString& igc)
     return data;
 }
 
+bool haveZoneinfo()
+{
+    return TimeZoneFinder::system().zoneCount() > 0 && QTimeZone(QByteArray("Europe/Brussels")).isValid();
+}
+
 TEST(FlightData, TakesAnalysisValuesAndLeavesPlacesEmptyOffline)
 {
     KALVORA_REQUIRE_TESTDATA();
@@ -86,7 +94,10 @@ TEST(FlightData, TakesAnalysisValuesAndLeavesPlacesEmptyOffline)
     EXPECT_GE(*data.maxAltitude, *data.minAltitude);
     EXPECT_FALSE(data.startLocation.has_value());
     EXPECT_FALSE(data.landingLocation.has_value());
-    EXPECT_FALSE(data.utcOffset.has_value());
+    // Belgium on 6 March 2021, before the clocks went forward.
+    if (haveZoneinfo()) {
+        EXPECT_EQ(data.utcOffset, 1.0);
+    }
     EXPECT_EQ(data.glidertype, 2);
     EXPECT_EQ(data.glider, QStringLiteral("Mentor 7, Nova"));
     EXPECT_FALSE(data.harness.has_value());
@@ -138,6 +149,48 @@ TEST(FlightData, NearestWaypointNamesThePlaceAndTheServiceGivesTheOffset)
         EXPECT_EQ(data.utcOffset, 2.0);
         EXPECT_EQ(data.landingLocation, QStringLiteral("Landeplatz"));
     }
+}
+
+TEST(FlightData, OfflineTheOffsetIsTheOneInForceOnTheDayOfTheFlight)
+{
+    if (!haveZoneinfo())
+        GTEST_SKIP() << "no time-zone database under /usr/share/zoneinfo; skipping";
+    // Near Innsbruck at 12:00 UTC: summer time in June, not in January.
+    EXPECT_EQ(offlineData(syntheticIGC(12 * 3600, 60, "HFDTE150624")).utcOffset, 2.0);
+    EXPECT_EQ(offlineData(syntheticIGC(12 * 3600, 60, "HFDTE150124")).utcOffset, 1.0);
+
+    // Without a readable zone table there is no offset, and no failure.
+    QTemporaryDir dir;
+    const TimeZoneFinder noTable({dir.filePath("missing.tab")});
+    FlightDataSources sources;
+    sources.timeZones = &noTable;
+    FlightData data;
+    ASSERT_TRUE(getDataFromIGC(data, syntheticIGC(12 * 3600, 60), sources));
+    EXPECT_FALSE(data.utcOffset.has_value());
+    EXPECT_TRUE(data.startUTC.isValid());
+}
+
+TEST(FlightData, WithoutATimeZoneServiceTheReverseAnswersCountryAndTheDateGiveTheOffset)
+{
+    if (!haveZoneinfo())
+        GTEST_SKIP() << "no time-zone database under /usr/share/zoneinfo; skipping";
+    LocalHttpServer nominatim([](const HttpServerRequest&) {
+        return HttpServerResponse{200, "text/xml",
+                                  "<addressparts><city>Innsbruck</city><state>Tirol</state>"
+                                  "<country>Austria</country><country_code>at</country_code></addressparts>"};
+    });
+    const PlaceFinderLookup lookup(defaultHttpClient(), nominatim.baseUrl(), QUrl());
+    FlightDataSources sources;
+    sources.placeFinder = &lookup;
+    FlightData data;
+    ASSERT_TRUE(getDataFromIGC(data, syntheticIGC(12 * 3600, 60, "HFDTE150124"), sources));
+    EXPECT_EQ(data.startLocation, QStringLiteral("Innsbruck, Tirol, Austria"));
+    EXPECT_EQ(data.utcOffset, 1.0);
+    // Take-off and landing were named; no time-zone request was sent.
+    const auto requests = nominatim.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[0].path, "/reverse");
+    EXPECT_EQ(requests[1].path, "/reverse");
 }
 
 TEST(FlightData, RejectsTextWithoutAFlightAndKeepsTheRecord)

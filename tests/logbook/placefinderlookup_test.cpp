@@ -1,6 +1,10 @@
 #include "waypoints/placefinderlookup.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +12,7 @@
 
 #include "services/httpclient.h"
 #include "support/httpserver.h"
+#include "waypoints/timezonefinder.h"
 
 using namespace kalvora;
 using kalvora::test::HttpServerRequest;
@@ -71,6 +76,19 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"HtmlErrorPage", "<html><body>502 Bad Gateway</body></html>", QString(), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ReadAnswer, CountryCodeIsKeptApartFromTheName)
+{
+    PlaceLookupResult result;
+    PlaceFinderLookup::readAnswer(innsbruckAnswer, result);
+    EXPECT_EQ(result.countryCode, QStringLiteral("at"));
+    EXPECT_EQ(result.country, QStringLiteral("Österreich"));
+
+    PlaceLookupResult none;
+    PlaceFinderLookup::readAnswer("<country>Italia</country><country_code></country_code>", none);
+    EXPECT_FALSE(none.countryCode.has_value());
+    EXPECT_EQ(none.locationName, QStringLiteral("Italia"));
+}
+
 TEST(ReadAnswer, NonUtf8BytesDoNotBreakTheName)
 {
     PlaceLookupResult result;
@@ -120,6 +138,58 @@ TEST(PlaceFinderLookup, AsksBothServicesAndCombinesTheAnswers)
     EXPECT_EQ(requests[1].path, "/timezone/47.262300/11.394700");
     // Nominatim's usage policy requires an identifying User-Agent.
     EXPECT_TRUE(requests[0].headers.value("user-agent").startsWith("Kalvora/"));
+}
+
+TEST(PlaceFinderLookup, AConfiguredTimeZoneServiceIsAskedEvenWhenTheDateIsKnown)
+{
+    FakeServices services;
+    const QDateTime january(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+    const auto result = services.lookup().lookup(47262300, 11394700, january);
+    EXPECT_DOUBLE_EQ(result.utcOffset, 2); // the service's answer, not winter time
+    EXPECT_EQ(services.server.requests().size(), 2);
+}
+
+TEST(PlaceFinderLookup, WithoutATimeZoneServiceTheCountryAndDateGiveTheOffset)
+{
+    if (TimeZoneFinder::system().zoneCount() == 0 || !QTimeZone(QByteArray("Europe/Vienna")).isValid())
+        GTEST_SKIP() << "no time-zone database under /usr/share/zoneinfo; skipping";
+    FakeServices services;
+    const PlaceFinderLookup lookup(defaultHttpClient(), services.server.baseUrl(), QUrl());
+    const QDateTime july(QDate(2024, 7, 15), QTime(12, 0), QTimeZone::utc());
+    const QDateTime january(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+
+    const auto summer = lookup.lookup(47262300, 11394700, july);
+    EXPECT_EQ(summer.locationName, QStringLiteral("Innsbruck, Tirol, Österreich"));
+    EXPECT_TRUE(summer.hasUtcOffset);
+    EXPECT_DOUBLE_EQ(summer.utcOffset, 2);
+    const auto winter = lookup.lookup(47262300, 11394700, january);
+    EXPECT_DOUBLE_EQ(winter.utcOffset, 1);
+    // Without an instant (the waypoint importer's address look-up) no offset is made up.
+    EXPECT_FALSE(lookup.lookup(47262300, 11394700).hasUtcOffset);
+
+    // Only the reverse service was asked.
+    const auto requests = services.server.requests();
+    ASSERT_EQ(requests.size(), 3);
+    for (const auto& request : requests)
+        EXPECT_EQ(request.path, "/reverse");
+
+    // The country code outweighs distance: through a table of two rows, an
+    // answer naming Nepal selects Kathmandu over the nearer Vienna.
+    QTemporaryDir dir;
+    QFile table(dir.filePath("zone1970.tab"));
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("AT\t+4813+01620\tEurope/Vienna\nNP\t+2743+08519\tAsia/Kathmandu\n");
+    table.close();
+    const TimeZoneFinder twoZones({table.fileName()});
+    const PlaceFinderLookup narrowed(defaultHttpClient(), services.server.baseUrl(), QUrl(), twoZones);
+    services.reverse.body =
+        "<addressparts><country>Nepal</country><country_code>np</country_code></addressparts>";
+    EXPECT_DOUBLE_EQ(narrowed.lookup(47262300, 11394700, july).utcOffset, 5.75);
+    // No answer, no country: the nearest zone.
+    services.reverse.status = 503;
+    const auto unnamed = narrowed.lookup(47262300, 11394700, july);
+    EXPECT_TRUE(unnamed.locationName.isEmpty());
+    EXPECT_DOUBLE_EQ(unnamed.utcOffset, 2);
 }
 
 TEST(PlaceFinderLookup, ASlowServiceIsGivenUpAfterThreeSeconds)
