@@ -187,7 +187,7 @@ bool ObjectContext::isMainContext() const
     return m_store->m_mainContext.get() == this;
 }
 
-Result<Done> ObjectContext::openConnection()
+Result<Done> ObjectContext::openConnection(bool main)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_store->path());
@@ -195,9 +195,15 @@ Result<Done> ObjectContext::openConnection()
     if (!db.open())
         return Error{"The store could not be opened (" + text(db.lastError().text()) + ")."};
     QSqlQuery q(db);
-    // FULL: a save that returned has reached the disk, also across power loss.
-    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-        return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
+    // Background connections may wait for the disk: a save that returned has
+    // reached it, also across power loss. The GUI connection must not wait;
+    // the store's syncer makes its commits durable right after (see WalSyncer).
+    const QStringList pragmas = main ? QStringList{QStringLiteral("PRAGMA synchronous=NORMAL"),
+                                                   QStringLiteral("PRAGMA wal_autocheckpoint=0")}
+                                     : QStringList{QStringLiteral("PRAGMA synchronous=FULL")};
+    for (const QString& pragma : pragmas)
+        if (!q.exec(pragma))
+            return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
     return Done{};
 }
 
@@ -673,6 +679,8 @@ Result<Done> ObjectContext::save()
     m_inserted.clear();
     m_updated.clear();
     m_deleted.clear();
+    if (isMainContext())
+        m_store->mainContextCommitted();
 
     emit didSave(notice);
     emit objectsDidChange(notice);

@@ -126,7 +126,8 @@ private:
     using UndoGroup = QList<UndoEntry>;
 
     ObjectContext(PersistentStore& store, const QString& connectionName);
-    Result<Done> openConnection();
+    /** MAIN: the GUI connection, whose commits the store's syncer makes durable. */
+    Result<Done> openConnection(bool main);
     QSqlDatabase database() const;
 
     template <typename T>

@@ -14,6 +14,7 @@
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
 #include "store/storeschema.h"
+#include "store/walsyncer.h"
 
 namespace kalvora {
 
@@ -184,6 +185,21 @@ PersistentStore::PersistentStore(QString path, const ObjectModel& model, QString
 PersistentStore::~PersistentStore()
 {
     m_mainContext.reset();
+    // Last: its connection may be the file's last one, whose closing folds the log into the file.
+    m_syncer.reset();
+}
+
+void PersistentStore::mainContextCommitted()
+{
+    if (!m_syncer)
+        m_syncer = std::make_unique<WalSyncer>(m_path);
+    m_syncer->committed();
+}
+
+void PersistentStore::waitUntilDurable()
+{
+    if (m_syncer)
+        m_syncer->waitUntilSynced();
 }
 
 int PersistentStore::currentSchemaVersion(const ObjectModel& model)
@@ -234,7 +250,7 @@ ObjectContext* PersistentStore::mainContext()
         auto context = std::unique_ptr<ObjectContext>(new ObjectContext(*this, nextConnectionName()));
         // A main context that cannot open its connection still exists; its
         // fetches and saves then report the failure.
-        (void)context->openConnection();
+        (void)context->openConnection(true);
         m_mainContext = std::move(context);
     }
     return m_mainContext.get();
@@ -243,7 +259,7 @@ ObjectContext* PersistentStore::mainContext()
 Result<std::unique_ptr<ObjectContext>> PersistentStore::newBackgroundContext()
 {
     auto context = std::unique_ptr<ObjectContext>(new ObjectContext(*this, nextConnectionName()));
-    if (auto opened = context->openConnection(); !opened)
+    if (auto opened = context->openConnection(false); !opened)
         return Error{opened.error()};
     return context;
 }

@@ -12,6 +12,7 @@
 namespace kalvora {
 
 class ObjectContext;
+class WalSyncer;
 struct ObjectModel;
 
 /** The file-name extension of logbook documents, without the dot. */
@@ -27,9 +28,11 @@ QString applicationFilesDirectory();
 QString globalStorePath();
 
 /**
- * One store file (SQLite, WAL journal, synchronous=FULL so that every committed
- * save survives a crash) and its object model. Opened on the GUI thread, which
- * then owns its main context.
+ * One store file (SQLite, WAL journal) and its object model. Opened on the GUI
+ * thread, which then owns its main context. Every committed save survives a
+ * crash of the process. Background saves reach the disk before save() returns;
+ * the main context's saves reach it moments later from a thread of the store's
+ * own, so that the GUI thread never waits for the disk (waitUntilDurable()).
  *
  * Saves of background contexts are merged into the main context on the thread
  * that opened the store while the saving thread waits (blocking queued call), so
@@ -67,6 +70,12 @@ public:
     /** A new context for the calling thread, which must be the only one to use and destroy it. */
     [[nodiscard]] Result<std::unique_ptr<ObjectContext>> newBackgroundContext();
 
+    /**
+     * Blocks until every save of the main context so far is on the disk. GUI
+     * thread (the opening thread). Closing the store does this as well.
+     */
+    void waitUntilDurable();
+
     /** Whether the main context is saved after each merge (default true). */
     void setSavesMainContextAfterMerge(bool save) { m_saveAfterMerge = save; }
 
@@ -81,11 +90,13 @@ private:
     friend class ObjectContext;
     PersistentStore(QString path, const ObjectModel& model, QString storeId);
     void contextDidSave(ObjectContext* context, const SaveNotice& notice);
+    void mainContextCommitted();
     QString nextConnectionName();
 
     QString m_path;
     const ObjectModel* m_model;
     QString m_storeId;
+    std::unique_ptr<WalSyncer> m_syncer; // started by the first main-context commit; outlives the main context
     std::unique_ptr<ObjectContext> m_mainContext;
     bool m_saveAfterMerge = true;
 };
