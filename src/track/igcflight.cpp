@@ -8,6 +8,7 @@
 #include "track/igc.h"
 #include "track/igcfields.h"
 #include "track/utcdate.h"
+#include "track/vectorstate.h"
 
 namespace kalvora {
 
@@ -239,6 +240,7 @@ std::optional<std::chrono::sys_seconds> IGCFlight::landingUTC() const
 
 std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gliderType, bool saned)
 {
+    clearUpperVectorState();
     const std::vector<std::string_view> original = IGC::getICGLines(text);
     if (original.empty())
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "track/xcoptimizer.h"
+#include "track/vectorstate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,9 +15,6 @@
 #include <memory>
 #include <mutex>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#endif
 
 // How the search stays exact.
 //
@@ -53,30 +51,6 @@ constexpr std::size_t kClosingCacheMax = 1 << 18;
 /** Fixes per side of an exact closing-distance table, and how many tables are kept (16 KB each). */
 constexpr int kTableBlock = 32;
 constexpr std::size_t kTablesMax = 1024;
-
-// On x86, code elsewhere in the process (library start-up, vectorised string
-// routines that use only the upper AVX-512 registers and so skip vzeroupper)
-// can leave the upper halves of the YMM registers dirty. Every SSE instruction
-// of the search then pays a merge with those halves: measured 10-15 times
-// slower on an AVX-512 machine, for identical work and identical results.
-// Clearing them costs nothing and touches no value the search reads; a new
-// thread inherits the state of the thread that started it, so each worker
-// clears it too.
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-__attribute__((target("avx"))) void zeroUpperAvx()
-{
-    _mm256_zeroupper();
-}
-
-void clearUpperVectorState()
-{
-    static const bool avx = __builtin_cpu_supports("avx");
-    if (avx)
-        zeroUpperAvx();
-}
-#else
-void clearUpperVectorState() {}
-#endif
 
 struct Trig
 {
