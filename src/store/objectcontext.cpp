@@ -318,6 +318,16 @@ QVariant ObjectContext::loadLazy(const StoredObject* object, const QString& key)
     return v;
 }
 
+bool ObjectContext::lazyValueExists(const StoredObject* object, const QString& key)
+{
+    QSqlQuery q(database());
+    // typeof() reads only the row's header; "IS NOT NULL" would read the whole value.
+    q.prepare(QStringLiteral("SELECT typeof(%1) <> 'null' FROM %2 WHERE %3 = ?")
+                  .arg(schema::quoted(key), schema::quoted(object->entityName()), QLatin1String(schema::KeyColumn)));
+    q.addBindValue(object->objectId().key());
+    return q.exec() && q.next() && q.value(0).toBool();
+}
+
 bool ObjectContext::matches(const StoredObject* object, const Predicate& predicate) const
 {
     const EntityDescription& e = object->entity();

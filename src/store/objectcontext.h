@@ -104,6 +104,16 @@ public:
     void beginUndoGroup();
     void endUndoGroup();
     void setUndoEnabled(bool enabled) { m_undoEnabled = enabled; }
+
+    /**
+     * Whether save() of this background context waits until the main context
+     * has merged it (default true). A worker that the GUI thread may wait for
+     * (one joined when a window closes) must not wait, or each would wait for
+     * the other; its saves are then merged when the GUI thread's event loop
+     * next runs, before anything the worker queues to that thread afterwards.
+     */
+    void setWaitsForMerge(bool wait) { m_waitsForMerge = wait; }
+    bool waitsForMerge() const { return m_waitsForMerge; }
     void clearUndoHistory();
 
 signals:
@@ -138,6 +148,7 @@ private:
     StoredObject* materialise(const EntityDescription& entity, const QSqlQuery& query);
     void fillFromRow(StoredObject* object, const QSqlQuery& query, bool keepChanged);
     QVariant loadLazy(const StoredObject* object, const QString& key);
+    bool lazyValueExists(const StoredObject* object, const QString& key);
     bool matches(const StoredObject* object, const Predicate& predicate) const;
     bool hasPendingChangesFor(const QString& entity) const;
     void objectDidChange(StoredObject* object);
@@ -155,6 +166,7 @@ private:
     QList<UndoGroup> m_redo;
     int m_undoGroupDepth = 0;
     bool m_undoEnabled = true;
+    bool m_waitsForMerge = true;
     bool m_undoing = false;
     int m_assignmentDepth = 0; ///< > 0 while observers react to an assignment
 };

@@ -279,7 +279,8 @@ void PersistentStore::contextDidSave(ObjectContext* context, const SaveNotice& n
     if (QThread::currentThread() == thread())
         merge();
     else
-        QMetaObject::invokeMethod(this, merge, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(this, merge,
+                                  context->waitsForMerge() ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
 }
 
 } // namespace kalvora

@@ -105,6 +105,23 @@ QVariant StoredObject::value(const QString& key) const
     return derivedValue(key);
 }
 
+bool StoredObject::isValueLoaded(const QString& key) const
+{
+    if (!m_entity)
+        return false;
+    const AttributeDescription* a = m_entity->attribute(key);
+    return !(a && a->lazy && m_state == State::Persistent && !m_lazyLoaded.contains(key));
+}
+
+bool StoredObject::hasValue(const QString& key) const
+{
+    // Toolbars ask this of every selected flight; reading each track's
+    // megabytes for a yes or no would stall the window.
+    if (!isValueLoaded(key) && m_context)
+        return m_context->lazyValueExists(this, key);
+    return value(key).isValid();
+}
+
 void StoredObject::setValue(const QString& key, const QVariant& newValue)
 {
     if (!m_entity || isDeleted())

@@ -66,7 +66,10 @@ public:
     QVariant value(const QString& key) const;
     /** Sets an attribute or to-one relationship; an invalid QVariant (or a null text) makes it absent. */
     void setValue(const QString& key, const QVariant& value);
-    bool hasValue(const QString& key) const { return value(key).isValid(); }
+    /** Whether KEY has a value; a large value is not read from the file to answer. */
+    bool hasValue(const QString& key) const;
+    /** Whether KEY's value is in memory: false for a large value not read yet or released. */
+    bool isValueLoaded(const QString& key) const;
 
     /** Typed reads; absent reads as 0, false, empty text, invalid date or empty bytes. */
     double doubleValue(const QString& key) const;

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "store/storeschema.h"
+
 namespace kalvora {
 
 namespace {
@@ -98,7 +100,17 @@ void WalSyncer::syncOnce()
     // PASSIVE never waits for the GUI connection's readers or writer; what it
     // cannot copy now is copied by a later round.
     QSqlQuery q(db);
-    (void)q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")) || !q.next())
+        return;
+    const bool complete = q.value(0).toInt() == 0 && q.value(1).toInt() > 0 && q.value(1) == q.value(2);
+    q.finish();
+    if (!complete)
+        return;
+    // The first write after a complete checkpoint starts the log over and
+    // must sync its new header, whatever the connection's synchronous mode.
+    // Doing that write here keeps the sync off the GUI thread.
+    (void)q.exec(QStringLiteral("UPDATE %1 SET value = value WHERE key = 'storeId'")
+                     .arg(QLatin1String(schema::MetadataTable)));
     q.finish();
 }
 

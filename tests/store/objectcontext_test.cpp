@@ -288,12 +288,26 @@ TEST_F(ObjectContextTest, LargeValuesAreReadOnDemandAndCanBeReleased)
     reopen();
     auto* back = qobject_cast<Flight*>(ctx()->existingObject(uri));
     ASSERT_NE(back, nullptr);
+    EXPECT_FALSE(back->isValueLoaded(QStringLiteral("igcData")));
+    // Asking whether it is there does not read it.
+    EXPECT_TRUE(back->hasValue(QStringLiteral("igcData")));
+    EXPECT_FALSE(back->isValueLoaded(QStringLiteral("igcData")));
     EXPECT_EQ(back->igcData().size(), 100000);
+    EXPECT_TRUE(back->isValueLoaded(QStringLiteral("igcData")));
     ctx()->releaseLargeValues(back);
+    EXPECT_FALSE(back->isValueLoaded(QStringLiteral("igcData")));
     EXPECT_EQ(back->igcData().size(), 100000);
     back->setIgcData(QStringLiteral("changed"));
     ctx()->releaseLargeValues(back); // an unsaved change is not let go
     EXPECT_EQ(back->igcData(), QStringLiteral("changed"));
+
+    auto* without = ctx()->insert<Flight>();
+    ASSERT_TRUE(ctx()->save().ok());
+    const QString withoutUri = without->objectId().uriString();
+    reopen();
+    without = qobject_cast<Flight*>(ctx()->existingObject(withoutUri));
+    ASSERT_NE(without, nullptr);
+    EXPECT_FALSE(without->hasValue(QStringLiteral("igcData")));
 }
 
 } // namespace
