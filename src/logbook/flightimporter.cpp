@@ -77,6 +77,7 @@ struct FlightImporter::Run
     QHash<qsizetype, QList<qsizetype>> replacedBy; // logbook flight -> files replacing it
     QSet<qsizetype> inserted;               // indices into files
     QList<QPointer<Flight>> newFlights;
+    QList<qsizetype> newFlightFiles;        // the file each new flight came from
     QList<QPointer<Flight>> recalcFlights;
     int updated = 0;
     ImportSummary summary;
@@ -252,7 +253,8 @@ void FlightImporter::deriveAccepted()
     const FlightDataSources sources = sourcesForRun();
     PersistentStore* global = m_services.globalStore;
     const quint64 generation = m_generation;
-    m_worker->start([this, work, sources, global, generation] {
+    PersistentStore* logbook = &m_logbook;
+    m_worker->start([this, work, sources, global, logbook, generation] {
         FlightDataSources mine = sources;
         std::unique_ptr<WaypointListFinder> waypoints;
         if (global) {
@@ -261,16 +263,39 @@ void FlightImporter::deriveAccepted()
                 mine.waypoints = waypoints.get();
             }
         }
+        // The flights are written here, not on the GUI thread: a track is
+        // megabytes of text, and writing it can take long on a busy disk.
+        // The save must not wait for the GUI thread, which waits for this
+        // worker when the window closes.
+        std::unique_ptr<ObjectContext> context;
+        QString unwritable;
+        if (auto opened = logbook->newBackgroundContext()) {
+            context = std::move(*opened);
+            context->setUndoEnabled(false);
+            context->setWaitsForMerge(false);
+        } else {
+            unwritable = QString::fromStdString(opened.error());
+        }
         for (const auto& [index, text] : work) {
             if (m_cancel)
                 break;
             FlightData data;
-            const bool ok = getDataFromIGC(data, text, mine);
+            DerivedFlight derived;
+            if (getDataFromIGC(data, text, mine)) {
+                // A flight derived while the user pressed cancel is not inserted.
+                if (m_cancel)
+                    break;
+                derived = insertFlight(context.get(), data);
+                if (!context)
+                    derived.failure = unwritable;
+            } else {
+                derived.failure = tr("The file is no valid IGC record");
+            }
             QMetaObject::invokeMethod(
                 this,
-                [this, generation, index, ok, data] {
+                [this, generation, index, derived] {
                     if (generation == m_generation)
-                        flightDerived(index, ok, data);
+                        flightDerived(index, derived);
                 },
                 Qt::QueuedConnection);
         }
@@ -284,30 +309,50 @@ void FlightImporter::deriveAccepted()
     });
 }
 
-void FlightImporter::flightDerived(qsizetype index, bool ok, const FlightData& data)
+FlightImporter::DerivedFlight FlightImporter::insertFlight(ObjectContext* context, const FlightData& data)
+{
+    DerivedFlight derived;
+    derived.valid = true;
+    if (!context)
+        return derived;
+    auto* flight = context->insert<Flight>();
+    if (!flight) {
+        derived.failure = tr("The logbook cannot be written");
+        return derived;
+    }
+    flight->initFromFlightData(flightValues(data));
+    if (const auto saved = context->save(); !saved) {
+        context->rollback();
+        derived.failure = QString::fromStdString(saved.error());
+        return derived;
+    }
+    derived.flight = flight->objectId();
+    // Only the GUI thread's copy of the flight is used from here on.
+    context->releaseLargeValues(flight);
+    return derived;
+}
+
+void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived)
 {
     Run& run = *m_run;
-    // A flight derived while the user pressed cancel is not inserted: the run
-    // stops before the next file.
-    if (m_cancel)
-        return;
     const QString& path = run.files[index].path;
-    if (!ok) {
-        run.summary.failed.append({path, tr("The file is no valid IGC record")});
+    // The save was merged before this call arrived, so the main context knows the flight.
+    auto* flight = derived.flight.isValid()
+                       ? qobject_cast<Flight*>(m_logbook.mainContext()->existingObject(derived.flight))
+                       : nullptr;
+    if (flight) {
+        // Written already, so it is imported even when cancel came meanwhile.
+        run.inserted.insert(index);
+        run.newFlights.append(flight);
+        run.newFlightFiles.append(index);
+        run.summary.imported.append(path);
+        emit flightInserted(flight->objectId());
+    } else if (!derived.valid) {
+        run.summary.failed.append({path, derived.failure});
         emit fileFailed(path);
-    } else if (auto* flight = m_logbook.mainContext()->insert<Flight>()) {
-        flight->initFromFlightData(flightValues(data));
-        if (const auto saved = m_logbook.mainContext()->save(); !saved) {
-            m_logbook.mainContext()->deleteObject(flight);
-            run.summary.failed.append({path, QString::fromStdString(saved.error())});
-        } else {
-            run.inserted.insert(index);
-            run.newFlights.append(flight);
-            run.summary.imported.append(path);
-            emit flightInserted(flight->objectId());
-        }
     } else {
-        run.summary.failed.append({path, tr("The logbook cannot be written")});
+        run.summary.failed.append(
+            {path, derived.failure.isEmpty() ? tr("The logbook cannot be written") : derived.failure});
     }
     emit progressChanged(static_cast<int>(run.summary.imported.size() + run.summary.failed.size()));
 }
@@ -349,10 +394,12 @@ void FlightImporter::finishRun()
     removeIntersectFlights(doomed);
     run.summary.replaced = static_cast<int>(doomed.size());
 
-    for (const QPointer<Flight>& flight : run.newFlights) {
+    for (qsizetype i = 0; i < run.newFlights.size(); ++i) {
+        Flight* flight = run.newFlights[i];
         if (!flight || flight->isDeleted())
             continue;
-        m_queue.startCalcXCOperation(flight);
+        // The text read from the file is what was stored.
+        m_queue.startCalcXCOperation(flight, run.files[run.newFlightFiles[i]].text);
         run.summary.newFlights.append(flight->objectId());
     }
     (void)m_logbook.mainContext()->save();

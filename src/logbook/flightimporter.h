@@ -18,6 +18,7 @@ class QThreadPool;
 namespace kalvora {
 
 class Flight;
+class ObjectContext;
 class PersistentStore;
 class PlaceFinderLookup;
 class XCQueue;
@@ -172,12 +173,21 @@ signals:
 private:
     struct Run;
     struct ReadFile;
+    /** What the worker made of one accepted file. */
+    struct DerivedFlight
+    {
+        bool valid = false; ///< the file gave flight data
+        ObjectId flight;    ///< the inserted flight; invalid when it could not be written
+        QString failure;    ///< why not, for the user
+    };
 
     void filesRead(QList<ReadFile> files);
     void continueOverlapCheck();
     void answerOverlap(quint64 generation, const OverlapAnswer& answer);
     void deriveAccepted();
-    void flightDerived(qsizetype index, bool ok, const FlightData& data);
+    void flightDerived(qsizetype index, const DerivedFlight& derived);
+    /** Inserts and saves a flight made from DATA in CONTEXT (the worker's). */
+    static DerivedFlight insertFlight(ObjectContext* context, const FlightData& data);
     void finishRun();
     FlightDataSources sourcesForRun() const;
 

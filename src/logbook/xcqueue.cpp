@@ -74,10 +74,16 @@ void XCQueue::startCalcXCOperation(Flight* flight)
 {
     if (!flight || flight->isDeleted())
         return;
+    startCalcXCOperation(flight, flight->igcData());
+}
+
+void XCQueue::startCalcXCOperation(Flight* flight, const QString& igcData)
+{
+    if (!flight || flight->isDeleted())
+        return;
     markBeingComputed(*flight);
     const ObjectId id = flight->objectId();
-    auto operation =
-        CalcXCDataOperation::create(id, flight->igcData(), static_cast<int>(flight->glidertype()), &m_logbook);
+    auto operation = CalcXCDataOperation::create(id, igcData, static_cast<int>(flight->glidertype()), &m_logbook);
     if (!operation)
         return;
     ++m_pending[id];

@@ -71,6 +71,12 @@ public:
      * and queues its computation with copies of its IGC text and glider type.
      */
     void startCalcXCOperation(Flight* flight);
+    /**
+     * The same with the flight's IGC text at hand (IGCDATA, equal to the
+     * stored one), which spares reading megabytes back from the file on this
+     * thread.
+     */
+    void startCalcXCOperation(Flight* flight, const QString& igcData);
 
     /**
      * Queues again every flight of the logbook whose freeDistance is below 0
