@@ -14,7 +14,8 @@
  *   QT_QPA_PLATFORM=offscreen build/tools/guistallbench/guistallbench [testdata/igc folder]
  *
  * The folder defaults to $KALVORA_TESTDATA_DIR/igc, then /work/shared/testdata/igc.
- * KALVORA_STALL_TRACE=1 prints every tick later than 100 ms with its time.
+ * KALVORA_STALL_TRACE=1 prints every tick later than 100 ms with its time, and
+ * every event whose delivery took longer than 50 ms with its receiver's class.
  */
 #include <algorithm>
 #include <cstdio>
@@ -76,6 +77,32 @@ bool drop(QWidget* window, const QStringList& paths)
     return dropEvent.isAccepted();
 }
 
+/**
+ * Reports, with KALVORA_STALL_TRACE, every event whose delivery takes longer
+ * than the probe allows, so a stall can be traced to its handler.
+ */
+class TimedApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool trace = false;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!trace)
+            return QApplication::notify(receiver, event);
+        QElapsedTimer timer;
+        timer.start();
+        const char* receiverClass = receiver ? receiver->metaObject()->className() : "?";
+        const int type = static_cast<int>(event->type());
+        const bool result = QApplication::notify(receiver, event);
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        if (ms > kLimitMs / 2)
+            std::fprintf(stderr, "  event %d to %s took %.1f ms\n", type, receiverClass, ms);
+        return result;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -95,7 +122,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(QStringLiteral("config")));
 
     const QDir folder(testdataFolder(argc, argv));
@@ -144,6 +171,7 @@ int main(int argc, char** argv)
     });
 
     const bool trace = qEnvironmentVariableIntValue("KALVORA_STALL_TRACE") != 0;
+    app.trace = trace;
     std::vector<double> lateness;
     lateness.reserve(20000);
     int questions = 0;
