@@ -1,7 +1,6 @@
 // kalvora-cli import LOGBOOK FILE...: the logbook window's IGC import, headless.
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -11,20 +10,16 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/importsetup.h"
 #include "logbook/flightimporter.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "model/igcscorepoint.h"
-#include "services/httpclient.h"
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
-#include "waypoints/placefinderlookup.h"
 
 namespace kalvora::cli {
-
-/** The stored values of FLIGHT as JSON (shared with the rescore command). */
-QJsonObject flightSummaryJson(const Flight& flight);
 
 namespace {
 
@@ -115,23 +110,11 @@ int runImport(const QStringList& args)
     }
     const QString logbookPath = files.takeFirst();
 
-    auto opened = PersistentStore::open(logbookPath, ObjectModel::logBook(), PersistentStore::OpenMode::CreateIfMissing);
-    if (!opened) {
-        printError(QStringLiteral("%1: %2").arg(logbookPath, QString::fromStdString(opened.error())));
+    std::optional<ImportSetup> setup =
+        openImportSetup(logbookPath, PersistentStore::OpenMode::CreateIfMissing, offline);
+    if (!setup)
         return 1;
-    }
-    std::unique_ptr<PersistentStore> logbook = std::move(*opened);
-
-    // The global store lends its waypoints and equipment names when there is one;
-    // an import never creates it.
-    std::unique_ptr<PersistentStore> global;
-    if (QFileInfo::exists(globalStorePath())) {
-        if (auto g = PersistentStore::open(globalStorePath(), ObjectModel::global(), PersistentStore::OpenMode::MustExist))
-            global = std::move(*g);
-    }
-    std::optional<PlaceFinderLookup> placeFinder;
-    if (!offline)
-        placeFinder.emplace(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+    PersistentStore& logbook = *setup->logbook;
 
     std::unique_ptr<OverlapQuestion> question;
     if (overlap == QLatin1String("ask"))
@@ -146,28 +129,20 @@ int runImport(const QStringList& args)
     ImportSummary summary;
     QHash<ObjectId, QString> fileOfFlight;
     {
-        XCQueue queue(*logbook);
-        FlightImporter importer(*logbook, queue, *question,
-                                ImportServices{placeFinder ? &*placeFinder : nullptr, global.get()});
-        QEventLoop loop;
-        bool importDone = false;
+        XCQueue queue(logbook);
+        FlightImporter importer(logbook, queue, *question, setup->services());
+        ScoredWait wait(queue);
         QList<ObjectId> insertedOrder;
-        QObject::connect(&importer, &FlightImporter::flightInserted, &loop,
+        QObject::connect(&importer, &FlightImporter::flightInserted, &importer,
                          [&](const ObjectId& id) { insertedOrder.append(id); });
-        QObject::connect(&importer, &FlightImporter::finished, &loop, [&](const ImportSummary& s) {
+        QObject::connect(&importer, &FlightImporter::finished, &importer, [&](const ImportSummary& s) {
             summary = s;
-            importDone = true;
-            if (queue.isIdle())
-                loop.quit();
-        });
-        QObject::connect(&queue, &XCQueue::idle, &loop, [&] {
-            if (importDone)
-                loop.quit();
+            wait.finished();
         });
         // Flights left unscored by an earlier, interrupted run are scored now too.
         queue.requeueUnscored();
         importer.start(files);
-        loop.exec();
+        wait.exec();
         // Files and flights pair up in insertion order.
         for (qsizetype i = 0; i < insertedOrder.size() && i < summary.imported.size(); ++i)
             fileOfFlight.insert(insertedOrder[i], summary.imported[i]);
@@ -175,7 +150,7 @@ int runImport(const QStringList& args)
 
     QJsonArray flights;
     for (const ObjectId& id : summary.newFlights) {
-        auto* flight = qobject_cast<Flight*>(logbook->mainContext()->existingObject(id));
+        auto* flight = qobject_cast<Flight*>(logbook.mainContext()->existingObject(id));
         if (!flight)
             continue;
         QJsonObject json = flightSummaryJson(*flight);

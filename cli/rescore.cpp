@@ -1,23 +1,19 @@
 // kalvora-cli rescore LOGBOOK: recomputes every flight of a logbook from its IGC record.
 
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include "cli/command.h"
+#include "cli/importsetup.h"
 #include "logbook/flightimporter.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
-#include "services/httpclient.h"
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
-#include "waypoints/placefinderlookup.h"
 
 namespace kalvora::cli {
-
-QJsonObject flightSummaryJson(const Flight& flight);
 
 namespace {
 
@@ -39,47 +35,29 @@ int runRescore(const QStringList& args)
         printError(QStringLiteral("Usage: kalvora-cli rescore LOGBOOK [--offline]"));
         return 2;
     }
-    auto opened = PersistentStore::open(logbookPath, ObjectModel::logBook(), PersistentStore::OpenMode::MustExist);
-    if (!opened) {
-        printError(QStringLiteral("%1: %2").arg(logbookPath, QString::fromStdString(opened.error())));
+    std::optional<ImportSetup> setup = openImportSetup(logbookPath, PersistentStore::OpenMode::MustExist, offline);
+    if (!setup)
         return 1;
-    }
-    std::unique_ptr<PersistentStore> logbook = std::move(*opened);
-    std::unique_ptr<PersistentStore> global;
-    if (QFileInfo::exists(globalStorePath())) {
-        if (auto g = PersistentStore::open(globalStorePath(), ObjectModel::global(), PersistentStore::OpenMode::MustExist))
-            global = std::move(*g);
-    }
-    std::optional<PlaceFinderLookup> placeFinder;
-    if (!offline)
-        placeFinder.emplace(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+    PersistentStore& logbook = *setup->logbook;
 
     const QList<Flight*> flights =
-        logbook->mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}});
+        logbook.mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}});
     int updated = 0;
     {
-        XCQueue queue(*logbook);
+        XCQueue queue(logbook);
         FixedOverlapAnswer noQuestions(OverlapChoice::ImportAsWell);
-        FlightImporter importer(*logbook, queue, noQuestions,
-                                ImportServices{placeFinder ? &*placeFinder : nullptr, global.get()});
-        QEventLoop loop;
-        bool recalcDone = false;
-        QObject::connect(&importer, &FlightImporter::recalcFinished, &loop, [&](int n) {
+        FlightImporter importer(logbook, queue, noQuestions, setup->services());
+        ScoredWait wait(queue);
+        QObject::connect(&importer, &FlightImporter::recalcFinished, &importer, [&](int n) {
             updated = n;
-            recalcDone = true;
-            if (queue.isIdle())
-                loop.quit();
-        });
-        QObject::connect(&queue, &XCQueue::idle, &loop, [&] {
-            if (recalcDone)
-                loop.quit();
+            wait.finished();
         });
         importer.recalcFlights(flights);
-        loop.exec();
+        wait.exec();
     }
 
     QJsonArray list;
-    for (const Flight* flight : logbook->mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}}))
+    for (const Flight* flight : logbook.mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}}))
         list.append(flightSummaryJson(*flight));
     printJson(QJsonObject{
         {"logbook", QFileInfo(logbookPath).absoluteFilePath()},
