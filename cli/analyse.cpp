@@ -1,9 +1,9 @@
 // kalvora-cli analyse FILE...: the flight analysis of IGC files, one JSON object per line.
 
-#include <QFile>
 #include <QJsonObject>
 
 #include "cli/command.h"
+#include "cli/flightfile.h"
 #include "track/igcflight.h"
 #include "track/utcdate.h"
 
@@ -39,17 +39,8 @@ int runAnalyse(const QStringList& args)
     }
     int failures = 0;
     for (const QString& path : args) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            printError(QStringLiteral("%1: cannot read the file: %2").arg(path, file.errorString()));
-            ++failures;
-            continue;
-        }
-        const QByteArray bytes = file.readAll();
-        const std::optional<IGCFlight> flight = IGCFlight::flightFromIGC(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), 0, true);
+        const std::optional<IGCFlight> flight = readAnalysedFlight(path);
         if (!flight) {
-            printError(QStringLiteral("%1: no flight found: the file holds no usable fixes").arg(path));
             ++failures;
             continue;
         }

@@ -1,12 +1,12 @@
 // kalvora-cli score FILE... [--points-type 0|1]: the XC scores of IGC files, one JSON object per line.
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <chrono>
 
 #include "cli/command.h"
+#include "cli/flightfile.h"
 #include "track/igcflight.h"
 #include "track/igcscrore.h"
 
@@ -36,18 +36,9 @@ int runScore(const QStringList& args)
     }
     int failures = 0;
     for (const QString& path : files) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            printError(QStringLiteral("%1: cannot read the file: %2").arg(path, file.errorString()));
-            ++failures;
-            continue;
-        }
-        const QByteArray bytes = file.readAll();
         // The background XC computation scores what the flight analysis leaves.
-        std::optional<IGCFlight> flight =
-            IGCFlight::flightFromIGC(std::string_view(bytes.constData(), std::size_t(bytes.size())), 0, true);
+        std::optional<IGCFlight> flight = readAnalysedFlight(path);
         if (!flight) {
-            printError(QStringLiteral("%1: no flight found: the file holds no usable fixes").arg(path));
             ++failures;
             continue;
         }
