@@ -321,6 +321,8 @@ FlightImporter::DerivedFlight FlightImporter::insertFlight(ObjectContext* contex
         return derived;
     }
     flight->initFromFlightData(flightValues(data));
+    // Written with the flight, so queueing its scoring changes nothing to save on the GUI thread.
+    markBeingComputed(*flight);
     if (const auto saved = context->save(); !saved) {
         context->rollback();
         derived.failure = QString::fromStdString(saved.error());

@@ -187,7 +187,7 @@ bool ObjectContext::isMainContext() const
     return m_store->m_mainContext.get() == this;
 }
 
-Result<Done> ObjectContext::openConnection(bool main)
+Result<Done> ObjectContext::openConnection()
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_store->path());
@@ -195,13 +195,11 @@ Result<Done> ObjectContext::openConnection(bool main)
     if (!db.open())
         return Error{"The store could not be opened (" + text(db.lastError().text()) + ")."};
     QSqlQuery q(db);
-    // Background connections may wait for the disk: a save that returned has
-    // reached it, also across power loss. The GUI connection must not wait;
-    // the store's syncer makes its commits durable right after (see WalSyncer).
-    const QStringList pragmas = main ? QStringList{QStringLiteral("PRAGMA synchronous=NORMAL"),
-                                                   QStringLiteral("PRAGMA wal_autocheckpoint=0")}
-                                     : QStringList{QStringLiteral("PRAGMA synchronous=FULL")};
-    for (const QString& pragma : pragmas)
+    // No connection syncs while it holds the write lock: the store's syncer
+    // makes every commit durable right after, so a save on the GUI thread
+    // never waits for the disk, neither for its own sync nor for a worker's
+    // (see WalSyncer).
+    for (const QString& pragma : {QStringLiteral("PRAGMA synchronous=NORMAL"), QStringLiteral("PRAGMA wal_autocheckpoint=0")})
         if (!q.exec(pragma))
             return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
     return Done{};
@@ -689,8 +687,7 @@ Result<Done> ObjectContext::save()
     m_inserted.clear();
     m_updated.clear();
     m_deleted.clear();
-    if (isMainContext())
-        m_store->mainContextCommitted();
+    m_store->contextCommitted(isMainContext());
 
     emit didSave(notice);
     emit objectsDidChange(notice);

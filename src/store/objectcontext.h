@@ -136,8 +136,7 @@ private:
     using UndoGroup = QList<UndoEntry>;
 
     ObjectContext(PersistentStore& store, const QString& connectionName);
-    /** MAIN: the GUI connection, whose commits the store's syncer makes durable. */
-    Result<Done> openConnection(bool main);
+    Result<Done> openConnection();
     QSqlDatabase database() const;
 
     template <typename T>

@@ -177,7 +177,8 @@ Result<QString> prepareSchema(QSqlDatabase& db, const ObjectModel& model, bool f
 } // namespace
 
 PersistentStore::PersistentStore(QString path, const ObjectModel& model, QString storeId)
-    : m_path(std::move(path)), m_model(&model), m_storeId(std::move(storeId))
+    : m_path(std::move(path)), m_model(&model), m_storeId(std::move(storeId)),
+      m_syncer(std::make_unique<WalSyncer>(m_path))
 {
     qRegisterMetaType<kalvora::SaveNotice>();
 }
@@ -189,17 +190,17 @@ PersistentStore::~PersistentStore()
     m_syncer.reset();
 }
 
-void PersistentStore::mainContextCommitted()
+void PersistentStore::contextCommitted(bool mainContext)
 {
-    if (!m_syncer)
-        m_syncer = std::make_unique<WalSyncer>(m_path);
     m_syncer->committed();
+    // Workers may wait for the disk; the GUI thread must not.
+    if (!mainContext)
+        m_syncer->waitUntilSynced();
 }
 
 void PersistentStore::waitUntilDurable()
 {
-    if (m_syncer)
-        m_syncer->waitUntilSynced();
+    m_syncer->waitUntilSynced();
 }
 
 int PersistentStore::currentSchemaVersion(const ObjectModel& model)
@@ -250,7 +251,7 @@ ObjectContext* PersistentStore::mainContext()
         auto context = std::unique_ptr<ObjectContext>(new ObjectContext(*this, nextConnectionName()));
         // A main context that cannot open its connection still exists; its
         // fetches and saves then report the failure.
-        (void)context->openConnection(true);
+        (void)context->openConnection();
         m_mainContext = std::move(context);
     }
     return m_mainContext.get();
@@ -259,7 +260,7 @@ ObjectContext* PersistentStore::mainContext()
 Result<std::unique_ptr<ObjectContext>> PersistentStore::newBackgroundContext()
 {
     auto context = std::unique_ptr<ObjectContext>(new ObjectContext(*this, nextConnectionName()));
-    if (auto opened = context->openConnection(false); !opened)
+    if (auto opened = context->openConnection(); !opened)
         return Error{opened.error()};
     return context;
 }

@@ -71,8 +71,8 @@ public:
     [[nodiscard]] Result<std::unique_ptr<ObjectContext>> newBackgroundContext();
 
     /**
-     * Blocks until every save of the main context so far is on the disk. GUI
-     * thread (the opening thread). Closing the store does this as well.
+     * Blocks until every save so far is on the disk. Any thread. Closing the
+     * store does this as well.
      */
     void waitUntilDurable();
 
@@ -90,13 +90,14 @@ private:
     friend class ObjectContext;
     PersistentStore(QString path, const ObjectModel& model, QString storeId);
     void contextDidSave(ObjectContext* context, const SaveNotice& notice);
-    void mainContextCommitted();
+    /** After each commit, on the committing thread: background commits wait until they are durable. */
+    void contextCommitted(bool mainContext);
     QString nextConnectionName();
 
     QString m_path;
     const ObjectModel* m_model;
     QString m_storeId;
-    std::unique_ptr<WalSyncer> m_syncer; // started by the first main-context commit; outlives the main context
+    std::unique_ptr<WalSyncer> m_syncer; // outlives the main context
     std::unique_ptr<ObjectContext> m_mainContext;
     bool m_saveAfterMerge = true;
 };

@@ -10,18 +10,20 @@
 namespace kalvora {
 
 /**
- * Makes the GUI connection's commits durable off the GUI thread.
+ * Makes a store's commits durable without holding up the GUI thread.
  *
- * The main context commits with synchronous=NORMAL and without automatic
- * checkpoints, so a save on the GUI thread only writes to the write-ahead log
- * and never waits for the disk: under heavy disk load one fdatasync can take
- * longer than a frame of the user interface may. After each such commit this
- * thread syncs the log, so the commit reaches the disk a few milliseconds
- * later, and checkpoints the log into the database file once it has grown, so
- * it does not grow without end. A crash of the process loses nothing (the
- * operating system holds the written log); only a power cut within those
- * milliseconds could take back the latest commit, and the file stays
- * consistent either way.
+ * Every connection commits with synchronous=NORMAL and without automatic
+ * checkpoints, so a commit only writes to the write-ahead log and never syncs
+ * while it holds the file's write lock: under heavy disk load one fdatasync
+ * can take longer than a frame of the user interface may, and a GUI save
+ * would otherwise also wait for a worker's sync to release the lock. After
+ * each commit this thread syncs the log, and checkpoints it into the database
+ * file once it has grown, so it does not grow without end. Workers wait for
+ * that sync (their saves are durable when save() returns); the GUI thread does
+ * not, so its commit reaches the disk a few milliseconds later. A crash of the
+ * process loses nothing (the operating system holds the written log); only a
+ * power cut within those milliseconds could take back the GUI's latest
+ * commit, and the file stays consistent either way.
  */
 class WalSyncer
 {
