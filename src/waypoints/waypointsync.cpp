@@ -158,6 +158,7 @@ int WaypointSync::uploadWaypoints()
     const QList<Waypoint*> waiting = predicate ? ctx.fetch<Waypoint>(*predicate) : QList<Waypoint*>();
     const QUrl url = endpoint(m_baseUrl, waypointdb::uploadPath);
     for (Waypoint* w : waiting) {
+        const double sentVersion = w->lastModified();
         const HttpResponse response =
             m_http.send(formRequest(url, uploadBody(m_identity, w->urlStringForUpload())));
         if (!answered(response))
@@ -165,11 +166,23 @@ int WaypointSync::uploadWaypoints()
         const UploadAnswer answer = parseUploadAnswer(response.body);
         if (answer.kind != UploadAnswer::Kind::Assigned)
             continue;
-        w->setDbID(answer.dbID);
-        w->setSyncStatus(1);
-        ++uploaded;
+        // The pilot may have edited the waypoint while it was on its way: a
+        // fresh read tells. The database's identifier is kept either way, so
+        // the next upload updates that record instead of adding another; but
+        // only the version that was sent counts as uploaded, so an edit made
+        // meanwhile stays waiting for the pass it started.
+        auto fresh = m_store.newBackgroundContext();
+        if (!fresh)
+            break;
+        auto* current = qobject_cast<Waypoint*>((*fresh)->existingObject(w->objectId()));
+        if (!current)
+            continue; // deleted meanwhile
+        current->setDbID(answer.dbID);
+        if (current->lastModified() == sentVersion)
+            current->setSyncStatus(1);
+        if ((*fresh)->save())
+            ++uploaded;
     }
-    (void)ctx.save();
     emit uploadFinished(uploaded);
     return uploaded;
 }

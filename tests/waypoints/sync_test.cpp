@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QUrlQuery>
@@ -352,6 +354,34 @@ TEST_F(SyncTest, ChangingASharedWaypointUploadsIt)
     priv->setName(QStringLiteral("Still private"));
     ASSERT_TRUE(m_sync->waitForPasses(20000));
     EXPECT_EQ(db.forms.size(), 1);
+}
+
+TEST_F(SyncTest, AnEditMadeWhileTheUploadIsUnderWayIsUploadedToo)
+{
+    m_sync->installAsUploadStarter();
+    Waypoint* w = addWaypoint(QStringLiteral("Take-off"), 47000000, 11000000, true);
+    ASSERT_TRUE(main().save().ok());
+    db.delayMs = 300;
+    m_sync->startUploadPass();
+    const auto sent = [&] {
+        QMutexLocker lock(&db.m_mutex);
+        return db.forms.size();
+    };
+    QDeadlineTimer deadline(10000);
+    while (sent() == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_EQ(sent(), 1);
+
+    // The answer to the first upload is still on its way.
+    w->setName(QStringLiteral("Take-off North"));
+    ASSERT_TRUE(m_sync->waitForPasses(20000));
+    ASSERT_EQ(db.forms.size(), 2);
+    EXPECT_EQ(db.forms[1].value(QStringLiteral("name")), QStringLiteral("Take-off North"));
+    // The second upload updates the record the first one made.
+    EXPECT_EQ(db.forms[1].value(QStringLiteral("dbID")), QStringLiteral("1000"));
+    EXPECT_EQ(db.places.size(), 1u);
+    EXPECT_EQ(w->dbID(), 1000);
+    EXPECT_EQ(w->syncStatus(), 1);
 }
 
 TEST(WaypointSyncSettings, BaseUrlFromEnvironment)
