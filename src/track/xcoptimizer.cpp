@@ -144,12 +144,20 @@ class Cancelled : public std::exception
 {
 };
 
+// The branch and bound for the free distance used more leaf work than the
+// dynamic programme costs.
+class FreeBudgetExceeded : public std::exception
+{
+};
+
 // The best values found so far, shared by the threads of one search.
 struct Shared
 {
     std::atomic<int> free{0};
     std::atomic<int> flat{0};
     std::atomic<int> fai{0};
+    std::atomic<std::int64_t> freeWork{0};                              // leaf triples evaluated
+    std::int64_t freeBudget = std::numeric_limits<std::int64_t>::max(); // before the programme takes over
     std::mutex mutex; // guards the points and the check-and-set of the values
     XCResult::Points freePts{};
     XCResult::Points flatPts{};
@@ -223,7 +231,18 @@ public:
         m_shared->freePts = r.freePoints;
         seedFree();
         std::vector<Task> tasks = freeFrontier();
-        runTasks(tasks, [](Searcher& s, const Task& t) { s.freeRec(t.I, t.J, t.K, t.bound); });
+        // Near a straight line nearly every triple ties with the best, so the
+        // bounds prune nothing and the search would take cubic time: hours on
+        // a long straight flight. Once the leaves have cost about what the
+        // exact dynamic programme costs (n² legs), that programme finishes
+        // the job instead, so no track takes more than about twice that.
+        m_shared->freeWork.store(0);
+        m_shared->freeBudget = std::max<std::int64_t>(kFreeBudgetFloor, std::int64_t(m_n) * m_n / 2);
+        try {
+            runTasks(tasks, [](Searcher& s, const Task& t) { s.freeRec(t.I, t.J, t.K, t.bound); });
+        } catch (const FreeBudgetExceeded&) {
+            freeByProgramme();
+        }
         r.freeM = m_shared->free.load();
         r.freePoints = m_shared->freePts;
     }
@@ -312,6 +331,8 @@ private:
     }
 
     static constexpr std::size_t kTasks = 256;
+    /** Leaf triples the free-distance search may always use before the programme may take over. */
+    static constexpr std::int64_t kFreeBudgetFloor = 4'000'000;
 
     std::vector<Task> freeFrontier()
     {
@@ -546,12 +567,72 @@ private:
         const Node& a = m_nodes[I];
         const Node& b = m_nodes[J];
         const Node& c = m_nodes[K];
+        const std::int64_t triples = std::int64_t(a.size()) * b.size() * c.size();
+        if (m_shared->freeWork.fetch_add(triples, std::memory_order_relaxed) + triples > m_shared->freeBudget)
+            throw FreeBudgetExceeded();
         for (int i = a.lo; i <= a.hi; ++i)
             for (int j = std::max(b.lo, i + 1); j <= b.hi; ++j) {
                 const int head = m_L[i] + leg(i, j);
                 for (int k = std::max(c.lo, j + 1); k <= c.hi; ++k)
                     offerFree(head + leg(j, k) + m_F[k], i, j, k);
             }
+    }
+
+    // Runs ROW(r) for every r in [from, to) on up to m_threads threads (rows
+    // interleaved, as later rows cost more); throws Cancelled when asked to.
+    template <typename Row>
+    void parallelRows(int from, int to, Row row)
+    {
+        std::atomic<bool> cancelled{false};
+        auto part = [&](int first, int stride) {
+            for (int r = first; r < to; r += stride) {
+                if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
+                    cancelled = true;
+                    return;
+                }
+                row(r);
+            }
+        };
+        std::thread helper;
+        if (m_threads >= 2 && to - from >= 2) {
+            try {
+                helper = std::thread([&] {
+                    clearUpperVectorState();
+                    part(from + 1, 2);
+                });
+            } catch (const std::system_error&) {
+            }
+        }
+        part(from, helper.joinable() ? 2 : 1);
+        if (helper.joinable())
+            helper.join();
+        if (cancelled)
+            throw Cancelled();
+    }
+
+    // The exact free distance in n² legs: the best head into b (farthest
+    // earlier fix, then a leg), then the best two legs into c, then the
+    // farthest later fix.
+    void freeByProgramme()
+    {
+        std::vector<int> head(m_n, -1), headArg(m_n, -1), body(m_n, -1), bodyArg(m_n, -1);
+        parallelRows(1, m_n, [&](int b) {
+            for (int a = 0; a < b; ++a)
+                if (const int v = m_L[a] + leg(a, b); v > head[b]) {
+                    head[b] = v;
+                    headArg[b] = a;
+                }
+        });
+        parallelRows(2, m_n, [&](int c) {
+            for (int b = 1; b < c; ++b)
+                if (const int v = head[b] + leg(b, c); v > body[c]) {
+                    body[c] = v;
+                    bodyArg[c] = b;
+                }
+        });
+        for (int c = 2; c < m_n; ++c)
+            if (bodyArg[c] >= 0)
+                offerFree(body[c] + m_F[c], headArg[bodyArg[c]], bodyArg[c], c);
     }
 
     void freeRec(int I, int J, int K, int bound)

@@ -11,6 +11,7 @@
 
 #include "track/xcoptimizer.h"
 #include "xcreference.h"
+#include "xcshapes.h"
 
 using kalvora::XCFix;
 using kalvora::XCResult;
@@ -188,6 +189,40 @@ TEST(XCOptimizerExact, MeridianEvenStepsFindsTheTrueFreeDistance)
     EXPECT_EQ(kalvora::test::tableAlgorithmXC(fixes).freeM, 5828);
     EXPECT_EQ(kalvora::test::exhaustiveXC(fixes).freeM, 5838);
     expectPointsScore(fixes, *got, "meridian");
+}
+
+// On a straight line nearly every choice of turnpoints ties with the best,
+// which leaves bounds nothing to prune; these finished only after hours of
+// cubic search before the exact programme took over.
+TEST(XCOptimizerExact, NearlyStraightLinesAreScoredExactly)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> jitter(-3, 3);
+    std::vector<XCFix> wobbly;
+    for (const XCFix& f : kalvora::test::fixesAlong({{0, 0}, {1500, 9000}}, 20)) {
+        XCFix g = f;
+        g.latitudeDeg += jitter(rng) / kalvora::test::kMetresPerDegree;
+        g.longitudeWDeg += jitter(rng) / kalvora::test::kMetresPerDegree;
+        wobbly.push_back(g);
+    }
+    for (int threads : {1, 2}) {
+        const auto got = kalvora::optimizeXC(wobbly, {.threads = threads});
+        ASSERT_TRUE(got.ok()) << got.error();
+        const XCResult want = kalvora::test::exhaustiveXC(wobbly);
+        EXPECT_EQ(got->freeM, want.freeM) << threads;
+        EXPECT_EQ(got->flatM, want.flatM) << threads;
+        EXPECT_EQ(got->faiM, want.faiM) << threads;
+        expectPointsScore(wobbly, *got, "wobbly line");
+    }
+
+    // 100 km in 10,000 fixes: every turnpoint on the line scores the same.
+    const auto line = kalvora::test::fixesAlong({{0, 0}, {0, 100000}}, 10);
+    const auto got = kalvora::optimizeXC(line, {});
+    ASSERT_TRUE(got.ok()) << got.error();
+    const int ends = kalvora::xcDistanceM(line.front(), line.back());
+    EXPECT_GE(got->freeM, ends);
+    EXPECT_LE(got->freeM, ends + 2); // four legs, each rounded to the metre
+    expectPointsScore(line, *got, "straight line");
 }
 
 TEST(XCOptimizerExact, EqualsTableAlgorithmOnThinnedRecordings)
