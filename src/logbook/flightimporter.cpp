@@ -46,6 +46,17 @@ std::optional<QString> lastUsedEquipment(PersistentStore* global, const char* pr
     return equipment->displayName();
 }
 
+/** The global store's waypoints, read on the calling (worker) thread; nullptr without a store. */
+std::unique_ptr<WaypointListFinder> storedPlaces(PersistentStore* global)
+{
+    if (!global)
+        return nullptr;
+    auto context = global->newBackgroundContext();
+    if (!context)
+        return nullptr;
+    return std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
+}
+
 } // namespace
 
 QString durationString(qint64 seconds)
@@ -256,13 +267,8 @@ void FlightImporter::deriveAccepted()
     PersistentStore* logbook = &m_logbook;
     m_worker->start([this, work, sources, global, logbook, generation] {
         FlightDataSources mine = sources;
-        std::unique_ptr<WaypointListFinder> waypoints;
-        if (global) {
-            if (auto context = global->newBackgroundContext()) {
-                waypoints = std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
-                mine.waypoints = waypoints.get();
-            }
-        }
+        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);
+        mine.waypoints = waypoints.get();
         // The flights are written here, not on the GUI thread: a track is
         // megabytes of text, and writing it can take long on a busy disk.
         // The save must not wait for the GUI thread, which waits for this
@@ -299,13 +305,7 @@ void FlightImporter::deriveAccepted()
                 },
                 Qt::QueuedConnection);
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation)
-                    finishRun();
-            },
-            Qt::QueuedConnection);
+        postFinishRun(generation);
     });
 }
 
@@ -357,6 +357,17 @@ void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived
             {path, derived.failure.isEmpty() ? tr("The logbook cannot be written") : derived.failure});
     }
     emit progressChanged(static_cast<int>(run.summary.imported.size() + run.summary.failed.size()));
+}
+
+void FlightImporter::postFinishRun(quint64 generation)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation] {
+            if (generation == m_generation)
+                finishRun();
+        },
+        Qt::QueuedConnection);
 }
 
 void FlightImporter::finishRun()
@@ -454,13 +465,8 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
     PersistentStore* global = m_services.globalStore;
     m_worker->start([this, work, sources, global, generation] {
         FlightDataSources mine = sources;
-        std::unique_ptr<WaypointListFinder> waypoints;
-        if (global) {
-            if (auto context = global->newBackgroundContext()) {
-                waypoints = std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
-                mine.waypoints = waypoints.get();
-            }
-        }
+        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);
+        mine.waypoints = waypoints.get();
         for (const auto& [index, text] : work) {
             if (m_cancel)
                 break;
@@ -482,13 +488,7 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
                 },
                 Qt::QueuedConnection);
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation] {
-                if (generation == m_generation)
-                    finishRun();
-            },
-            Qt::QueuedConnection);
+        postFinishRun(generation);
     });
     return true;
 }

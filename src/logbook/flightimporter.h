@@ -189,6 +189,8 @@ private:
     /** Inserts and saves a flight made from DATA in CONTEXT (the worker's). */
     static DerivedFlight insertFlight(ObjectContext* context, const FlightData& data);
     void finishRun();
+    /** Queues finishRun() from the worker, unless a newer run started meanwhile. */
+    void postFinishRun(quint64 generation);
     FlightDataSources sourcesForRun() const;
 
     PersistentStore& m_logbook;
