@@ -7,6 +7,7 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -334,7 +335,10 @@ private:
     /** Leaf triples the free-distance search may always use before the programme may take over. */
     static constexpr std::int64_t kFreeBudgetFloor = 4'000'000;
 
-    std::vector<Task> freeFrontier()
+    // The first tasks, split breadth-first from the whole track: BOUND gives a
+    // triple's priority, or nothing when it cannot beat the best values.
+    template <typename Bound>
+    std::vector<Task> frontier(Bound bound)
     {
         std::vector<Task> done;
         std::deque<Task> open{{m_root, m_root, m_root, std::numeric_limits<int>::max()}};
@@ -350,43 +354,31 @@ private:
             c[0][which] = m_nodes[c[0][which]].left;
             c[1][which] = m_nodes[c[1][which]].right;
             for (auto& x : c)
-                if (ordered(x[0], x[1], x[2])) {
-                    const int b = freeBound(x[0], x[1], x[2]);
-                    if (b > bestFree())
-                        open.push_back({x[0], x[1], x[2], b});
-                }
+                if (ordered(x[0], x[1], x[2]))
+                    if (const std::optional<int> b = bound(x[0], x[1], x[2]))
+                        open.push_back({x[0], x[1], x[2], *b});
         }
         done.insert(done.end(), open.begin(), open.end());
         std::sort(done.begin(), done.end(), [](const Task& a, const Task& b) { return a.bound > b.bound; });
         return done;
     }
 
+    std::vector<Task> freeFrontier()
+    {
+        return frontier([this](int I, int J, int K) -> std::optional<int> {
+            const int b = freeBound(I, J, K);
+            return b > bestFree() ? std::optional<int>(b) : std::nullopt;
+        });
+    }
+
     std::vector<Task> triFrontier()
     {
-        std::vector<Task> done;
-        std::deque<Task> open{{m_root, m_root, m_root, std::numeric_limits<int>::max()}};
-        while (!open.empty() && open.size() + done.size() < kTasks) {
-            const Task t = open.front();
-            open.pop_front();
-            const int which = splitChoice(t.I, t.J, t.K);
-            if (which < 0 || std::int64_t(m_nodes[t.I].size()) * m_nodes[t.J].size() * m_nodes[t.K].size() <= kLeafTriples) {
-                done.push_back(t);
-                continue;
-            }
-            int c[2][3] = {{t.I, t.J, t.K}, {t.I, t.J, t.K}};
-            c[0][which] = m_nodes[c[0][which]].left;
-            c[1][which] = m_nodes[c[1][which]].right;
-            for (auto& x : c)
-                if (ordered(x[0], x[1], x[2])) {
-                    const TriBounds b = boundsFor(x[0], x[1], x[2]);
-                    if (b.alive(bestFlat(), bestFai()))
-                        open.push_back({x[0], x[1], x[2],
-                                        int(std::max(std::int64_t(b.flat) - bestFlat(), std::int64_t(b.fai) - bestFai()))});
-                }
-        }
-        done.insert(done.end(), open.begin(), open.end());
-        std::sort(done.begin(), done.end(), [](const Task& a, const Task& b) { return a.bound > b.bound; });
-        return done;
+        return frontier([this](int I, int J, int K) -> std::optional<int> {
+            const TriBounds b = boundsFor(I, J, K);
+            if (!b.alive(bestFlat(), bestFai()))
+                return std::nullopt;
+            return int(std::max(std::int64_t(b.flat) - bestFlat(), std::int64_t(b.fai) - bestFai()));
+        });
     }
 
     // ---- tree -------------------------------------------------------------
