@@ -6,6 +6,7 @@
 
 #include "instruments/coordinateparser.h"
 #include "instruments/flytectextformatter.h"
+#include "instruments/textfields.h"
 #include "track/utcdate.h"
 
 namespace kalvora::braeuniger {
@@ -42,17 +43,6 @@ int durationPart(std::string_view text, std::size_t pos)
     if (pos >= text.size())
         return 0;
     return int(leadingInteger(text.substr(pos, 2)));
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string coordinateField(double degrees, const char* pattern, char positive, char negative)
@@ -240,7 +230,7 @@ std::optional<std::array<std::uint8_t, 8>> parseMemoryAnswer(std::string_view an
         return std::nullopt;
     unsigned echoed = 0;
     for (std::size_t i = 9; i < 13; ++i) {
-        const int d = hexDigit(answer[i]);
+        const int d = hexDigitValue(answer[i]);
         if (d < 0)
             return std::nullopt;
         echoed = echoed * 16 + unsigned(d);
@@ -250,8 +240,8 @@ std::optional<std::array<std::uint8_t, 8>> parseMemoryAnswer(std::string_view an
     std::array<std::uint8_t, 8> bytes{};
     for (std::size_t k = 0; k < 8; ++k) {
         const std::size_t pos = 14 + 3 * k;
-        const int hi = hexDigit(answer[pos]);
-        const int lo = hexDigit(answer[pos + 1]);
+        const int hi = hexDigitValue(answer[pos]);
+        const int lo = hexDigitValue(answer[pos + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         bytes[k] = std::uint8_t(hi * 16 + lo);

@@ -8,25 +8,11 @@
 #include <cstdio>
 
 #include "instruments/flytec/flytecparser.h"
+#include "instruments/textfields.h"
 
 namespace kalvora::flymaster {
 
 namespace {
-
-std::vector<std::string_view> splitAny(std::string_view text, std::string_view separators)
-{
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t pos = text.find_first_of(separators, start);
-        if (pos == std::string_view::npos) {
-            fields.push_back(text.substr(start));
-            return fields;
-        }
-        fields.push_back(text.substr(start, pos - start));
-        start = pos + 1;
-    }
-}
 
 /** The non-empty pieces of TEXT between occurrences of HEAD. */
 std::vector<std::string_view> piecesAfter(std::string_view text, std::string_view head)
@@ -71,7 +57,7 @@ std::optional<int> wholeNumber(std::string_view s)
 
 std::optional<std::array<int, 3>> triple(std::string_view s, char sep)
 {
-    const auto parts = splitAny(trim(s), std::string_view(&sep, 1));
+    const auto parts = splitFields(trim(s), std::string_view(&sep, 1));
     if (parts.size() != 3)
         return std::nullopt;
     std::array<int, 3> out{};
@@ -209,7 +195,7 @@ std::vector<TrackEntry> parseTrackList(std::string_view answer)
 {
     std::vector<TrackEntry> tracks;
     for (std::string_view piece : piecesAfter(answer, "$PFMLST,")) {
-        const auto fields = splitAny(piece, ",*");
+        const auto fields = splitFields(piece, ",*");
         if (fields.size() < 5)
             continue;
         const auto number = wholeNumber(fields[1]);
@@ -390,7 +376,7 @@ std::vector<WaypointEntry> parseWaypointList(std::string_view answer)
 {
     std::vector<WaypointEntry> list;
     for (std::string_view piece : piecesAfter(answer, "$PFMWPL,")) {
-        const auto f = splitAny(piece, ",*");
+        const auto f = splitFields(piece, ",*");
         if (f.size() != 8 || trim(f[6]) != "1")
             continue;
         auto lat = decimal(f[0]);

@@ -8,25 +8,11 @@
 
 #include "instruments/coordinateparser.h"
 #include "instruments/flytectextformatter.h"
+#include "instruments/textfields.h"
 
 namespace kalvora::flytec {
 
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t pos = text.find(separator, start);
-        if (pos == std::string_view::npos) {
-            fields.push_back(text.substr(start));
-            return fields;
-        }
-        fields.push_back(text.substr(start, pos - start));
-        start = pos + 1;
-    }
-}
 
 std::string_view trim(std::string_view s)
 {
@@ -88,7 +74,7 @@ double leadingNumber(std::string_view s)
 /** Three numbers separated by SEP, e.g. "26.12.06" or "001:30:00". */
 std::optional<std::array<int, 3>> triple(std::string_view s, char sep)
 {
-    const auto parts = split(trim(s), sep);
+    const auto parts = splitFields(trim(s), std::string_view(&sep, 1));
     if (parts.size() != 3)
         return std::nullopt;
     std::array<int, 3> out{};
@@ -99,17 +85,6 @@ std::optional<std::array<int, 3>> triple(std::string_view s, char sep)
         out[static_cast<std::size_t>(i)] = *v;
     }
     return out;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string hex2(unsigned value)
@@ -155,7 +130,7 @@ std::vector<std::string> linesUntil(std::string_view answer, bool stopAtNoData)
 
 std::optional<TrackEntry> parseTrackLine(std::string_view line)
 {
-    const auto fields = split(line, ';');
+    const auto fields = splitFields(line, ";");
     if (fields.size() < 5)
         return std::nullopt;
     const auto number = wholeNumber(fields[0]);
@@ -203,7 +178,7 @@ std::string squeezeCoordinate(std::string_view field)
 
 std::optional<WaypointEntry> parseWaypointLine(std::string_view line)
 {
-    const auto fields = split(line, ';');
+    const auto fields = splitFields(line, ";");
     if (fields.size() < 5)
         return std::nullopt;
     WaypointEntry wp;
@@ -336,8 +311,8 @@ std::string readParameterCommand(int address)
 
 bool isParameterAnswer(std::string_view answer, int address)
 {
-    return answer.size() >= 7 && answer[6] == '_' && hexValue(answer[4]) == ((address >> 4) & 0xF) &&
-           hexValue(answer[5]) == (address & 0xF);
+    return answer.size() >= 7 && answer[6] == '_' && hexDigitValue(answer[4]) == ((address >> 4) & 0xF) &&
+           hexDigitValue(answer[5]) == (address & 0xF);
 }
 
 std::vector<std::uint8_t> parameterBytes(std::string_view answer)
@@ -350,8 +325,8 @@ std::vector<std::uint8_t> parameterBytes(std::string_view answer)
     if (end != std::string_view::npos)
         data = data.substr(0, end);
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-        const int hi = hexValue(data[i]);
-        const int lo = hexValue(data[i + 1]);
+        const int hi = hexDigitValue(data[i]);
+        const int lo = hexDigitValue(data[i + 1]);
         if (hi < 0 || lo < 0)
             break;
         bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
