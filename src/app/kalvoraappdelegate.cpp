@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/about.h"
 #include "app/appinteraction.h"
 #include "app/globalstore.h"
 #include "app/logbook.h"
@@ -457,14 +458,19 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
 
+    bar->addMenu(window->createEditMenu(bar));
+
+    // Only windows that exist have an entry; each tool window adds its own as it lands.
     QMenu* windows = bar->addMenu(tr("&Window"));
+    windows->setObjectName(QStringLiteral("windowMenu"));
     windows->addAction(tr("&Pilot"), document, &LogBook::openPilotWindow);
     windows->addAction(tr("&Logbook"), document, &LogBook::openFlightsWindow);
-    windows->addSeparator();
-    // Tool windows of subsystems still to come.
-    for (const QString& title : {tr("Waypoints"), tr("Equipment"), tr("GPS Device"), tr("Routes"), tr("Map"),
-                                 tr("Flight Map"), tr("Statistics"), tr("Spots"), tr("Settings")})
-        windows->addAction(title)->setEnabled(false);
+
+    QMenu* help = bar->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* about = help->addAction(tr("&About Kalvora"), this, [window] { showAboutBox(window); });
+    about->setObjectName(QStringLiteral("about"));
+    about->setMenuRole(QAction::AboutRole);
 }
 
 } // namespace kalvora

@@ -95,7 +95,7 @@ void LogBook::makeWindowControllers(bool noRecentDocument)
 
     m_controller = new LogBookWindowController(context);
     m_controller->setImportServices(m_importServices);
-    m_controller->setWindowTitle(displayName());
+    m_controller->setWindowTitle(tr("%1 - Kalvora").arg(displayName()));
     m_controller->setWindowFilePath(filePath());
     m_controller->installEventFilter(this);
     connect(m_controller, &LogBookWindowController::pilotWindowRequested, this, &LogBook::openPilotWindow);

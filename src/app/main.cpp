@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 #include <QWidget>
 
@@ -19,6 +22,22 @@ void reportWindows(const kalvora::KalvoraAppDelegate& delegate)
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (widget->isVisible() && !widget->objectName().isEmpty())
             std::printf("window: %s\n", qPrintable(widget->objectName()));
+    }
+    // The menu entries of the logbook windows, so a run can tell that none is a dead placeholder.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<QMainWindow*>(widget);
+        if (!window || !window->isVisible() || !window->menuWidget())
+            continue;
+        for (QAction* top : window->menuBar()->actions()) {
+            if (!top->menu())
+                continue;
+            for (QAction* entry : top->menu()->actions()) {
+                if (entry->isSeparator() || entry->text().isEmpty())
+                    continue;
+                std::printf("menu: %s > %s%s\n", qPrintable(top->text().remove(QLatin1Char('&'))),
+                            qPrintable(entry->text().remove(QLatin1Char('&'))), entry->isEnabled() ? "" : " (disabled)");
+            }
+        }
     }
     for (const kalvora::LogBook* document : delegate.getOpenDocuments())
         std::printf("logbook: %s\n", qPrintable(document->filePath()));

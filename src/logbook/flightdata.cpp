@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <QStringList>
+
 #include "logbook/waypointfinder.h"
 #include "track/igcflight.h"
 #include "waypoints/placefinderlookup.h"
@@ -39,6 +41,17 @@ bool nameFromWaypoint(const WaypointFinder* waypoints, qint64 latitudeE6, qint64
     waypointLongitude = static_cast<double>(place.longitudeE6);
     location = place.country.isEmpty() ? place.name : place.name + QStringLiteral(", ") + place.country;
     return true;
+}
+
+/** The glider the recorder's header names; nullopt for an empty field or a recorder's "none". */
+std::optional<QString> gliderFromHeader(const std::string& header)
+{
+    const QString glider = QString::fromLatin1(header.data(), qsizetype(header.size())).trimmed();
+    static const QStringList placeholders = {QStringLiteral("none"), QStringLiteral("not set"),
+                                             QStringLiteral("unknown"), QStringLiteral("nkn"), QStringLiteral("-")};
+    if (glider.isEmpty() || placeholders.contains(glider, Qt::CaseInsensitive))
+        return std::nullopt;
+    return glider;
 }
 
 } // namespace
@@ -133,6 +146,9 @@ bool getDataFromIGC(FlightData& data, const QString& igc, const FlightDataSource
 
     data.validIGC = flight->validFlight;
     data.glidertype = sources.lastFlightGliderType;
+    // The recorder's header names the glider flown; the last used one is only a guess.
+    if (const std::optional<QString> glider = gliderFromHeader(flight->glider))
+        data.glider = *glider;
     return true;
 }
 

@@ -81,11 +81,14 @@ void XCQueue::startCalcXCOperation(Flight* flight, const QString& igcData)
 {
     if (!flight || flight->isDeleted())
         return;
-    markBeingComputed(*flight);
+    // A flight without IGC record has nothing to score; marked, it would read "calc" for ever.
+    if (igcData.isEmpty())
+        return;
     const ObjectId id = flight->objectId();
     auto operation = CalcXCDataOperation::create(id, igcData, static_cast<int>(flight->glidertype()), &m_logbook);
     if (!operation)
         return;
+    markBeingComputed(*flight);
     ++m_pending[id];
     m_pool->start([this, id, op = std::shared_ptr<CalcXCDataOperation>(std::move(operation))] {
         op->main();

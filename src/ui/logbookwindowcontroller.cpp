@@ -15,7 +15,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
-#include <QMessageBox>
+#include <QMenu>
 #include <QProcess>
 #include <QSettings>
 #include <QSortFilterProxyModel>
@@ -33,7 +33,9 @@
 #include "ui/igcdrop.h"
 #include "ui/logbookimport.h"
 #include "ui/toolbarrules.h"
+#include "ui/flightdetailpane.h"
 #include "ui/utcoffsetlist.h"
+#include "ui/windowinteraction.h"
 
 namespace kalvora {
 
@@ -42,16 +44,6 @@ namespace {
 const QString kSortTypeKey = QStringLiteral("flightSortType");
 const QString kLastSelectedKey = QStringLiteral("LastSelectedFlightURI");
 const char* const kTagProperty = "tag";
-
-QDateTimeEdit* makeUtcTimeEdit(QWidget* parent, const char* name)
-{
-    auto* edit = new QDateTimeEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    // Local times are shifted instants, so every field shows its value in UTC.
-    edit->setTimeSpec(Qt::UTC);
-    edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    return edit;
-}
 
 } // namespace
 
@@ -83,6 +75,7 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_proxy->setSortRole(FlightListModel::SortRole);
     m_proxy->setDynamicSortFilter(true);
 
+    m_interaction = makeSheetInteraction();
     m_table = new QTableView(this);
     m_table->setObjectName(QStringLiteral("flightTable"));
     m_table->setModel(m_proxy);
@@ -95,6 +88,10 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAccessibleName(tr("Flights"));
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, &QWidget::customContextMenuRequested, this, &LogBookWindowController::showContextMenu);
+    connect(m_table, &QAbstractItemView::doubleClicked, this, &LogBookWindowController::editFlight);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &LogBookWindowController::selectionDidChange);
     connect(m_table->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
@@ -114,45 +111,15 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
             showSelectedFlight();
     });
 
-    // The selected flight's times: local and UTC, all shown in UTC, and its offset.
-    auto* details = new QGroupBox(tr("Flight"), this);
-    m_date = new QDateEdit(details);
-    m_date->setObjectName(QStringLiteral("date"));
-    m_date->setTimeSpec(Qt::UTC);
-    m_date->setCalendarPopup(true);
-    m_startLocal = makeUtcTimeEdit(details, "startLocal");
-    m_landingLocal = makeUtcTimeEdit(details, "landingLocal");
-    m_startUTC = makeUtcTimeEdit(details, "startUTC");
-    m_landingUTC = makeUtcTimeEdit(details, "landingUTC");
-    m_utcOffset = new QComboBox(details);
-    m_utcOffset->setObjectName(QStringLiteral("utcOffset"));
-    m_summary = new QLabel(details);
-    m_summary->setObjectName(QStringLiteral("summary"));
-    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-
-    auto* times = new QFormLayout;
-    times->addRow(tr("Date:"), m_date);
-    times->addRow(tr("UTC offset:"), m_utcOffset);
-    auto* local = new QFormLayout;
-    local->addRow(tr("Take-off (local):"), m_startLocal);
-    local->addRow(tr("Landing (local):"), m_landingLocal);
-    auto* utc = new QFormLayout;
-    utc->addRow(tr("Take-off (UTC):"), m_startUTC);
-    utc->addRow(tr("Landing (UTC):"), m_landingUTC);
-    auto* detailLayout = new QHBoxLayout(details);
-    detailLayout->addLayout(times);
-    detailLayout->addLayout(local);
-    detailLayout->addLayout(utc);
-    detailLayout->addWidget(m_summary, 1);
-
-    for (QDateTimeEdit* edit : {static_cast<QDateTimeEdit*>(m_date), m_startLocal, m_landingLocal, m_startUTC,
-                                m_landingUTC})
-        connect(edit, &QDateTimeEdit::editingFinished, this, [this, edit] { setDetailTimesFromEditor(edit); });
-    connect(m_utcOffset, &QComboBox::activated, this, &LogBookWindowController::offsetChosen);
+    // The selected flights' values, editable.
+    m_details = new FlightDetailPane(context, m_interaction, this);
+    connect(m_details, &FlightDetailPane::gliderTypeChanged, this, [this](const QList<Flight*>& flights) {
+        logBookImport()->startCalcXCOperations(flights);
+    });
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(m_table);
-    splitter->addWidget(details);
+    splitter->addWidget(m_details);
     splitter->setStretchFactor(0, 1);
     setCentralWidget(splitter);
 
@@ -163,6 +130,7 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(import, &QAction::triggered, this, [this] { logBookImport()->getIGCFlight(); });
     QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::Always));
     connect(remove, &QAction::triggered, this, &LogBookWindowController::deleteSelectedFlights);
+    createEditActions();
     QAction* recalc = addToolbarItem(tr("Recalculate"), "recalcFlight", static_cast<int>(ToolbarTag::NeedsIGCSelection));
     connect(recalc, &QAction::triggered, this, [this] { logBookImport()->recalcFlight(); });
     m_googleEarthAction = addToolbarItem(tr("Google Earth"), "googleEarth", static_cast<int>(ToolbarTag::Never));
@@ -172,6 +140,104 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
 
     showSelectedFlight();
     updateToolbarItems();
+}
+
+void LogBookWindowController::createEditActions()
+{
+    m_undoAction = new QAction(tr("&Undo"), this);
+    m_undoAction->setObjectName(QStringLiteral("undo"));
+    m_undoAction->setShortcut(QKeySequence::Undo);
+    connect(m_undoAction, &QAction::triggered, this, [this] {
+        if (m_context && m_context->canUndo()) {
+            m_details->commitPendingEdits();
+            m_context->undo();
+        }
+    });
+    m_redoAction = new QAction(tr("&Redo"), this);
+    m_redoAction->setObjectName(QStringLiteral("redo"));
+    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+    connect(m_redoAction, &QAction::triggered, this, [this] {
+        if (m_context && m_context->canRedo())
+            m_context->redo();
+    });
+    m_selectAllAction = new QAction(tr("Select &All"), this);
+    m_selectAllAction->setObjectName(QStringLiteral("selectAll"));
+    m_selectAllAction->setShortcut(QKeySequence::SelectAll);
+    // In a text field Ctrl+A selects its text; on the list it selects every flight.
+    m_selectAllAction->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_selectAllAction, &QAction::triggered, m_table, &QAbstractItemView::selectAll);
+    m_deleteAction = new QAction(tr("&Delete Flights…"), this);
+    m_deleteAction->setObjectName(QStringLiteral("deleteSelected"));
+    m_deleteAction->setShortcuts({QKeySequence::Delete, QKeySequence(Qt::Key_Backspace)});
+    // Only on the list: Delete in a field of the details deletes text, not flights.
+    m_deleteAction->setShortcutContext(Qt::WidgetShortcut);
+    connect(m_deleteAction, &QAction::triggered, this, &LogBookWindowController::deleteSelectedFlights);
+    m_editFlightAction = new QAction(tr("&Edit Flight"), this);
+    m_editFlightAction->setObjectName(QStringLiteral("editFlight"));
+    connect(m_editFlightAction, &QAction::triggered, this, [this] { editFlight(m_table->currentIndex()); });
+    m_table->addAction(m_selectAllAction);
+    m_table->addAction(m_deleteAction);
+    // Undo and redo work anywhere in the window, the menu bar being optional.
+    addAction(m_undoAction);
+    addAction(m_redoAction);
+}
+
+QMenu* LogBookWindowController::createEditMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(tr("&Edit"), parent);
+    menu->setObjectName(QStringLiteral("editMenu"));
+    menu->addAction(m_undoAction);
+    menu->addAction(m_redoAction);
+    menu->addSeparator();
+    menu->addAction(m_selectAllAction);
+    menu->addAction(m_deleteAction);
+    // Shown as they are; triggered by key whatever the state, where the handlers check again.
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        m_undoAction->setEnabled(m_context && m_context->canUndo());
+        m_redoAction->setEnabled(m_context && m_context->canRedo());
+        m_deleteAction->setEnabled(!selectedFlights().isEmpty());
+        m_selectAllAction->setEnabled(m_proxy->rowCount() > 0);
+    });
+    connect(menu, &QMenu::aboutToHide, this, [this] {
+        for (QAction* action : {m_undoAction, m_redoAction, m_deleteAction, m_selectAllAction})
+            action->setEnabled(true);
+    });
+    return menu;
+}
+
+void LogBookWindowController::setInteraction(std::shared_ptr<WindowInteraction> interaction)
+{
+    m_interaction = std::move(interaction);
+    m_details->setInteraction(m_interaction);
+}
+
+void LogBookWindowController::showContextMenu(const QPoint& position)
+{
+    const QModelIndex index = m_table->indexAt(position);
+    if (index.isValid() && !m_table->selectionModel()->isRowSelected(index.row(), {}))
+        m_table->selectRow(index.row());
+    if (selectedFlights().isEmpty())
+        return;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("flightContextMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(m_editFlightAction);
+    for (QAction* action : m_toolbar->actions()) {
+        if (action->objectName() == QLatin1String("recalcFlight") && action->isEnabled())
+            menu->addAction(action);
+    }
+    menu->addSeparator();
+    menu->addAction(m_deleteAction);
+    menu->popup(m_table->viewport()->mapToGlobal(position));
+}
+
+void LogBookWindowController::editFlight(const QModelIndex& index)
+{
+    if (!index.isValid())
+        return;
+    if (Flight* flight = m_model->flightAt(m_proxy->mapToSource(index).row()))
+        selectFlights({flight});
+    m_details->focusFirstField();
 }
 
 LogBookWindowController::~LogBookWindowController()
@@ -205,9 +271,7 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
     connect(&NotificationCenter::instance(), &NotificationCenter::notified, this, &LogBookWindowController::notified);
 
     // 4./5. Times in UTC (set up in the constructor) and the 40 offsets, "0" selected.
-    m_utcOffset->clear();
-    m_utcOffset->addItems(utcOffsetLabels());
-    m_utcOffset->setCurrentIndex(kDefaultUtcOffsetRow);
+    m_details->fillUtcOffsets();
 
     // 6. The remembered sort type.
     const QVariant storedSort = QSettings().value(kSortTypeKey);
@@ -252,6 +316,11 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
     // 11. Which application shows KML files.
     lookUpKmlApplication();
     updateToolbarItems();
+}
+
+QComboBox* LogBookWindowController::utcOffsetList() const
+{
+    return m_details->utcOffsetList();
 }
 
 ObjectContext* LogBookWindowController::managedObjectContext() const
@@ -462,12 +531,18 @@ void LogBookWindowController::deleteSelectedFlights()
     const QList<Flight*> flights = selectedFlights();
     if (flights.isEmpty())
         return;
-    const auto answer = QMessageBox::question(
-        this, tr("Delete flights"),
-        flights.size() == 1 ? tr("Delete the selected flight?") : tr("Delete the %n selected flights?", nullptr, int(flights.size())),
-        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer == QMessageBox::Yes)
-        removeFlights(flights);
+    QList<QPointer<Flight>> asked;
+    for (Flight* flight : flights)
+        asked << flight;
+    m_interaction->askDeleteFlights(this, int(flights.size()), [this, asked, self = QPointer(this)](bool confirmed) {
+        if (!self || !confirmed)
+            return;
+        QList<Flight*> remaining;
+        for (const QPointer<Flight>& flight : asked)
+            if (flight)
+                remaining << flight.data();
+        removeFlights(remaining);
+    });
 }
 
 void LogBookWindowController::notified(const QString& name, QObject* object, const QVariantMap& userInfo)
@@ -510,73 +585,13 @@ void LogBookWindowController::selectionDidChange()
 
 void LogBookWindowController::showSelectedFlight()
 {
-    const QList<Flight*> selected = selectedFlights();
-    Flight* flight = selected.isEmpty() ? nullptr : selected.first();
     m_showingFlight = true;
-    const QDateTime zero(QDate(1970, 1, 1), QTime(0, 0), QTimeZone::utc());
-    const auto show = [&zero](QDateTimeEdit* edit, const QDateTime& value) {
-        edit->setDateTime(value.isValid() ? value.toTimeZone(QTimeZone::utc()) : zero);
-    };
-    for (QWidget* w : {static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_startLocal),
-                       static_cast<QWidget*>(m_landingLocal), static_cast<QWidget*>(m_startUTC),
-                       static_cast<QWidget*>(m_landingUTC), static_cast<QWidget*>(m_utcOffset)})
-        w->setEnabled(flight != nullptr);
-    if (flight) {
-        show(m_date, flight->startUTC());
-        show(m_startLocal, flight->startLocal());
-        show(m_landingLocal, flight->landingLocal());
-        show(m_startUTC, flight->startUTC());
-        show(m_landingUTC, flight->landingUTC());
-        m_utcOffset->setCurrentIndex(utcOffsetIndex(flight->utcOffset()).value_or(kDefaultUtcOffsetRow));
-        m_summary->setText(tr("%1 → %2\nFlight time %3 · %4")
-                               .arg(flight->startLocation(), flight->landingLocation(), flight->flightTimeString(),
-                                    flight->flightType()));
-    } else {
-        m_utcOffset->setCurrentIndex(kDefaultUtcOffsetRow);
-        m_summary->setText(selected.isEmpty() ? tr("No flight selected") : QString());
-    }
-    m_showingFlight = false;
-}
-
-void LogBookWindowController::setDetailTimesFromEditor(QDateTimeEdit* editor)
-{
-    if (m_showingFlight)
-        return;
     const QList<Flight*> selected = selectedFlights();
-    if (selected.isEmpty())
-        return;
-    const QDateTime value = editor->dateTime().toTimeZone(QTimeZone::utc());
-    for (Flight* flight : selected) {
-        if (editor == m_date) {
-            // The day changes, the time of day stays; the landing follows (changeDate).
-            const QDateTime start = flight->startUTC().isValid() ? flight->startUTC().toTimeZone(QTimeZone::utc())
-                                                                 : value;
-            const QDateTime moved(editor->date(), start.time(), QTimeZone::utc());
-            if (moved != flight->startUTC())
-                flight->setStartUTC(moved);
-        } else if (editor == m_startLocal) {
-            if (value != flight->startLocal())
-                flight->setStartLocal(value);
-        } else if (editor == m_landingLocal) {
-            if (value != flight->landingLocal())
-                flight->setLandingLocal(value);
-        } else if (editor == m_startUTC) {
-            if (value != flight->startUTC())
-                flight->setStartUTC(value);
-        } else if (editor == m_landingUTC) {
-            if (value != flight->landingUTC())
-                flight->setLandingUTC(value);
-        }
-    }
-    showSelectedFlight();
-}
-
-void LogBookWindowController::offsetChosen(int row)
-{
-    const std::optional<double> offset = row == kDefaultUtcOffsetRow ? std::nullopt : utcOffsetAt(row);
-    for (Flight* flight : selectedFlights())
-        flight->setValue(QStringLiteral("utcOffset"), offset ? QVariant(*offset) : QVariant());
-    showSelectedFlight();
+    if (selected == m_details->flights())
+        m_details->refresh();
+    else
+        m_details->setFlights(selected);
+    m_showingFlight = false;
 }
 
 void LogBookWindowController::storeLastSelection()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -14,6 +16,8 @@ class QDateEdit;
 class QDateTimeEdit;
 class QItemSelection;
 class QLabel;
+class QMenu;
+class QModelIndex;
 class QProcess;
 class QSortFilterProxyModel;
 class QTableView;
@@ -21,9 +25,11 @@ class QToolBar;
 
 namespace kalvora {
 
+class FlightDetailPane;
 class FlightListModel;
 class LogBookImport;
 class ObjectContext;
+class WindowInteraction;
 struct FlightSelectionState;
 
 /**
@@ -99,7 +105,21 @@ public:
     bool importFiles(const QStringList& paths);
 
     /** The UTC offset list of the detail area. */
-    [[nodiscard]] QComboBox* utcOffsetList() const { return m_utcOffset; }
+    [[nodiscard]] QComboBox* utcOffsetList() const;
+    [[nodiscard]] FlightDetailPane* detailPane() const { return m_details; }
+
+    /** Where the window's questions and alerts go (window-modal boxes unless replaced). */
+    void setInteraction(std::shared_ptr<WindowInteraction> interaction);
+    [[nodiscard]] const std::shared_ptr<WindowInteraction>& interaction() const { return m_interaction; }
+
+    /** The Edit menu: undo and redo over the logbook, select all, delete. */
+    [[nodiscard]] QMenu* createEditMenu(QWidget* parent);
+    [[nodiscard]] QAction* undoAction() const { return m_undoAction; }
+    [[nodiscard]] QAction* redoAction() const { return m_redoAction; }
+    [[nodiscard]] QAction* deleteAction() const { return m_deleteAction; }
+    [[nodiscard]] QAction* selectAllAction() const { return m_selectAllAction; }
+    /** Selects the flight at @p index (of the shown list) alone and puts the focus on its details. */
+    void editFlight(const QModelIndex& index);
 
 signals:
     void pilotWindowRequested();
@@ -125,8 +145,8 @@ private:
     void deleteSelectedFlights();
     void storeLastSelection();
     void lookUpKmlApplication();
-    void setDetailTimesFromEditor(QDateTimeEdit* editor);
-    void offsetChosen(int row);
+    void createEditActions();
+    void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;
 
     QPointer<ObjectContext> m_context;
@@ -135,13 +155,13 @@ private:
     QTableView* m_table = nullptr;
     QToolBar* m_toolbar = nullptr;
     QAction* m_googleEarthAction = nullptr;
-    QDateEdit* m_date = nullptr;
-    QDateTimeEdit* m_startLocal = nullptr;
-    QDateTimeEdit* m_landingLocal = nullptr;
-    QDateTimeEdit* m_startUTC = nullptr;
-    QDateTimeEdit* m_landingUTC = nullptr;
-    QComboBox* m_utcOffset = nullptr;
-    QLabel* m_summary = nullptr;
+    FlightDetailPane* m_details = nullptr;
+    std::shared_ptr<WindowInteraction> m_interaction;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QAction* m_selectAllAction = nullptr;
+    QAction* m_deleteAction = nullptr;
+    QAction* m_editFlightAction = nullptr;
     QPointer<QProcess> m_kmlLookup;
     ImportServices m_importServices;
     LogBookImport* m_import = nullptr;

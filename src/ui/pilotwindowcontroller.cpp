@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTimeZone>
 #include <QVBoxLayout>
@@ -98,12 +100,46 @@ PilotWindowController::PilotWindowController(Pilot* pilot, ObjectContext* contex
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(form, 1);
     layout->addLayout(photoColumn);
+    layout->setMenuBar(createMenuBar());
 
     loadFromPilot();
     setEnabled(m_pilot != nullptr);
 }
 
 PilotWindowController::~PilotWindowController() = default;
+
+QMenuBar* PilotWindowController::createMenuBar()
+{
+    // The pilot belongs to the logbook: undo goes to the logbook's history.
+    auto* bar = new QMenuBar(this);
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    m_undoAction = edit->addAction(tr("&Undo"), this, [this] {
+        if (m_context && m_context->canUndo()) {
+            m_context->undo();
+            loadFromPilot();
+        }
+    });
+    m_undoAction->setObjectName(QStringLiteral("undo"));
+    m_undoAction->setShortcut(QKeySequence::Undo);
+    m_redoAction = edit->addAction(tr("&Redo"), this, [this] {
+        if (m_context && m_context->canRedo()) {
+            m_context->redo();
+            loadFromPilot();
+        }
+    });
+    m_redoAction->setObjectName(QStringLiteral("redo"));
+    m_redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+    connect(edit, &QMenu::aboutToShow, this, [this] {
+        m_undoAction->setEnabled(m_context && m_context->canUndo());
+        m_redoAction->setEnabled(m_context && m_context->canRedo());
+    });
+    connect(edit, &QMenu::aboutToHide, this, [this] {
+        m_undoAction->setEnabled(true);
+        m_redoAction->setEnabled(true);
+    });
+    return bar;
+}
 
 Pilot* PilotWindowController::pilot() const
 {

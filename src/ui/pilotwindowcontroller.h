@@ -6,7 +6,9 @@
 
 class QDateEdit;
 class QLabel;
+class QAction;
 class QLineEdit;
+class QMenuBar;
 
 namespace kalvora {
 
@@ -41,6 +43,7 @@ protected:
 
 private:
     void loadFromPilot();
+    QMenuBar* createMenuBar();
     void showPhoto();
 
     QPointer<Pilot> m_pilot;
@@ -49,6 +52,8 @@ private:
     QDateEdit* m_birth = nullptr;
     QDateEdit* m_licenseDate = nullptr;
     QLabel* m_photo = nullptr;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
 };
 
 } // namespace kalvora

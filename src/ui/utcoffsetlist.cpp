@@ -13,7 +13,7 @@ QString utcOffsetLabel(double offsetHours)
     QString label = wholeHours > 0 ? QStringLiteral("+%1").arg(wholeHours) : QString::number(wholeHours);
     const int minutes = static_cast<int>(std::lround(std::abs(offsetHours - wholeHours) * 60.0));
     if (minutes != 0)
-        label += QStringLiteral(".%1").arg(minutes, 2, 10, QLatin1Char('0'));
+        label += QStringLiteral(":%1").arg(minutes, 2, 10, QLatin1Char('0'));
     return label;
 }
 

@@ -6,9 +6,9 @@ namespace kalvora {
 
 /**
  * The label of a UTC offset in the logbook window's offset choice list: the whole
- * hours as "%d" (zero or negative) or "+%d" (positive), then ".%02d" of the
- * minutes when the offset has a fractional part. -9.5 reads "-9.30", 5.75 reads
- * "+5.45". Any thread.
+ * hours as "%d" (zero or negative) or "+%d" (positive), then ":%02d" of the
+ * minutes when the offset has a fractional part. -9.5 reads "-9:30", 5.75 reads
+ * "+5:45", as time-zone offsets are written. Any thread.
  * @param offsetHours [h]
  */
 [[nodiscard]] QString utcOffsetLabel(double offsetHours);

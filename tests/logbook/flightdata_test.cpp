@@ -203,6 +203,31 @@ TEST(FlightData, RejectsTextWithoutAFlightAndKeepsTheRecord)
     }
 }
 
+TEST(FlightData, TheRecordersGliderNameWinsOverTheLastUsedOne)
+{
+    FlightDataSources sources;
+    sources.lastUsedGlider = QStringLiteral("Mentor 7, Nova");
+    const QString track = syntheticIGC(10 * 3600, 181);
+    const struct
+    {
+        const char* header;
+        const char* glider;
+    } cases[] = {
+        {"HFGTYGLIDERTYPE:OZONE Zeno ", "OZONE Zeno"},
+        {"hfgtygLIDERTYPE:Mac Eden 7", "Mac Eden 7"},
+        {"HFGTYGLIDERTYPE: not set", "Mentor 7, Nova"}, // a recorder's "nothing" is no glider name
+        {"HFGTYGLIDERTYPE: None", "Mentor 7, Nova"},
+        {"HFGTYGLIDERTYPE:", "Mentor 7, Nova"},
+    };
+    for (const auto& c : cases) {
+        QString text = track;
+        text.replace(QStringLiteral("HFGTYGLIDERTYPE:Test"), QLatin1String(c.header));
+        FlightData data;
+        ASSERT_TRUE(getDataFromIGC(data, text, sources)) << c.header;
+        EXPECT_EQ(data.glider, QLatin1String(c.glider)) << c.header;
+    }
+}
+
 TEST(FlightData, FlightAcrossMidnightLandsAfterItsTakeOff)
 {
     // 23:50 to 00:20 UTC; taking both instants on the date record's day would

@@ -24,6 +24,11 @@ QStringList AppRun::windows() const
     return valuesAfter(out, "window: ");
 }
 
+QStringList AppRun::menuEntries() const
+{
+    return valuesAfter(out, "menu: ");
+}
+
 QStringList AppRun::logbooks() const
 {
     return valuesAfter(out, "logbook: ");

@@ -19,6 +19,8 @@ struct AppRun
 
     /** The object names after "window: " lines, in order. */
     [[nodiscard]] QStringList windows() const;
+    /** The "Menu > Entry" texts after "menu: " lines, in order ("(disabled)" appended when so). */
+    [[nodiscard]] QStringList menuEntries() const;
     /** The paths after "logbook: " lines, in order. */
     [[nodiscard]] QStringList logbooks() const;
     /** The flight count of the last "flights: " line; -1 when there is none. */

@@ -29,6 +29,14 @@ TEST(AppStart, FirstStartCreatesLogbookWithPilotAndSecondStartReopensIt)
     EXPECT_TRUE(logbook.startsWith(home.path()));
     EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/.local/share/Kalvora/Kalvora.storedata")));
 
+    // Every menu entry works: none is a disabled stand-in for a window still to come.
+    const QStringList menus = first.menuEntries();
+    EXPECT_TRUE(menus.contains(QStringLiteral("Edit > Undo"))) << first.out.constData();
+    EXPECT_TRUE(menus.contains(QStringLiteral("Help > About Kalvora"))) << first.out.constData();
+    EXPECT_TRUE(menus.contains(QStringLiteral("Window > Pilot"))) << first.out.constData();
+    for (const QString& entry : menus)
+        EXPECT_FALSE(entry.endsWith(QLatin1String("(disabled)"))) << entry.toStdString();
+
     // The logbook now has its pilot, so only the logbook window opens.
     const AppRun second = runApp(kScripted, home.environment());
     ASSERT_FALSE(second.timedOut) << second.err.constData();

@@ -21,8 +21,8 @@ TEST(UtcOffsetList, FortyLabelsWithMinutesAfterTheDot)
     {
         int row;
         const char* label;
-    } cases[] = {{0, "-12"},     {3, "-9.30"},  {9, "-4.30"},  {14, "-1"},   {15, "0"},
-                 {16, "+1"},     {19, "+3.30"}, {24, "+5.45"}, {36, "+12.45"}, {38, "+13.45"},
+    } cases[] = {{0, "-12"},     {3, "-9:30"},  {9, "-4:30"},  {14, "-1"},   {15, "0"},
+                 {16, "+1"},     {19, "+3:30"}, {24, "+5:45"}, {36, "+12:45"}, {38, "+13:45"},
                  {39, "+14"}};
     for (const auto& c : cases)
         EXPECT_EQ(labels.at(c.row), QLatin1String(c.label)) << "row " << c.row;
