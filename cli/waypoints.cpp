@@ -1,21 +1,21 @@
-// kalvora-cli waypoints import|export|list|sync: the waypoints of the global store.
+// kalvora-cli waypoints read|import|export|list|sync: waypoint files and the waypoints of the global store.
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/waypointfileread.h"
 #include "model/waypoint.h"
 #include "services/httpclient.h"
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
 #include "waypoints/placefinderlookup.h"
+#include "waypoints/waypointfile.h"
 #include "waypoints/waypointimporter.h"
 #include "waypoints/waypointsync.h"
 #include "waypoints/wptimporter.h"
@@ -24,8 +24,9 @@ namespace kalvora::cli {
 namespace {
 
 const char* const Usage =
-    "Usage: kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup]\n"
-    "       kalvora-cli waypoints export FILE.wpt [--name NAME]...\n"
+    "Usage: kalvora-cli waypoints read FILE [--routes]\n"
+    "       kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup] [--routes]\n"
+    "       kalvora-cli waypoints export FILE.cup|FILE.gpx|FILE.wpt [--name NAME]...\n"
     "       kalvora-cli waypoints list\n"
     "       kalvora-cli waypoints sync";
 
@@ -56,6 +57,7 @@ int runImport(const QStringList& args)
     QStringList files;
     int choice = DuplicateQuestion::SkipChoice;
     bool lookup = true;
+    WaypointReadOptions options;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--duplicates") && i + 1 < args.size()) {
             const QString v = args[++i];
@@ -69,6 +71,8 @@ int runImport(const QStringList& args)
             }
         } else if (args[i] == QLatin1String("--no-lookup")) {
             lookup = false;
+        } else if (args[i] == QLatin1String("--routes")) {
+            options.routePointsAsWaypoints = true;
         } else if (args[i].startsWith(QLatin1String("--"))) {
             printError(QString::fromLatin1(Usage));
             return 2;
@@ -81,13 +85,16 @@ int runImport(const QStringList& args)
         return 2;
     }
     std::vector<WaypointRecord> records;
+    int skipped = 0;
     for (const QString& path : files) {
-        const QFileInfo info(path);
-        if (!info.isFile() || !info.isReadable()) {
-            printError(QStringLiteral("%1: cannot read the file").arg(path));
+        auto reading = readWaypointFile(path, options);
+        if (!reading) {
+            printError(QString::fromStdString(reading.error()));
             return 1;
         }
-        for (WaypointRecord& r : WPTImporter(path).getDeviceWaypoints())
+        printError(waypointReadingSummary(path, *reading));
+        skipped += reading->skipped;
+        for (WaypointRecord& r : reading->waypoints)
             records.push_back(std::move(r));
     }
     auto store = openGlobalStore();
@@ -113,7 +120,7 @@ int runImport(const QStringList& args)
     QJsonArray ids;
     for (const ObjectId& id : inserted)
         ids.append(id.uriString());
-    printJson(QJsonObject{{"read", read}, {"imported", inserted.size()}, {"ids", ids}});
+    printJson(QJsonObject{{"read", read}, {"skipped", skipped}, {"imported", inserted.size()}, {"ids", ids}});
     return 0;
 }
 
@@ -135,6 +142,11 @@ int runExport(const QStringList& args)
         printError(QString::fromLatin1(Usage));
         return 2;
     }
+    const auto format = waypointExportFormat(path);
+    if (!format) {
+        printError(QStringLiteral("%1: the file type gives the format; use .cup, .gpx or .wpt").arg(path));
+        return 2;
+    }
     auto store = openGlobalStore();
     if (!store)
         return 1;
@@ -143,14 +155,14 @@ int runExport(const QStringList& args)
         if (names.isEmpty() || names.contains(w->name()) || names.contains(w->shortName()))
             chosen.append(w);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) < 0 ||
-        !file.commit()) {
-        printError(QStringLiteral("%1: cannot write the file: %2").arg(path, file.errorString()));
+    QList<WptEntry> entries;
+    for (const Waypoint* w : chosen)
+        entries.append(WPTImporter::entryFromWaypoint(*w));
+    if (const auto written = writeWaypointFile(path, *format, entries); !written) {
+        printError(QString::fromStdString(written.error()));
         return 1;
     }
-    printJson(QJsonObject{{"file", path}, {"written", chosen.size()}});
+    printJson(QJsonObject{{"file", path}, {"format", waypointFormatName(*format)}, {"written", chosen.size()}});
     return 0;
 }
 
@@ -222,6 +234,8 @@ int runWaypoints(const QStringList& args)
 {
     const QString sub = args.value(0);
     const QStringList rest = args.mid(1);
+    if (sub == QLatin1String("read"))
+        return runWaypointFileRead(args, "Usage: kalvora-cli waypoints read FILE [--routes]");
     if (sub == QLatin1String("import"))
         return runImport(rest);
     if (sub == QLatin1String("export"))
@@ -236,8 +250,11 @@ int runWaypoints(const QStringList& args)
 
 RegisterCommand reg{
     {"waypoints",
-     "waypoints import FILE... [--duplicates keep|skip] | export FILE.wpt [--name NAME]... | list | sync",
-     "imports, exports, lists and synchronises the waypoints of the global store", &runWaypoints}};
+     "waypoints read FILE | import FILE... [--duplicates keep|skip] | export FILE.cup|.gpx|.wpt [--name NAME]... "
+     "| list | sync",
+     "reads waypoint files (WPT, OziExplorer, CUP, GPX, KML, KMZ); imports, exports, lists and synchronises "
+     "the waypoints of the global store",
+     &runWaypoints}};
 
 } // namespace
 } // namespace kalvora::cli

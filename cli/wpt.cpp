@@ -1,41 +1,17 @@
-// kalvora-cli wpt read FILE: the waypoints of a WPT file as a JSON array.
-
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
+// kalvora-cli wpt read FILE: the older name of `waypoints read`, kept for scripts.
 
 #include "cli/command.h"
-#include "waypoints/wptimporter.h"
+#include "cli/waypointfileread.h"
 
 namespace kalvora::cli {
 namespace {
 
 int runWpt(const QStringList& args)
 {
-    if (args.size() != 2 || args.first() != QLatin1String("read")) {
-        printError(QStringLiteral("Usage: kalvora-cli wpt read FILE"));
-        return 2;
-    }
-    const QString path = args.at(1);
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable()) {
-        printError(QStringLiteral("%1: cannot read the file").arg(path));
-        return 1;
-    }
-    QJsonArray out;
-    for (const WaypointRecord& r : WPTImporter(path).getDeviceWaypoints()) {
-        out.append(QJsonObject{{"shortName", r.shortName},
-                               {"latitude", r.latitude},
-                               {"longitude", r.longitude},
-                               {"altitude", r.altitude},
-                               {"gpsaltitude", r.gpsaltitude},
-                               {"radius", r.radius}});
-    }
-    printJson(out);
-    return 0;
+    return runWaypointFileRead(args, "Usage: kalvora-cli wpt read FILE [--routes]");
 }
 
-RegisterCommand reg{{"wpt", "wpt read FILE", "the waypoints of a WPT file as JSON records", &runWpt}};
+RegisterCommand reg{{"wpt", "wpt read FILE [--routes]", "the same as waypoints read", &runWpt}};
 
 } // namespace
 } // namespace kalvora::cli

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <zip.h>
+
 #include "clirunner.h"
 #include "support/httpserver.h"
 
@@ -153,4 +155,122 @@ TEST_F(WaypointsCli, SyncAgainstALocalDatabase)
     EXPECT_TRUE(json(sync).toObject().value("downloaded").toBool());
     EXPECT_EQ(json(sync).toObject().value("waypoints").toInt(), 1);
     EXPECT_GT(json(sync).toObject().value("lastWaypointSync").toDouble(), 0);
+}
+
+namespace {
+
+QString turnpointFile(const char* name)
+{
+    return QStringLiteral(KALVORA_SOURCE_DIR "/tests/waypoints/data/") + QLatin1String(name);
+}
+
+/** The hand-written KML packed as a KMZ, as libzip packs it. */
+QString writeKmz(const QTemporaryDir& dir)
+{
+    QFile kml(turnpointFile("turnpoints.kml"));
+    if (!kml.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray content = kml.readAll();
+    const QString path = dir.filePath(QStringLiteral("turnpoints.kmz"));
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!archive)
+        return {};
+    zip_file_add(archive, "doc.kml", zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0),
+                 0);
+    zip_close(archive);
+    return path;
+}
+
+} // namespace
+
+TEST_F(WaypointsCli, ReadsEveryFormatAndKeepsTheOldName)
+{
+    const QString ozi = turnpointFile("turnpoints_ozi.wpt");
+    const auto read = cli({QStringLiteral("waypoints"), QStringLiteral("read"), ozi});
+    ASSERT_EQ(read.exitCode, 0) << read.err.constData();
+    const QJsonArray records = json(read).toArray();
+    ASSERT_EQ(records.size(), 4);
+    EXPECT_EQ(records[0].toObject().value("shortName").toString(), QStringLiteral("Hohe Salve, Gipfel"));
+    EXPECT_NEAR(records[2].toObject().value("latitude").toDouble(), -36.725, 1e-9);
+    EXPECT_TRUE(read.err.contains("4 waypoints (OziExplorer WPT)")) << read.err.constData();
+    const auto alias = cli({QStringLiteral("wpt"), QStringLiteral("read"), ozi});
+    EXPECT_EQ(alias.exitCode, 0);
+    EXPECT_EQ(alias.out, read.out);
+
+    const QString kmz = writeKmz(m_dir);
+    for (const QString& file : {turnpointFile("turnpoints.wpt"), turnpointFile("turnpoints.cup"),
+                                turnpointFile("turnpoints.gpx"), turnpointFile("turnpoints.kml"), kmz}) {
+        const auto other = cli({QStringLiteral("waypoints"), QStringLiteral("read"), file});
+        ASSERT_EQ(other.exitCode, 0) << other.err.constData();
+        const QJsonArray got = json(other).toArray();
+        ASSERT_EQ(got.size(), 4) << file.toStdString();
+        for (qsizetype i = 0; i < 4; ++i) {
+            EXPECT_NEAR(got[i].toObject().value("latitude").toDouble(),
+                        records[i].toObject().value("latitude").toDouble(), 1e-6)
+                << file.toStdString();
+            EXPECT_NEAR(got[i].toObject().value("longitude").toDouble(),
+                        records[i].toObject().value("longitude").toDouble(), 1e-6)
+                << file.toStdString();
+        }
+    }
+
+    const auto unknown =
+        cli({QStringLiteral("waypoints"), QStringLiteral("read"), writeFile(QStringLiteral("notes.wpt"), "hello\n")});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.out.isEmpty());
+    EXPECT_TRUE(unknown.err.contains("notes.wpt: not a waypoint file")) << unknown.err.constData();
+    EXPECT_TRUE(unknown.err.contains("OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ")) << unknown.err.constData();
+    const auto empty =
+        cli({QStringLiteral("waypoints"), QStringLiteral("read"), writeFile(QStringLiteral("empty.cup"), "")});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_TRUE(empty.err.contains("empty.cup: the file is empty")) << empty.err.constData();
+}
+
+TEST_F(WaypointsCli, ImportShowsSkippedLinesAndExportFollowsTheFileType)
+{
+    const QString cup = writeFile(QStringLiteral("a.cup"),
+                                  "name,code,country,lat,lon,elev,style\r\n"
+                                  "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m,1\r\n"
+                                  "\"Broken\",BR,AT,4727.407Q,01207.407E,1829m,1\r\n"
+                                  "\"Bright\",BR,AU,3643.500S,14657.420E,330m,1\r\n");
+    const auto read = cli({QStringLiteral("waypoints"), QStringLiteral("read"), cup});
+    ASSERT_EQ(read.exitCode, 0);
+    EXPECT_TRUE(read.err.contains("2 waypoints (SeeYou CUP), 1 unreadable entry skipped")) << read.err.constData();
+
+    const auto imported =
+        cli({QStringLiteral("waypoints"), QStringLiteral("import"), cup, QStringLiteral("--no-lookup")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.constData();
+    EXPECT_EQ(json(imported).toObject().value("read").toInt(), 2);
+    EXPECT_EQ(json(imported).toObject().value("skipped").toInt(), 1);
+    EXPECT_EQ(json(imported).toObject().value("imported").toInt(), 2);
+    const auto refused = cli({QStringLiteral("waypoints"), QStringLiteral("import"),
+                              writeFile(QStringLiteral("x.gpx"), "<gpx><wpt></gpx>"), QStringLiteral("--no-lookup")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("x.gpx: GPX: the XML is broken")) << refused.err.constData();
+
+    for (const char* suffix : {"cup", "gpx", "wpt"}) {
+        const QString out = m_dir.filePath(QStringLiteral("out.") + QLatin1String(suffix));
+        const auto exported = cli({QStringLiteral("waypoints"), QStringLiteral("export"), out});
+        ASSERT_EQ(exported.exitCode, 0) << exported.err.constData();
+        EXPECT_EQ(json(exported).toObject().value("written").toInt(), 2);
+        const auto back = cli({QStringLiteral("waypoints"), QStringLiteral("read"), out});
+        ASSERT_EQ(back.exitCode, 0) << back.err.constData();
+        const QJsonArray records = json(back).toArray();
+        ASSERT_EQ(records.size(), 2) << suffix;
+        // Sorted by name: Bright, Hohe Salve.
+        EXPECT_EQ(records[0].toObject().value("shortName").toString(), QStringLiteral("Bright")) << suffix;
+        EXPECT_NEAR(records[0].toObject().value("latitude").toDouble(), -36.725, 1e-5) << suffix;
+        EXPECT_NEAR(records[1].toObject().value("longitude").toDouble(), 12 + 7.407 / 60, 1e-5) << suffix;
+        EXPECT_EQ(records[1].toObject().value("altitude").toDouble(), 1829) << suffix;
+    }
+    QFile gpx(m_dir.filePath(QStringLiteral("out.gpx")));
+    ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(gpx.readAll().contains("xmlns=\"http://www.topografix.com/GPX/1/1\""));
+
+    const auto noType =
+        cli({QStringLiteral("waypoints"), QStringLiteral("export"), m_dir.filePath(QStringLiteral("out.kml"))});
+    EXPECT_EQ(noType.exitCode, 2);
+    EXPECT_TRUE(noType.err.contains("use .cup, .gpx or .wpt")) << noType.err.constData();
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("out.kml"))));
 }
