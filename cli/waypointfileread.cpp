@@ -43,7 +43,10 @@ int runWaypointFileRead(const QStringList& args, const char* usage)
                                {"radius", r.radius}});
     }
     printJson(out);
-    printError(waypointReadingSummary(path, *reading));
+    QString summary = waypointReadingSummary(path, *reading);
+    if (reading->routePointsNotRead > 0)
+        summary += QStringLiteral(" (--routes reads them)");
+    printError(summary);
     return 0;
 }
 

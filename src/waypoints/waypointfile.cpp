@@ -13,6 +13,8 @@ namespace {
 
 /** How far into a file the detection looks [bytes]; every format shows itself within it. */
 constexpr qsizetype DetectionBytes = 64 * 1024;
+/** [bytes] Larger files are refused: 100,000 waypoints take about 10 MB in any format. */
+constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 /** The WPT datum line may follow a few lines of other text. */
 constexpr int WptHeaderSearchLines = 50;
 
@@ -212,6 +214,7 @@ Result<WaypointFileReading> readWaypointData(const QByteArray& bytes, const QStr
     reading.format = *format;
     reading.waypoints = std::move(read->waypoints);
     reading.skipped = read->skipped;
+    reading.routePointsNotRead = read->routePointsNotRead;
     return reading;
 }
 
@@ -222,20 +225,20 @@ Result<WaypointFileReading> readWaypointFile(const QString& path, const Waypoint
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return Failure::failure(failureText(path, QStringLiteral("cannot read the file")).toStdString());
-    if (info.size() > maxWaypointFileBytes)
+    if (info.size() > MaxFileBytes)
         return Failure::failure(failureText(path, QStringLiteral("the file is too large for a waypoint file "
                                                                  "(more than %1 MB)")
-                                                      .arg(maxWaypointFileBytes / (1024 * 1024)))
+                                                      .arg(MaxFileBytes / (1024 * 1024)))
                                     .toStdString());
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failure::failure(
             failureText(path, QStringLiteral("cannot read the file: %1").arg(file.errorString())).toStdString());
-    const QByteArray bytes = file.read(maxWaypointFileBytes + 1);
-    if (bytes.size() > maxWaypointFileBytes)
+    const QByteArray bytes = file.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes)
         return Failure::failure(failureText(path, QStringLiteral("the file is too large for a waypoint file "
                                                                  "(more than %1 MB)")
-                                                      .arg(maxWaypointFileBytes / (1024 * 1024)))
+                                                      .arg(MaxFileBytes / (1024 * 1024)))
                                     .toStdString());
     return readWaypointData(bytes, path, options);
 }
@@ -251,6 +254,9 @@ QString waypointReadingSummary(const QString& fileName, const WaypointFileReadin
         text += QStringLiteral(", %1 unreadable %2 skipped")
                     .arg(reading.skipped)
                     .arg(reading.skipped == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
+    if (reading.routePointsNotRead > 0)
+        text += QStringLiteral(", %1 route point%2 not read").arg(reading.routePointsNotRead).arg(
+            reading.routePointsNotRead == 1 ? "" : "s");
     return text;
 }
 

@@ -39,11 +39,9 @@ struct WaypointFileReading
 {
     WaypointFileFormat format = WaypointFileFormat::Wpt;
     std::vector<WaypointRecord> waypoints;
-    int skipped = 0; ///< lines or entries left out because they could not be read
+    int skipped = 0;             ///< lines or entries left out because they could not be read
+    int routePointsNotRead = 0;  ///< GPX route points, read only when asked
 };
-
-/** [bytes] Larger files are refused: 100,000 waypoints take about 10 MB in any format. */
-inline constexpr qint64 maxWaypointFileBytes = 64 * 1024 * 1024;
 
 /**
  * The format of BYTES, judged by their content and never by a file name (two

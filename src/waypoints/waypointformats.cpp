@@ -570,6 +570,8 @@ Result<Reading> readGpx(const QByteArray& xml, bool routePoints)
         const QStringView element = reader.name();
         if (element == QLatin1String("wpt") || (routePoints && element == QLatin1String("rtept")))
             readGpxPoint(reader, reading);
+        else if (element == QLatin1String("rtept"))
+            ++reading.routePointsNotRead;
     }
     if (reader.hasError())
         return xmlFailure(reader);

@@ -30,6 +30,7 @@ struct Reading
 {
     std::vector<WaypointRecord> waypoints;
     int skipped = 0;
+    int routePointsNotRead = 0; ///< GPX `rtept` elements passed over because they were not asked for
 };
 
 /**

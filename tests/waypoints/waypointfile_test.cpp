@@ -438,7 +438,10 @@ TEST(WaypointFileReading, FormatDetails)
     const QByteArray gpx = "<gpx xmlns=\"http://www.topografix.com/GPX/1/0\"><wpt lat=\"1\" lon=\"2\"/>"
                            "<rte><name>R</name><rtept lat=\"3\" lon=\"4\"><name>TP</name></rtept></rte>"
                            "<trk><trkseg><trkpt lat=\"5\" lon=\"6\"/></trkseg></trk></gpx>";
-    EXPECT_EQ(read(gpx)->waypoints.size(), 1u);
+    const auto withoutRoutes = read(gpx);
+    EXPECT_EQ(withoutRoutes->waypoints.size(), 1u);
+    EXPECT_EQ(kalvora::waypointReadingSummary(QStringLiteral("r.gpx"), *withoutRoutes),
+              QStringLiteral("r.gpx: 1 waypoint (GPX), 1 route point not read"));
     const auto withRoutes = read(gpx, true);
     ASSERT_EQ(withRoutes->waypoints.size(), 2u);
     EXPECT_EQ(withRoutes->waypoints[1].shortName, QStringLiteral("TP"));
