@@ -22,6 +22,16 @@ constexpr qsizetype MaxNameLength = 255;
 /** The most comma fields looked at per line; a hostile line of commas stays cheap. */
 constexpr qsizetype MaxFields = 32;
 
+/**
+ * Metres from feet, to the millimetre: an altitude given in feet for a whole
+ * number of metres must not come out a hair below it, or the store, which
+ * keeps whole metres, would lose one.
+ */
+double metresFromFeet(double feet)
+{
+    return std::round(feet * FeetToMetres * 1000.0) / 1000.0;
+}
+
 /** The lines of TEXT, ended by LF or CR LF (a lone CR ends a line too: old Mac files). */
 std::vector<QStringView> splitLines(QStringView text)
 {
@@ -177,9 +187,9 @@ std::optional<double> cupElevation(QStringView text)
     QString t = text.trimmed().toString().toLower();
     if (t.isEmpty())
         return 0.0;
-    double factor = 1;
+    bool feet = false;
     if (t.endsWith(QLatin1String("ft"))) {
-        factor = FeetToMetres;
+        feet = true;
         t.chop(2);
     } else if (t.endsWith(u'm')) {
         t.chop(1);
@@ -187,7 +197,7 @@ std::optional<double> cupElevation(QStringView text)
     const auto value = number(t);
     if (!value)
         return std::nullopt;
-    return *value * factor;
+    return feet ? metresFromFeet(*value) : *value;
 }
 
 /** The columns of a CUP file that the reader takes. */
@@ -503,7 +513,7 @@ Result<Reading> readOziExplorer(const QString& text)
         if (fields.size() > 14 && !fields[14].trimmed().isEmpty()) {
             altitude = number(fields[14]);
             if (altitude)
-                altitude = *altitude == -777 ? 0.0 : *altitude * FeetToMetres;
+                altitude = *altitude == -777 ? 0.0 : metresFromFeet(*altitude);
         }
         if (!latitude || !longitude || !altitude) {
             ++reading.skipped;

@@ -274,3 +274,35 @@ TEST_F(WaypointsCli, ImportShowsSkippedLinesAndExportFollowsTheFileType)
     EXPECT_TRUE(noType.err.contains("use .cup, .gpx or .wpt")) << noType.err.constData();
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("out.kml"))));
 }
+
+TEST_F(WaypointsCli, EveryFormatImportsToTheSamePlaces)
+{
+    const QStringList files{turnpointFile("turnpoints.wpt"), turnpointFile("turnpoints_ozi.wpt"),
+                            turnpointFile("turnpoints.cup"), turnpointFile("turnpoints.gpx"),
+                            turnpointFile("turnpoints.kml"), writeKmz(m_dir)};
+    const auto imported = cli(QStringList{QStringLiteral("waypoints"), QStringLiteral("import")} + files +
+                              QStringList{QStringLiteral("--no-lookup"), QStringLiteral("--duplicates"),
+                                          QStringLiteral("keep")});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err.constData();
+    EXPECT_EQ(json(imported).toObject().value("imported").toInt(), 24);
+    EXPECT_EQ(json(imported).toObject().value("skipped").toInt(), 0);
+
+    const auto list = cli({QStringLiteral("waypoints"), QStringLiteral("list")});
+    ASSERT_EQ(list.exitCode, 0) << list.err.constData();
+    QMap<QString, QList<QJsonObject>> byName;
+    for (const QJsonValue& w : json(list).toArray())
+        byName[w.toObject().value("name").toString()].append(w.toObject());
+    ASSERT_EQ(byName.size(), 4) << byName.keys().join(QLatin1Char('|')).toStdString();
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
+        ASSERT_EQ(it->size(), 6) << it.key().toStdString();
+        for (const QJsonObject& w : *it) {
+            // Stored microdegrees are truncated, so a file's 47.456783 and another's 47.4567833 may differ by one.
+            EXPECT_LE(std::abs(w.value("latitude").toInteger() - it->first().value("latitude").toInteger()), 1)
+                << it.key().toStdString();
+            EXPECT_LE(std::abs(w.value("longitude").toInteger() - it->first().value("longitude").toInteger()), 1)
+                << it.key().toStdString();
+            EXPECT_EQ(w.value("altitude").toInteger(), it->first().value("altitude").toInteger())
+                << it.key().toStdString();
+        }
+    }
+}
