@@ -4,6 +4,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <vector>
 
@@ -72,6 +73,10 @@ int main(int argc, char* argv[])
 {
     using namespace kalvora::cli;
     QCoreApplication app(argc, argv);
+    // The application object took every locale category from the environment; the
+    // numbers written and read back for instruments, files and URLs (printf,
+    // strtod) keep the C locale's '.' whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
     QCoreApplication::setApplicationName(QStringLiteral("Kalvora"));
     QCoreApplication::setOrganizationName(QStringLiteral("Kalvora"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kalvora::versionString()));

@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstdio>
 
 #include <QApplication>
@@ -58,6 +59,10 @@ void reportFlights(const kalvora::KalvoraAppDelegate& delegate)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // The application object took every locale category from the environment; the
+    // numbers written and read back for instruments, files and URLs (printf,
+    // strtod) keep the C locale's '.' whatever the user's language.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Kalvora"));
     QApplication::setOrganizationName(QStringLiteral("Kalvora"));
     QApplication::setApplicationVersion(QString::fromLatin1(kalvora::versionString()));

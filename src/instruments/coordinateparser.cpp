@@ -1,8 +1,8 @@
 #include "instruments/coordinateparser.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
-#include <string>
+#include <system_error>
 
 namespace kalvora {
 
@@ -42,6 +42,16 @@ std::int64_t coordinateE6FromString(std::string_view text)
     return static_cast<std::int64_t>(std::llround(value * 1000000.0));
 }
 
+MinuteThousandths minuteThousandths(double degrees)
+{
+    double a = std::fabs(degrees);
+    if (!(a <= 360.0))
+        a = std::isnan(a) ? 0.0 : 360.0;
+    const long long total = std::llround(a * 60000.0);
+    return {static_cast<int>(total / 60000), static_cast<int>(total / 1000 % 60),
+            static_cast<int>(total % 1000)};
+}
+
 double leadingNumber(std::string_view text)
 {
     std::size_t i = 0;
@@ -64,8 +74,34 @@ double leadingNumber(std::string_view text)
     }
     if (!digits)
         return 0.0;
-    const double value = std::strtod(number.c_str(), nullptr);
-    return std::isfinite(value) ? value : 0.0;
+    // from_chars, unlike strtod, ignores LC_NUMERIC.
+    const char* begin = number.data();
+    if (*begin == '+')
+        ++begin;
+    double value = 0.0;
+    const auto [end, ec] = std::from_chars(begin, number.data() + number.size(), value);
+    (void)end;
+    return ec == std::errc() && std::isfinite(value) ? value : 0.0;
+}
+
+std::string fixedText(double value, int decimals, int minWidth)
+{
+    std::string text;
+    if (std::isnan(value)) {
+        text = "nan";
+    } else if (std::isinf(value)) {
+        text = value < 0 ? "-inf" : "inf";
+    } else {
+        char buffer[400]; // the longest double in fixed notation, with room for the decimals
+        const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                             decimals < 0    ? 0
+                                             : decimals > 17 ? 17
+                                                             : decimals);
+        text.assign(buffer, ec == std::errc() ? end : buffer);
+    }
+    if (int(text.size()) < minWidth)
+        text.insert(0, std::size_t(minWidth) - text.size(), ' ');
+    return text;
 }
 
 long long leadingInteger(std::string_view text)

@@ -6,6 +6,28 @@
 #include "instruments/seriallink.h"
 
 namespace kalvora {
+namespace {
+
+/** The end of an exchange's time, counted from its construction. */
+class Deadline
+{
+public:
+    explicit Deadline(std::chrono::milliseconds length) : m_end(std::chrono::steady_clock::now() + length) {}
+
+    /** WAIT, shortened to the time left; zero or less once the deadline has passed. */
+    [[nodiscard]] std::chrono::milliseconds cap(std::chrono::milliseconds wait) const
+    {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(m_end - std::chrono::steady_clock::now());
+        return std::min(wait, left);
+    }
+    [[nodiscard]] bool passed() const { return std::chrono::steady_clock::now() >= m_end; }
+
+private:
+    std::chrono::steady_clock::time_point m_end;
+};
+
+} // namespace
 
 std::string addCheckSum(std::string_view command)
 {
@@ -31,6 +53,16 @@ std::string removeXonXoff(std::string_view bytes)
         if (c != '\x11' && c != '\x13')
             out += c;
     return out;
+}
+
+ExchangeLimits identificationLimits(int silentReads, std::chrono::milliseconds silentRead)
+{
+    return {kMaxIdentificationBytes, silentReads * silentRead};
+}
+
+ExchangeLimits flymasterLimits()
+{
+    return {64u * 1024u, std::chrono::minutes(2)};
 }
 
 ExchangeOptions braeunigerExchange()
@@ -70,7 +102,9 @@ std::optional<std::string> serialCommand(SerialLink& link, const std::string& pa
             link.close();
         return true;
     };
-    for (int attempt = 0; attempt < options.attempts; ++attempt) {
+    const Deadline deadline(options.limits.deadline);
+    bool limitReached = false;
+    for (int attempt = 0; attempt < options.attempts && !limitReached && !deadline.passed(); ++attempt) {
         if (!link.write(framed))
             continue;
         if (options.waitAfterWrite.count() > 0)
@@ -79,14 +113,22 @@ std::optional<std::string> serialCommand(SerialLink& link, const std::string& pa
             return std::nullopt;
         std::string answer;
         for (;;) {
-            const std::optional<std::string> chunk = link.read(options.readChunk, link.silentRead());
+            const std::chrono::milliseconds wait = deadline.cap(link.silentRead());
+            if (wait.count() <= 0) {
+                limitReached = true;
+                break;
+            }
+            const std::size_t room = options.limits.maxBytes - answer.size();
+            const std::optional<std::string> chunk = link.read(std::min(options.readChunk, room), wait);
             if (cancelled())
                 return std::nullopt;
             if (!chunk || chunk->empty())
                 break;
             answer += *chunk;
-            if (answer.size() >= kMaxAnswerBytes)
+            if (answer.size() >= options.limits.maxBytes) {
+                limitReached = true;
                 break;
+            }
         }
         if (answer.empty())
             continue;
@@ -135,19 +177,26 @@ std::string FlymasterLineAssembler::text() const
     return std::string(m_buffer.begin(), end);
 }
 
-std::optional<std::string> flymasterSerialCommand(SerialLink& link, const std::string& path, std::string_view command)
+std::optional<std::string> flymasterSerialCommand(SerialLink& link, const std::string& path,
+                                                  std::string_view command, const ExchangeLimits& limits)
 {
     if (!link.open(path).ok())
         return std::nullopt;
     const std::string framed = addCheckSum(command);
+    const Deadline deadline(limits.deadline);
     if (!link.write(framed)) {
         link.close();
         return std::nullopt;
     }
     FlymasterLineAssembler assembler;
+    std::size_t received = 0;
     int silence = 1;
-    while (silence < 6) {
-        const std::optional<std::string> byte = link.read(1, link.silentRead());
+    // Every byte restarts the silence count, so only the limits end a line that keeps sending.
+    while (silence < 6 && received < limits.maxBytes) {
+        const std::chrono::milliseconds wait = deadline.cap(link.silentRead());
+        if (wait.count() <= 0)
+            break;
+        const std::optional<std::string> byte = link.read(1, wait);
         if (!byte) {
             ++silence;
             continue;
@@ -157,6 +206,7 @@ std::optional<std::string> flymasterSerialCommand(SerialLink& link, const std::s
             continue;
         }
         assembler.add((*byte)[0]);
+        ++received;
         silence = 2;
         if (link.isCanceled()) {
             link.close();

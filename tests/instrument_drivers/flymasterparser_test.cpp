@@ -60,6 +60,11 @@ TEST(FlymasterParser, IdentificationTable)
         {"$PFMSNP,Live,Gps,*00", "Live", flymaster::DeviceType::GpsNavLive}, // the earliest name wins
         {"$PFMSNP,GpsSD*00", nullptr, flymaster::DeviceType::GpsNavLive},    // no comma after the model
         {"$PBRSNP,COMPEO,*00", nullptr, flymaster::DeviceType::GpsNavLive},
+        // Only the identification sentence counts, not NMEA or noise around it.
+        {"$GPGGA,103000,4730.500,N,Gps,*00", nullptr, flymaster::DeviceType::GpsNavLive},
+        {"xNavy,$GPRMC,1*00", nullptr, flymaster::DeviceType::GpsNavLive},
+        {"$GPGSV,Nav,1*00$PFMSNP,LiveSD,0*00", "LiveSD", flymaster::DeviceType::GpsNavLive},
+        {"$PFMSNP,SD*00$GPTXT,Gps,1*00", nullptr, flymaster::DeviceType::GpsNavLive},
         {"", nullptr, flymaster::DeviceType::GpsNavLive},
     };
     for (const Case& c : cases) {

@@ -154,3 +154,30 @@ TEST(FlytecParser, ParameterTableWidths)
 }
 
 } // namespace
+
+TEST(FlytecParser, IdentificationAnswerMustLookLikeAName)
+{
+    struct Case
+    {
+        std::string answer;
+        const char* name; // nullptr: no instrument
+    } cases[] = {
+        {"Flytec 6015\r\n", "Flytec 6015"},
+        {"\r\n  Flytec 6030, SW 1.2 \r\n\r\n", "Flytec 6030, SW 1.2"},
+        {"Flytec 6015\n", "Flytec 6015"},
+        {"P", nullptr},           // one byte that trickled in
+        {"Flytec 6015", nullptr}, // no line end: cut off
+        {"\r\n", nullptr},        // nothing but a line end
+        {"$GPRMC,103000.00,A,4730.500,N,00715.000,E,012.4,084.4,061226,,,A*6C\r\n", nullptr},
+        {"Flytec\r\n6015\r\n", nullptr}, // two lines
+        {std::string("Fly\xFE\x01tec\r\n"), nullptr},
+        {std::string(65, 'x') + "\r\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto name = flytec::identificationName(c.answer);
+        ASSERT_EQ(name.has_value(), c.name != nullptr) << c.answer;
+        if (name) {
+            EXPECT_EQ(*name, c.name);
+        }
+    }
+}

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 
 #include "braeunigersim.h"
+#include "simcommon/streamsource.h"
+#include "support/germannumbers.h"
 #include "support/testdata.h"
 
 using namespace kalvora;
@@ -21,7 +23,8 @@ struct CliResult
     QJsonDocument json() const { return QJsonDocument::fromJson(out); }
 };
 
-CliResult runDeviceCli(QStringList args, int silentReadMs = 100)
+/** LOCALE, when set, is the LC_ALL the CLI runs under. */
+CliResult runDeviceCli(QStringList args, int silentReadMs = 100, const QString& locale = {})
 {
     static QTemporaryDir home;
     QProcess p;
@@ -29,6 +32,8 @@ CliResult runDeviceCli(QStringList args, int silentReadMs = 100)
     env.insert(QStringLiteral("HOME"), home.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
     env.insert(QStringLiteral("KALVORA_SERIAL_SILENT_READ_MS"), QString::number(silentReadMs));
+    if (!locale.isEmpty())
+        env.insert(QStringLiteral("LC_ALL"), locale);
     p.setProcessEnvironment(env);
     args.prepend(QStringLiteral("device"));
     p.start(QStringLiteral(KALVORA_CLI), args);
@@ -148,4 +153,41 @@ TEST_F(DeviceCli, BadUsageAndSilentPort)
     const CliResult r = runDeviceCli(QStringList{QStringLiteral("scan")} + port());
     EXPECT_NE(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains("No instrument answered"));
+}
+
+TEST_F(DeviceCli, AWaypointWrittenUnderAGermanLocaleKeepsItsPoint)
+{
+    const test::GermanNumbers german; // only to learn whether the system has the locale
+    KALVORA_REQUIRE_GERMAN_NUMBERS(german);
+    const QString de = QStringLiteral("de_DE.UTF-8");
+    CliResult r = runDeviceCli(
+        QStringList{QStringLiteral("write-waypoint"), QStringLiteral("--name"), QStringLiteral("Uetliberg"),
+                    QStringLiteral("--lat"), QStringLiteral("47.3"), QStringLiteral("--lon"),
+                    QStringLiteral("8.1"), QStringLiteral("--alt"), QStringLiteral("871")} +
+            port(),
+        100, de);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(m_sim->commandLog().back(), "$PBRWPR,4718.000,N,00806.000,E,,Uetliberg        ,0871");
+    r = runDeviceCli(QStringList{QStringLiteral("waypoints")} + port(), 100, de);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    bool found = false;
+    for (const QJsonValue& w : r.json().array()) {
+        if (w.toObject().value(QStringLiteral("shortName")).toString().trimmed() !=
+            QLatin1String("Uetliberg"))
+            continue;
+        found = true;
+        EXPECT_DOUBLE_EQ(w.toObject().value(QStringLiteral("latitude")).toDouble(), 47.3);
+        EXPECT_DOUBLE_EQ(w.toObject().value(QStringLiteral("longitude")).toDouble(), 8.1);
+    }
+    EXPECT_TRUE(found) << r.out.toStdString();
+}
+
+TEST(DeviceCliStreamingPort, ScanEndsAndFindsNoInstrument)
+{
+    sim::StreamSource gps(sim::StreamKind::Nmea);
+    ASSERT_TRUE(gps.start());
+    const CliResult r = runDeviceCli(
+        {QStringLiteral("scan"), QStringLiteral("--port"), QString::fromStdString(gps.slavePath())}, 200);
+    EXPECT_EQ(r.exitCode, 1) << "-1: still scanning after a minute";
+    EXPECT_TRUE(r.err.contains("No instrument answered")) << r.err.toStdString();
 }

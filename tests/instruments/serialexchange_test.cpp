@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "instruments/serialexchange.h"
 #include "scriptedlink.h"
@@ -135,4 +136,57 @@ TEST(FlymasterExchange, SilentLineEndsAfterFiveSilentReadsAndClosesTheLine)
     answering.reads = {"$", "P", "F", "M", "\r", "\n"};
     EXPECT_EQ(flymasterSerialCommand(answering, "/dev/x", "$PFMSNP,"), std::string("$PFM"));
     EXPECT_EQ(answering.readCalls, 6 + 4) << "0.8 s of silence ends the answer";
+}
+
+// A port that never falls silent: every read brings bytes, so only the limits end
+// the exchange, which then keeps what came and tries no second attempt.
+TEST(ExchangeLimits, ALineThatNeverFallsSilentEndsAtTheByteCap)
+{
+    const auto streaming = [](ScriptedLink& link) {
+        link.onRead = [&link](int) { link.reads.push_back("$GPGGA,1*00\r\n"); };
+    };
+    ScriptedLink braeuniger;
+    streaming(braeuniger);
+    ExchangeOptions options = braeunigerExchange();
+    options.limits.maxBytes = 1000;
+    const auto answer = serialCommand(braeuniger, "/dev/x", "$PBRSNP,", options);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->size(), 1000u);
+    EXPECT_EQ(braeuniger.writes.size(), 1u);
+
+    ScriptedLink flymaster;
+    streaming(flymaster);
+    const auto text = flymasterSerialCommand(flymaster, "/dev/x", "$PFMSNP,", {100, std::chrono::minutes(1)});
+    ASSERT_TRUE(text);
+    EXPECT_EQ(flymaster.readCalls, 100);
+    EXPECT_FALSE(flymaster.isOpen());
+}
+
+TEST(ExchangeLimits, TheDeadlineCountsFromTheFirstWriteOverAllAttempts)
+{
+    // A silent line whose reads take their whole time: three attempts of 100 ms
+    // would take 300 ms, the deadline of 150 ms ends the second one.
+    class SlowSilence final : public SerialLink
+    {
+    public:
+        int writes = 0;
+        Result<Done> open(const std::string&) override { return Done{}; }
+        void close() override {}
+        bool isOpen() const override { return true; }
+        bool write(std::string_view) override { return ++writes, true; }
+        std::optional<std::string> read(std::size_t, std::chrono::milliseconds timeout) override
+        {
+            std::this_thread::sleep_for(timeout);
+            return std::string();
+        }
+        bool drain() override { return true; }
+        bool setBaud(int) override { return true; }
+        std::chrono::milliseconds silentRead() const override { return std::chrono::milliseconds(100); }
+    } link;
+    ExchangeOptions options = braeunigerExchange();
+    options.limits = identificationLimits(3, std::chrono::milliseconds(50));
+    EXPECT_EQ(options.limits.maxBytes, kMaxIdentificationBytes);
+    EXPECT_FALSE(serialCommand(link, "/dev/x", "$PBRSNP,", options));
+    EXPECT_GE(link.writes, 1);
+    EXPECT_LT(link.writes, 3);
 }

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QFile>
 
+#include "support/germannumbers.h"
 #include "waypoints/wptimporter.h"
 
 using kalvora::WaypointRecord;
@@ -197,4 +198,28 @@ TEST(WptReading, MissingFileGivesNothing)
     const auto points = WPTImporter(path).getDeviceWaypoints();
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0], (rec(QStringLiteral("Alpha"), 1, 2, 3)));
+}
+
+// The file is read back by other programs and by us: its numbers keep a '.'
+// whatever the C library's locale of the thread that writes or reads it.
+TEST(WptReading, RoundTripUnderAGermanLocale)
+{
+    const kalvora::test::GermanNumbers german;
+    KALVORA_REQUIRE_GERMAN_NUMBERS(german);
+    const QList<WptEntry> entries{
+        {QStringLiteral("HS"), QStringLiteral("Hohe Salve"), 47300000, 8100000, 1829},
+        {QStringLiteral("SYD"), QStringLiteral("Sydney"), -33500000, -151250000, -5},
+    };
+    const QString text = WPTImporter::getWPTFileFromWaypoints(entries);
+    EXPECT_TRUE(text.contains(QStringLiteral(" 47.3000000000")) &&
+                text.contains(QStringLiteral(" 1829.000000 ")))
+        << text.toStdString();
+    const auto points = WPTImporter::parseWptText(WPTImporter::encodeFile(text));
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_DOUBLE_EQ(points[0].latitude, 47.3);
+    EXPECT_DOUBLE_EQ(points[0].longitude, 8.1);
+    EXPECT_EQ(points[0].altitude, 1829);
+    EXPECT_DOUBLE_EQ(points[1].latitude, -33.5);
+    EXPECT_DOUBLE_EQ(points[1].longitude, -151.25);
+    EXPECT_EQ(points[1].altitude, -5);
 }

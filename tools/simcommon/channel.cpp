@@ -104,6 +104,13 @@ std::optional<std::uint8_t> Channel::readByte(std::chrono::milliseconds timeout)
     return b;
 }
 
+void Channel::drainInput()
+{
+    while (fill(std::chrono::milliseconds(0)))
+        m_in.clear();
+    m_in.clear();
+}
+
 bool Channel::sleepFor(std::chrono::nanoseconds duration)
 {
     if (duration.count() <= 0)

@@ -61,6 +61,10 @@ public:
     [[nodiscard]] std::optional<std::uint8_t> readByte(std::chrono::milliseconds timeout);
     /** Forgets bytes received but not yet read. */
     void discardInput() { m_in.clear(); }
+    /** Reads and forgets whatever the driver sent so far, without waiting. */
+    void drainInput();
+    /** Waits DURATION or until stop(); false once stopped. */
+    bool idle(std::chrono::nanoseconds duration) { return sleepFor(duration); }
 
     /**
      * Sends an answer, paced and faulted. BULK marks a download (the cut-off fault

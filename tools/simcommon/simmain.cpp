@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "simcommon/simulator.h"
+#include "simcommon/streamsource.h"
 
 namespace kalvora::sim {
 namespace {
@@ -28,12 +29,14 @@ int simulatorMain(int argc, char** argv, const char* programName, std::string_vi
         igcDir = env;
     std::vector<std::string> names;
     std::size_t maxTracks = 0;
+    std::optional<StreamKind> stream;
     const auto usage = [&]() {
         std::fprintf(stderr,
                      "Usage: %s [--link PATH] [--baud N] [--fault none|silence|garbage|cut|slow|xonxoff]\n"
                      "          [--byte-gap-ms N] [--cut-fraction F] [--igc-dir DIR] [--igc NAME]...\n"
-                     "          [--max-tracks N] [--model NAME]%.*s\n"
-                     "Opens a pseudo-terminal that answers like the instrument; prints its path.\n",
+                     "          [--max-tracks N] [--model NAME] [--stream nmea|garbage|drip]%.*s\n"
+                     "Opens a pseudo-terminal that answers like the instrument; prints its path.\n"
+                     "--stream makes it a port that sends unasked and answers nothing instead.\n",
                      programName, int(extraUsage.size()), extraUsage.data());
         return 2;
     };
@@ -66,11 +69,30 @@ int simulatorMain(int argc, char** argv, const char* programName, std::string_vi
                 maxTracks = std::size_t(std::stoul(value));
             else if (key == "--model")
                 args.model = value;
-            else
+            else if (key == "--stream") {
+                stream = streamKindFromName(value);
+                if (!stream)
+                    return usage();
+            } else
                 args.extra[key.substr(2)] = value;
         } catch (const std::exception&) {
             return usage();
         }
+    }
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    if (stream) {
+        StreamSource source(*stream, args.line.baud > 0 ? args.line.baud : 57600);
+        if (!source.start() || (!args.link.empty() && !source.linkTo(args.link))) {
+            std::fprintf(stderr, "%s: cannot open the pseudo-terminal or its link\n", programName);
+            return 1;
+        }
+        std::printf("%s\n", source.slavePath().c_str());
+        std::fflush(stdout);
+        while (!g_stop)
+            ::usleep(100000);
+        source.stop();
+        return 0;
     }
     args.igcFiles = loadIgcFiles(igcDir, names, maxTracks);
 
@@ -88,8 +110,6 @@ int simulatorMain(int argc, char** argv, const char* programName, std::string_vi
         std::fprintf(stderr, "%s: cannot create the link %s\n", programName, args.link.c_str());
         return 1;
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
     std::printf("%s\n", runner.slavePath().c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %zu track(s) loaded, serving %s\n", programName, args.igcFiles.size(),

@@ -55,7 +55,10 @@ std::string Braeuniger::command(std::string_view sentence)
 bool Braeuniger::checkDevice()
 {
     m_deviceType = DeviceType::Unknown;
-    const std::optional<Identification> id = parseIdentification(command("$PBRSNP,"));
+    ExchangeOptions options = braeunigerExchange();
+    options.limits = identificationLimits(options.attempts, link().silentRead());
+    const std::optional<Identification> id =
+        parseIdentification(serialCommand("$PBRSNP,", options).value_or(std::string()));
     if (!id)
         return false;
     m_deviceType = id->deviceType;

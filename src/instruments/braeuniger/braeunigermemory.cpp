@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "instruments/coordinateparser.h"
+
 namespace kalvora {
 namespace {
 
@@ -298,16 +300,12 @@ namespace braeuniger::transform {
 
 std::string divBy2(double v)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%f", v * 0.5);
-    return buffer;
+    return fixedText(v * 0.5, 6);
 }
 
 std::string cmsToKmh(double v)
 {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%f", v / 100.0 * 3.6);
-    return buffer;
+    return fixedText(v / 100.0 * 3.6, 6);
 }
 
 std::string minutesToTimeString(double v)

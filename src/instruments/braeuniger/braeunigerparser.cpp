@@ -47,15 +47,9 @@ int durationPart(std::string_view text, std::size_t pos)
 
 std::string coordinateField(double degrees, const char* pattern, char positive, char negative)
 {
-    const double absolute = std::fabs(degrees);
-    if (!std::isfinite(absolute) || absolute > 360.0)
-        return coordinateField(0.0, pattern, positive, negative);
-    const int whole = int(absolute);
-    const double minutes = (absolute - whole) * 60.0;
-    const int wholeMinutes = int(minutes);
-    const int thousandths = int((minutes - wholeMinutes) * 1000.0);
+    const MinuteThousandths field = minuteThousandths(degrees);
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, pattern, whole, wholeMinutes, thousandths);
+    std::snprintf(buffer, sizeof buffer, pattern, field.degrees, field.minutes, field.thousandths);
     std::string out = buffer;
     out += ',';
     out += degrees < 0 ? negative : positive;
@@ -168,16 +162,12 @@ std::vector<DeviceWayPoint> parseWaypointList(const std::vector<std::string>& pi
         DeviceWayPoint w;
         w.latitude = coordinate(f[0] + f[1]);
         w.longitude = coordinate(f[2] + f[3]);
-        char buffer[64];
-        std::snprintf(buffer, sizeof buffer, "%.3f", w.latitude);
-        w.latitudeString = buffer;
-        std::snprintf(buffer, sizeof buffer, "%.3f", w.longitude);
-        w.longitudeString = buffer;
+        w.latitudeString = fixedText(w.latitude, 3);
+        w.longitudeString = fixedText(w.longitude, 3);
         w.shortName = f[5];
         w.altitude = leadingNumber(f[6]);
         w.gpsaltitude = w.altitude;
-        std::snprintf(buffer, sizeof buffer, "%4.0f", w.altitude);
-        w.altitudeString = buffer;
+        w.altitudeString = fixedText(w.altitude, 0, 4);
         w.radius = 0;
         for (const DeviceRoute& route : routes)
             for (const DeviceWayPoint& p : route.waypoints)

@@ -96,7 +96,7 @@ struct ModelEntry
  */
 [[nodiscard]] bool looksLikeCompleteIgc(std::string_view text);
 
-/** The latitude as two protocol fields from degrees: "4715.000,N"; minutes truncated. */
+/** The latitude as two protocol fields from degrees: "4715.000,N"; minutes to the nearest thousandth. */
 [[nodiscard]] std::string latitudeToString(double degrees);
 /** The longitude as two protocol fields: "00730.000,E". */
 [[nodiscard]] std::string longitudeToString(double degrees);

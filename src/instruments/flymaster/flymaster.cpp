@@ -1,8 +1,8 @@
 #include "instruments/flymaster/flymaster.h"
 
 #include <algorithm>
-#include <cstdio>
 
+#include "instruments/coordinateparser.h"
 #include "track/securityrecord.h"
 #include "track/utcdate.h"
 #include "track/version.h"
@@ -14,13 +14,6 @@ namespace {
 /** Bytes asked for per read during a download; the instrument sends no more than one packet before our ack.
  */
 constexpr std::size_t kDownloadChunk = 512;
-
-std::string format(const char* pattern, double value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
-}
 
 SecurityStamp currentStamp()
 {
@@ -50,7 +43,10 @@ std::unique_ptr<GpsDevice> Flymaster::open(const std::string& path, std::unique_
     std::optional<std::string> answer;
     {
         std::lock_guard lock(device->commandLock());
-        answer = flymasterSerialCommand(device->link(), path, flymaster::identifyCommand);
+        // 1.0 s to start answering and one silent read more to finish a sentence
+        // that started late; past that, a port that keeps sending is no Flymaster.
+        answer = flymasterSerialCommand(device->link(), path, flymaster::identifyCommand,
+                                        identificationLimits(6, device->link().silentRead()));
     }
     device->closeLine();
     if (!answer)
@@ -109,8 +105,12 @@ std::optional<std::vector<flymaster::Block>> Flymaster::dataBlocks(std::int64_t 
     flymaster::PacketReader reader;
     std::vector<flymaster::Block> blocks;
     auto lastByte = std::chrono::steady_clock::now();
+    // Each byte keeps the stall timer from running out, so a line that sends
+    // without ever ending the transfer is bounded by these.
+    const auto giveUpAt = lastByte + kMaxAnswerTime;
+    std::size_t received = 0;
     for (;;) {
-        if (line.isCanceled())
+        if (line.isCanceled() || received >= kMaxAnswerBytes || std::chrono::steady_clock::now() >= giveUpAt)
             return fail();
         const std::optional<std::string> chunk = line.read(kDownloadChunk);
         if (!chunk)
@@ -121,6 +121,7 @@ std::optional<std::vector<flymaster::Block>> Flymaster::dataBlocks(std::int64_t 
             continue;
         }
         lastByte = std::chrono::steady_clock::now();
+        received += chunk->size();
         for (char c : *chunk) {
             switch (reader.add(static_cast<std::uint8_t>(c))) {
             case flymaster::PacketReader::Event::None:
@@ -177,9 +178,9 @@ std::vector<DeviceWayPoint> Flymaster::waypoints()
         wp.longitude = e.longitudeDeg;
         wp.altitude = e.altitudeM;
         wp.gpsaltitude = e.altitudeM;
-        wp.latitudeString = format("%.3f", e.latitudeDeg);
-        wp.longitudeString = format("%.3f", e.longitudeDeg);
-        wp.altitudeString = format("%4.0f", e.altitudeM);
+        wp.latitudeString = fixedText(e.latitudeDeg, 3);
+        wp.longitudeString = fixedText(e.longitudeDeg, 3);
+        wp.altitudeString = fixedText(e.altitudeM, 0, 4);
         list.push_back(std::move(wp));
     }
     return list;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "instruments/coordinateparser.h"
 #include "instruments/flytec/flytecparser.h"
 #include "instruments/textfields.h"
 
@@ -155,17 +156,10 @@ std::string blockText(const Block& b, std::size_t at)
 
 std::string sentenceDegreesMinutes(double value, int degreeDigits, char positive, char negative)
 {
-    // Whole thousandths of a minute, truncated; the epsilon guards values not exact in binary.
-    double a = std::fabs(value);
-    if (!(a <= 360.0))
-        a = std::isnan(a) ? 0.0 : 360.0;
-    const auto total = static_cast<std::int64_t>(a * 60000.0 + 1e-6);
-    const int degrees = static_cast<int>(total / 60000);
-    const int whole = static_cast<int>(total / 1000 % 60);
-    const int thousandths = static_cast<int>(total % 1000);
+    const MinuteThousandths field = minuteThousandths(value);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%0*d%02d.%03d,%c", degreeDigits, degrees, whole, thousandths,
-                  value < 0 ? negative : positive);
+    std::snprintf(buf, sizeof buf, "%0*d%02d.%03d,%c", degreeDigits, field.degrees, field.minutes,
+                  field.thousandths, value < 0 ? negative : positive);
     return buf;
 }
 
@@ -173,6 +167,13 @@ std::string sentenceDegreesMinutes(double value, int degreeDigits, char positive
 
 std::optional<Identification> identify(std::string_view answer)
 {
+    // Only the instrument's own sentence counts: a port that streams NMEA or noise
+    // may well carry "Gps" or "Nav" somewhere.
+    const std::size_t sentence = answer.find(identifyCommand);
+    if (sentence == std::string_view::npos)
+        return std::nullopt;
+    answer = answer.substr(sentence);
+    answer = answer.substr(0, answer.find('$', 1));
     Identification id;
     std::size_t start = answer.find("B1NAV");
     if (start != std::string_view::npos) {

@@ -36,9 +36,10 @@ inline constexpr std::string_view waypointListCommand = "$PFMWPL,";
 inline constexpr char ackByte = static_cast<char>(0xB1);
 
 /**
- * The model from an answer to "$PFMSNP,": "B1NAV..." up to the next comma, or
- * else the text from the first of "Gps", "Nav", "Live" (earliest in the answer)
- * up to the next comma. nullopt without a match or without that comma.
+ * The model from the "$PFMSNP," sentence of an answer (other sentences and
+ * bytes around it are not looked at): "B1NAV..." up to the next comma, or else
+ * the text from the first of "Gps", "Nav", "Live" (earliest in the sentence)
+ * up to the next comma. nullopt without that sentence, a match or the comma.
  */
 std::optional<Identification> identify(std::string_view answer);
 
@@ -168,7 +169,7 @@ std::vector<WaypointEntry> parseWaypointList(std::string_view answer);
 std::string writeWaypointCommand(std::string_view nameUtf8, double latitudeDeg, double longitudeDeg,
                                  double altitudeM);
 
-/** "%02d%02d.%03d,N" of a latitude in degrees (minutes truncated). */
+/** "%02d%02d.%03d,N" of a latitude in degrees (minutes to the nearest thousandth). */
 std::string latitudeField(double latitudeDeg);
 /** "%03d%02d.%03d,E" of a longitude in degrees. */
 std::string longitudeField(double longitudeDeg);

@@ -1,8 +1,8 @@
 #include "instruments/flytec/flytec.h"
 
 #include <algorithm>
-#include <cstdio>
 
+#include "instruments/coordinateparser.h"
 #include "instruments/flytectextformatter.h"
 #include "track/igc.h"
 
@@ -37,13 +37,6 @@ bool contains(const std::optional<std::string>& answer, std::string_view word)
     return answer && answer->find(word) != std::string::npos;
 }
 
-std::string format(const char* pattern, double value)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
-}
-
 DeviceWayPoint toDeviceWayPoint(const flytec::WaypointEntry& entry)
 {
     DeviceWayPoint wp;
@@ -53,9 +46,9 @@ DeviceWayPoint toDeviceWayPoint(const flytec::WaypointEntry& entry)
     wp.altitude = entry.altitudeM;
     wp.gpsaltitude = entry.altitudeM;
     wp.radius = entry.radiusM;
-    wp.latitudeString = format("%.3f", entry.latitudeDeg);
-    wp.longitudeString = format("%.3f", entry.longitudeDeg);
-    wp.altitudeString = format("%4.0f", entry.altitudeM);
+    wp.latitudeString = fixedText(entry.latitudeDeg, 3);
+    wp.longitudeString = fixedText(entry.longitudeDeg, 3);
+    wp.altitudeString = fixedText(entry.altitudeM, 0, 4);
     return wp;
 }
 
@@ -141,21 +134,16 @@ std::unique_ptr<GpsDevice> Flytec::open(const std::string& path, std::unique_ptr
     if (!link || !link->open(path).ok())
         return nullptr;
     auto device = std::make_unique<Flytec>(std::move(link), path);
-    const auto answer = device->command(flytec::identifyCommand);
+    const auto answer =
+        device->command(flytec::identifyCommand,
+                        identificationLimits(flytecExchange().attempts, device->link().silentRead()));
     device->closeLine();
-    if (!answer)
+    // The answer becomes the instrument's name in lists and JSON documents, and
+    // whatever a port sends is not a name: see identificationName().
+    const std::optional<std::string> name = answer ? flytec::identificationName(*answer) : std::nullopt;
+    if (!name)
         return nullptr;
-    // The answer is shown as the instrument's name; only its printable text is
-    // kept so that line ends and noise never reach a list or a JSON document.
-    std::string name;
-    for (char c : *answer)
-        if (c >= 0x20 && c < 0x7F)
-            name.push_back(c);
-    const auto first = name.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return nullptr;
-    name = name.substr(first, name.find_last_not_of(' ') - first + 1);
-    device->setDescriptor(name);
+    device->setDescriptor(*name);
     return device;
 }
 
@@ -183,12 +171,13 @@ bool Flytec::has(DeviceOperation operation) const
     return false;
 }
 
-std::optional<std::string> Flytec::command(std::string_view text)
+std::optional<std::string> Flytec::command(std::string_view text, const ExchangeLimits& limits)
 {
     // The answers are text only, so XON/XOFF bytes in them can only be flow-control
     // noise of the adapter; kept, they would end up inside the downloaded IGC text.
     ExchangeOptions options = flytecExchange();
     options.removeXonXoff = true;
+    options.limits = limits;
     return serialCommand(text, options);
 }
 

@@ -99,8 +99,8 @@ public:
     [[nodiscard]] bool setNumber(int address, std::int64_t value);
 
 private:
-    /** One command with the Flytec exchange; nullopt when nothing answered. */
-    std::optional<std::string> command(std::string_view text);
+    /** One command with the Flytec exchange within LIMITS; nullopt when nothing answered. */
+    std::optional<std::string> command(std::string_view text, const ExchangeLimits& limits = {});
     /** "ACT_82_00" then WRITE; true when both were accepted. */
     bool writeParameter(const std::string& write);
     Result<Done> deleteRouteOnInstrument();

@@ -103,6 +103,20 @@ std::string downloadCommand(std::int64_t trackNumber)
     return buf;
 }
 
+std::optional<std::string> identificationName(std::string_view answer)
+{
+    const std::string_view body = trim(answer);
+    if (body.empty() ||
+        answer.substr(answer.find_last_not_of(" \t\r\n")).find('\n') == std::string_view::npos)
+        return std::nullopt;
+    for (const char c : body)
+        if (c < 0x20 || c > 0x7E)
+            return std::nullopt; // also a CR or LF inside: a second line
+    if (body.front() == '$' || body.size() > maxIdentificationLength)
+        return std::nullopt;
+    return std::string(body);
+}
+
 bool isDone(std::string_view answer)
 {
     return answer.find("Done") != std::string_view::npos;
@@ -211,26 +225,6 @@ std::string fixedName(std::string_view utf8, int length)
 
 namespace {
 
-/** Degrees, whole minutes and thousandths of a minute of |value|, each truncated. */
-struct Dms
-{
-    int degrees;
-    int minutes;
-    int thousandths;
-};
-
-Dms toDms(double value)
-{
-    // Whole thousandths of a minute, truncated as the instrument expects; the tiny
-    // epsilon keeps 15.000 from becoming 14.999 when the value is not exact in binary.
-    double a = std::fabs(value);
-    if (!(a <= 360.0))
-        a = std::isnan(a) ? 0.0 : 360.0;
-    const auto total = static_cast<std::int64_t>(a * 60000.0 + 1e-6);
-    return {static_cast<int>(total / 60000), static_cast<int>(total / 1000 % 60),
-            static_cast<int>(total % 1000)};
-}
-
 int clampToInt(double v, int lo, int hi)
 {
     if (!(v >= lo)) // NaN goes to the lower bound too
@@ -245,8 +239,8 @@ int clampToInt(double v, int lo, int hi)
 std::string dataLine(std::string_view nameUtf8, double latitudeDeg, double longitudeDeg, double altitudeM,
                      double radiusM)
 {
-    const Dms lat = toDms(latitudeDeg);
-    const Dms lon = toDms(longitudeDeg);
+    const MinuteThousandths lat = minuteThousandths(latitudeDeg);
+    const MinuteThousandths lon = minuteThousandths(longitudeDeg);
     char buf[128];
     std::snprintf(buf, sizeof buf, ";%s%2d'%02d.%03d;%s%3d'%02d.%03d;%6d;%6d\r\n",
                   latitudeDeg >= 0 ? "N  " : "S  ", lat.degrees, lat.minutes, lat.thousandths,

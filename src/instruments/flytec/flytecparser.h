@@ -53,6 +53,18 @@ inline constexpr std::string_view routeCommand = "ACT_41_00\r\n";
 inline constexpr std::string_view writeRoutePointCommand = "ACT_42_00\r\n";
 inline constexpr std::string_view writeModeCommand = "ACT_82_00\r\n";
 
+/** The longest instrument name an identification answer may carry. */
+inline constexpr std::size_t maxIdentificationLength = 64;
+
+/**
+ * The instrument's name from an answer to identifyCommand, trimmed: one line of
+ * printable ASCII ended by LF (CR LF), blank lines around it allowed. nullopt
+ * for what merely came down the line: no line end (a byte that trickled in), a
+ * second line or a "$" sentence (a GPS streaming NMEA), control or non-ASCII
+ * bytes (noise), an empty line or one longer than maxIdentificationLength.
+ */
+std::optional<std::string> identificationName(std::string_view answer);
+
 /** "ACT_21_%02lx\r\n": the download command of a track (lower-case hex). */
 std::string downloadCommand(std::int64_t trackNumber);
 
