@@ -32,24 +32,28 @@ double metresFromFeet(double feet)
     return std::round(feet * FeetToMetres * 1000.0) / 1000.0;
 }
 
-/** The lines of TEXT, ended by LF or CR LF (a lone CR ends a line too: old Mac files). */
-std::vector<QStringView> splitLines(QStringView text)
+/**
+ * Calls ONLINE(line) for each line of TEXT, ended by LF or CR LF (a lone CR
+ * ends a line too: old Mac files), until it returns false. Lines are handed
+ * out one at a time: a file of nothing but line ends costs no memory.
+ */
+template <typename OnLine>
+void forEachLine(QStringView text, OnLine onLine)
 {
-    std::vector<QStringView> lines;
     qsizetype start = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
         if (c != u'\n' && c != u'\r')
             continue;
-        lines.push_back(text.mid(start, i - start));
+        if (!onLine(text.mid(start, i - start)))
+            return;
         if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
     if (start < n)
-        lines.push_back(text.mid(start));
-    return lines;
+        onLine(text.mid(start));
 }
 
 /**
@@ -475,23 +479,26 @@ QString decodeText(const QByteArray& bytes)
 Result<Reading> readOziExplorer(const QString& text)
 {
     Reading reading;
-    const std::vector<QStringView> lines = splitLines(text);
-    if (lines.empty() || !lines[0].trimmed().startsWith(QLatin1String("OziExplorer Waypoint File"),
-                                                        Qt::CaseInsensitive))
-        return Result<Reading>::failure("the first line is not \"OziExplorer Waypoint File\"");
-    if (lines.size() > 1) {
-        const QStringView datum = lines[1].trimmed();
-        if (!datum.contains(QLatin1String("WGS 84"), Qt::CaseInsensitive) &&
-            !datum.contains(QLatin1String("WGS84"), Qt::CaseInsensitive))
-            return Result<Reading>::failure(
-                QStringLiteral("the datum \"%1\" is not supported; only WGS 84 is")
-                    .arg(cleanName(datum.left(MaxNameLength)))
-                    .toStdString());
-    }
-    for (size_t i = 2; i < lines.size(); ++i) {
-        const QStringView line = lines[i];
+    std::optional<std::string> refusal;
+    qsizetype index = 0;
+    forEachLine(text, [&](QStringView line) {
+        const qsizetype i = index++;
+        if (i == 0) {
+            if (!line.trimmed().startsWith(QLatin1String("OziExplorer Waypoint File"), Qt::CaseInsensitive))
+                refusal = "the first line is not \"OziExplorer Waypoint File\"";
+            return !refusal;
+        }
+        if (i == 1) {
+            const QStringView datum = line.trimmed();
+            if (!datum.contains(QLatin1String("WGS 84"), Qt::CaseInsensitive) &&
+                !datum.contains(QLatin1String("WGS84"), Qt::CaseInsensitive))
+                refusal = QStringLiteral("the datum \"%1\" is not supported; only WGS 84 is")
+                              .arg(cleanName(datum.left(MaxNameLength)))
+                              .toStdString();
+            return !refusal;
+        }
         if (line.trimmed().isEmpty())
-            continue;
+            return true;
         QList<QStringView> fields;
         for (const QStringView field : line.tokenize(u',')) {
             fields.append(field);
@@ -502,10 +509,10 @@ Result<Reading> readOziExplorer(const QString& text)
         (void)fields[0].trimmed().toInt(&numbered);
         // Lines 3 and 4 are reserved ("Reserved 2", "garmin", ...).
         if (i < 4 && !numbered)
-            continue;
+            return true;
         if (fields.size() < 4 || !numbered) {
             ++reading.skipped;
-            continue;
+            return true;
         }
         const auto latitude = number(fields[2]);
         const auto longitude = number(fields[3]);
@@ -517,14 +524,19 @@ Result<Reading> readOziExplorer(const QString& text)
         }
         if (!latitude || !longitude || !altitude) {
             ++reading.skipped;
-            continue;
+            return true;
         }
         // The file cannot hold commas in a field; OziExplorer writes character 209 instead.
         QString name = fields[1].toString().replace(QChar(209), u',');
         if (name.trimmed().isEmpty() && fields.size() > 10)
             name = fields[10].toString().replace(QChar(209), u',');
         addPoint(reading, name, *latitude, *longitude, *altitude);
-    }
+        return true;
+    });
+    if (index == 0)
+        refusal = "the first line is not \"OziExplorer Waypoint File\"";
+    if (refusal)
+        return Result<Reading>::failure(*refusal);
     return reading;
 }
 
@@ -533,18 +545,18 @@ Reading readSeeYouCup(const QString& text)
     Reading reading;
     CupColumns columns;
     bool first = true;
-    for (const QStringView line : splitLines(text)) {
+    forEachLine(text, [&](QStringView line) {
         if (line.trimmed().isEmpty())
-            continue;
+            return true;
         if (first) {
             first = false;
             if (const auto header = cupHeader(line)) {
                 columns = *header;
-                continue;
+                return true;
             }
         }
         if (isCupTaskMarker(line))
-            break;
+            return false;
         const QStringList fields = splitCsv(line);
         const auto field = [&](qsizetype column) { return column >= 0 ? fields.value(column) : QString(); };
         const auto latitude = cupAngle(field(columns.latitude), 2, u'N', u'S');
@@ -552,12 +564,13 @@ Reading readSeeYouCup(const QString& text)
         const auto elevation = cupElevation(field(columns.elevation));
         if (!latitude || !longitude || !elevation) {
             ++reading.skipped;
-            continue;
+            return true;
         }
         const QString name = field(columns.name);
         addPoint(reading, name.trimmed().isEmpty() ? field(columns.code) : name, *latitude, *longitude,
                  *elevation);
-    }
+        return true;
+    });
     return reading;
 }
 
