@@ -34,8 +34,8 @@ public:
     /**
      * The fix list of LINES: B records of at most 254 bytes, fixes within 0.5 m of
      * the one read before dropped, fixes without a time 10 s after the previous,
-     * fixes before START_TIME [s of day] skipped, reading ended by the first after
-     * END_TIME. MAX_SPEED and VERBOSE have no effect. Longitudes west positive.
+     * times counting on across 00:00 UTC, fixes before START_TIME [s of day]
+     * skipped, reading ended by the first after END_TIME (both by time of day). MAX_SPEED and VERBOSE have no effect. Longitudes west positive.
      */
     [[nodiscard]] static std::vector<XCFix> analyzeIGC(const std::vector<std::string>& lines, double maxSpeedKmh,
                                                        int startTimeS, int endTimeS, bool verbose,

@@ -45,6 +45,8 @@ constexpr double kEarthRadiusM = 6371000.0;
 constexpr double kDegToRad = 0.017453292519943295;
 /** Blocks of the closing-distance table; its size is kGridBlocks² × 4 bytes. */
 constexpr int kGridBlocks = 1024;
+/** [s] A step back in time at least this long between fixes is a crossing of 00:00 UTC. */
+constexpr int kMidnightStepS = 36000;
 /** Ranges whose fix triples number at most this are evaluated one by one. */
 constexpr std::int64_t kLeafTriples = 24;
 /** Cached exact closing distances before the cache starts over. */
@@ -191,6 +193,16 @@ public:
         }
         m_nodes.reserve(2 * fixes.size());
         m_root = build(0, m_n - 1);
+        m_x.reserve(fixes.size());
+        m_y.reserve(fixes.size());
+        m_z.reserve(fixes.size());
+        for (const auto& v : m_vec) {
+            m_x.push_back(v[0]);
+            m_y.push_back(v[1]);
+            m_z.push_back(v[2]);
+        }
+        // The arc series is exact while no chord exceeds 0.1: bounded by the box of all fixes.
+        m_seriesExact = m_nodes[m_root].diam2 <= 0.01;
     }
 
     int leg(int i, int j) const { return i < j ? legM(m_trig[i], m_trig[j]) : legM(m_trig[j], m_trig[i]); }
@@ -234,11 +246,11 @@ public:
         std::vector<Task> tasks = freeFrontier();
         // Near a straight line nearly every triple ties with the best, so the
         // bounds prune nothing and the search would take cubic time: hours on
-        // a long straight flight. Once the leaves have cost about what the
-        // exact dynamic programme costs (n² legs), that programme finishes
-        // the job instead, so no track takes more than about twice that.
+        // a long straight flight. Once the leaves have cost a small part of
+        // what the exact dynamic programme costs (n² cheap pairs), that
+        // programme finishes the job instead.
         m_shared->freeWork.store(0);
-        m_shared->freeBudget = std::max<std::int64_t>(kFreeBudgetFloor, std::int64_t(m_n) * m_n / 2);
+        m_shared->freeBudget = std::max<std::int64_t>(kFreeBudgetFloor, std::int64_t(m_n) * m_n / 256);
         try {
             runTasks(tasks, [](Searcher& s, const Task& t) { s.freeRec(t.I, t.J, t.K, t.bound); });
         } catch (const FreeBudgetExceeded&) {
@@ -250,6 +262,7 @@ public:
 
     void prepareTriangles()
     {
+        prepareSlabs();
         const int blocks = std::min(m_n, kGridBlocks);
         m_blockSize = (m_n + blocks - 1) / blocks;
         m_blocks = (m_n + m_blockSize - 1) / m_blockSize;
@@ -608,23 +621,73 @@ private:
     void freeByProgramme()
     {
         std::vector<int> head(m_n, -1), headArg(m_n, -1), body(m_n, -1), bodyArg(m_n, -1);
-        parallelRows(1, m_n, [&](int b) {
-            for (int a = 0; a < b; ++a)
-                if (const int v = m_L[a] + leg(a, b); v > head[b]) {
-                    head[b] = v;
-                    headArg[b] = a;
-                }
-        });
-        parallelRows(2, m_n, [&](int c) {
-            for (int b = 1; b < c; ++b)
-                if (const int v = head[b] + leg(b, c); v > body[c]) {
-                    body[c] = v;
-                    bodyArg[c] = b;
-                }
-        });
+        bestEarlier(m_L, 1, head, headArg);
+        bestEarlier(head, 2, body, bodyArg);
         for (int c = 2; c < m_n; ++c)
             if (bodyArg[c] >= 0)
                 offerFree(body[c] + m_F[c], headArg[bodyArg[c]], bodyArg[c], c);
+    }
+
+    // OUT[b] = the largest W[a] + D(a, b) over a < b with W[a] ≥ 0, and ARG[b]
+    // its a, for every b from FIRST on.
+    //
+    // Most pairs need no law of cosines: the arc follows from the chord of the
+    // unit vectors by a series that is exact to 1e-12 of the arc while chords
+    // stay below 0.1 (640 km), and D(a, b) can beat the row's best only when
+    // W[a] + arc + 0.5 does, give or take the law of cosines' own error (under
+    // 0.3 m near 0 m, under 0.2 mm from 200 m on). Only such pairs are measured
+    // with D itself, so the row stays exact whatever the shape of the track.
+    void bestEarlier(const std::vector<int>& w, int first, std::vector<int>& out, std::vector<int>& arg)
+    {
+        if (!m_seriesExact) {
+            parallelRows(first, m_n, [&](int b) {
+                for (int a = 0; a < b; ++a)
+                    if (w[a] >= 0)
+                        if (const int v = w[a] + leg(a, b); v > out[b]) {
+                            out[b] = v;
+                            arg[b] = a;
+                        }
+            });
+            return;
+        }
+        std::vector<double> wd(w.size());
+        for (std::size_t a = 0; a < w.size(); ++a)
+            wd[a] = w[a] >= 0 ? double(w[a]) : -1e300;
+        parallelRows(first, m_n, [&](int b) {
+            constexpr int kChunk = 256;
+            alignas(32) double reach[kChunk];
+            const double xb = m_x[std::size_t(b)], yb = m_y[std::size_t(b)], zb = m_z[std::size_t(b)];
+            int best = -1, bestArg = -1;
+            for (int a0 = 0; a0 < b; a0 += kChunk) {
+                const int m = std::min(kChunk, b - a0);
+                const double* x = m_x.data() + a0;
+                const double* y = m_y.data() + a0;
+                const double* z = m_z.data() + a0;
+                const double* ww = wd.data() + a0;
+                for (int t = 0; t < m; ++t) {
+                    const double dx = x[t] - xb, dy = y[t] - yb, dz = z[t] - zb;
+                    const double q = dx * dx + dy * dy + dz * dz;
+                    const double arc = kEarthRadiusM * std::sqrt(q)
+                                       * (1 + q * (1.0 / 24 + q * (3.0 / 640 + q * (5.0 / 7168 + q * (35.0 / 294912)))));
+                    const double slack = arc < 200 ? 0.3 : 2e-3;
+                    reach[t] = ww[t] + arc * (1 + 1e-9) + slack;
+                }
+                const double need = best + 0.5;
+                for (int t = 0; t < m; ++t) {
+                    if (reach[t] < need)
+                        continue;
+                    const int a = a0 + t;
+                    if (const int v = w[a] + leg(a, b); v > best) {
+                        best = v;
+                        bestArg = a;
+                    }
+                }
+            }
+            if (bestArg >= 0) {
+                out[b] = best;
+                arg[b] = bestArg;
+            }
+        });
     }
 
     void freeRec(int I, int J, int K, int bound)
@@ -941,6 +1004,83 @@ private:
 
     // ---- triangles ----------------------------------------------------------
 
+    // How wide a triangle must be to be FAI-shaped. With every side at least
+    // 28 % of the perimeter P, the flattest such triangle has sides 0.28 P,
+    // 0.28 P and 0.44 P, and its smallest height is 0.1732 P: an FAI triangle
+    // of perimeter P does not fit between two parallel lines closer than that.
+    // Each node keeps the extent of its fixes along kSlabs directions tangent
+    // to the track's centre; three nodes together then fit in a slab of the
+    // narrowest of those widths. The triangle of chords through three fixes
+    // lies in that slab too, and seen from within its own plane the slab is at
+    // most 1/0.99 times wider while the vertices lie within 0.06 rad of the
+    // centre. Arcs exceed chords by less than 0.1 % at that size; rounding
+    // each side to the metre moves the shape by at most a metre or so, which
+    // the constant 0.155 (instead of 0.1732) and 25 m cover with room to spare.
+    static constexpr int kSlabs = 32;
+    static constexpr double kSlabMaxAngle = 0.06;
+
+    void prepareSlabs()
+    {
+        m_slabLo.clear();
+        m_slabHi.clear();
+        std::array<double, 3> c{0, 0, 0};
+        for (const auto& v : m_vec)
+            for (int d = 0; d < 3; ++d)
+                c[d] += v[d];
+        const double norm = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        if (!(norm > 0))
+            return;
+        for (double& x : c)
+            x /= norm;
+        for (const auto& v : m_vec)
+            if (v[0] * c[0] + v[1] * c[1] + v[2] * c[2] < std::cos(kSlabMaxAngle))
+                return; // too large a track: no slab bound
+        // A tangent frame at the centre.
+        std::array<double, 3> e1 = std::fabs(c[2]) < 0.9 ? std::array<double, 3>{-c[1], c[0], 0}
+                                                         : std::array<double, 3>{0, -c[2], c[1]};
+        const double n1 = std::sqrt(e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2]);
+        for (double& x : e1)
+            x /= n1;
+        const std::array<double, 3> e2{c[1] * e1[2] - c[2] * e1[1], c[2] * e1[0] - c[0] * e1[2],
+                                       c[0] * e1[1] - c[1] * e1[0]};
+        for (int k = 0; k < kSlabs; ++k) {
+            const double a = 3.14159265358979323846 * k / kSlabs;
+            for (int d = 0; d < 3; ++d)
+                m_slabDir[k][d] = std::cos(a) * e1[d] + std::sin(a) * e2[d];
+        }
+        m_slabLo.assign(m_nodes.size(), {});
+        m_slabHi.assign(m_nodes.size(), {});
+        // Children come after their parent in the node list.
+        for (int id = static_cast<int>(m_nodes.size()) - 1; id >= 0; --id) {
+            const Node& nd = m_nodes[std::size_t(id)];
+            auto& lo = m_slabLo[std::size_t(id)];
+            auto& hi = m_slabHi[std::size_t(id)];
+            if (nd.left < 0) {
+                const auto& v = m_vec[std::size_t(nd.lo)];
+                for (int k = 0; k < kSlabs; ++k)
+                    lo[k] = hi[k] = v[0] * m_slabDir[k][0] + v[1] * m_slabDir[k][1] + v[2] * m_slabDir[k][2];
+            } else {
+                for (int k = 0; k < kSlabs; ++k) {
+                    lo[k] = std::min(m_slabLo[std::size_t(nd.left)][k], m_slabLo[std::size_t(nd.right)][k]);
+                    hi[k] = std::max(m_slabHi[std::size_t(nd.left)][k], m_slabHi[std::size_t(nd.right)][k]);
+                }
+            }
+        }
+    }
+
+    // The largest perimeter [m] of an FAI triangle with a vertex in each of I, J, K.
+    std::int64_t faiPerimeterByWidth(int I, int J, int K) const
+    {
+        if (m_slabLo.empty())
+            return std::numeric_limits<std::int64_t>::max();
+        const auto &loI = m_slabLo[std::size_t(I)], &loJ = m_slabLo[std::size_t(J)], &loK = m_slabLo[std::size_t(K)];
+        const auto &hiI = m_slabHi[std::size_t(I)], &hiJ = m_slabHi[std::size_t(J)], &hiK = m_slabHi[std::size_t(K)];
+        double width = 4;
+        for (int k = 0; k < kSlabs; ++k)
+            width = std::min(width, std::max({hiI[k], hiJ[k], hiK[k]}) - std::min({loI[k], loJ[k], loK[k]}));
+        return static_cast<std::int64_t>(width * kEarthRadiusM / (0.99 * 0.155) * (1 + 1e-3) + 25.0);
+    }
+
     struct TriBounds
     {
         int flat = -1;
@@ -963,7 +1103,7 @@ private:
                 t.flat = static_cast<int>(p - closingLow);
         }
         const bool faiPossible = 18 * u1 >= 7 * (l2 + l3) && 18 * u2 >= 7 * (l1 + l3) && 18 * u3 >= 7 * (l1 + l2);
-        const std::int64_t pf = std::min(p, 25 * std::min({u1, u2, u3}) / 7);
+        const std::int64_t pf = std::min({p, 25 * std::min({u1, u2, u3}) / 7, faiPerimeterByWidth(I, J, K)});
         t.faiPerimeter = static_cast<int>(pf);
         if (faiPossible && pf >= 5 * std::int64_t(closingLow))
             t.fai = static_cast<int>(pf - closingLow);
@@ -1151,6 +1291,11 @@ private:
     int m_root = 0;
 
     std::vector<int> m_L, m_Lidx, m_F, m_Fidx;
+    std::vector<double> m_x, m_y, m_z; // the unit vectors again, one array per axis
+    bool m_seriesExact = false;
+
+    std::array<std::array<double, 3>, kSlabs> m_slabDir{};
+    std::vector<std::array<double, kSlabs>> m_slabLo, m_slabHi;
 
     int m_blockSize = 1;
     int m_blocks = 0;
@@ -1197,6 +1342,9 @@ std::vector<XCFix> readXCFixes(const std::vector<std::string>& lines, int startS
     std::vector<XCFix> fixes;
     bool haveLast = false;
     XCFix last;
+    // Seconds of the day as the last record stated them; 0 while none stated a time.
+    int lastStatedS = 0;
+    int dayOffsetS = 0;
     for (const std::string& line : lines) {
         if (line.size() > 254 || line.size() < 24 || line[0] != 'B')
             continue;
@@ -1204,8 +1352,8 @@ std::vector<XCFix> readXCFixes(const std::vector<std::string>& lines, int startS
             continue;
         const std::string_view v(line);
         XCFix f;
-        f.timeS = static_cast<int>(fieldValue(v.substr(1, 2)) * 3600 + fieldValue(v.substr(3, 2)) * 60
-                                   + fieldValue(v.substr(5, 2)));
+        const int statedS = static_cast<int>(fieldValue(v.substr(1, 2)) * 3600 + fieldValue(v.substr(3, 2)) * 60
+                                             + fieldValue(v.substr(5, 2)));
         f.latitudeDeg = double(fieldValue(v.substr(7, 2))) + double(fieldValue(v.substr(9, 5))) / 60000.0;
         f.longitudeWDeg = double(fieldValue(v.substr(15, 3))) + double(fieldValue(v.substr(18, 5))) / 60000.0;
         if (line[14] == 'S')
@@ -1213,11 +1361,22 @@ std::vector<XCFix> readXCFixes(const std::vector<std::string>& lines, int startS
         if (line[23] == 'E')
             f.longitudeWDeg = -f.longitudeWDeg;
         // Instruments that write no times (and route points) get fixes 10 s apart.
-        if (f.timeS == 0)
+        // 000000 after a stated time is 00:00 UTC itself: a flight through
+        // midnight goes on, its times counting on into the next day, and the
+        // start and end apply to the time of day.
+        int timeOfDayS = statedS;
+        if (statedS == 0 && lastStatedS == 0) {
             f.timeS = (haveLast ? last.timeS : 0) + 10;
-        if (f.timeS < startS)
+            timeOfDayS = f.timeS % 86400;
+        } else {
+            if (statedS + dayOffsetS < lastStatedS - kMidnightStepS)
+                dayOffsetS += 86400;
+            f.timeS = statedS + dayOffsetS;
+            lastStatedS = f.timeS;
+        }
+        if (timeOfDayS < startS)
             continue;
-        if (f.timeS > endS)
+        if (timeOfDayS > endS)
             break;
         if (!haveLast || haversineM(last.latitudeDeg, last.longitudeWDeg, f.latitudeDeg, f.longitudeWDeg) >= 0.5)
             fixes.push_back(f);

@@ -57,8 +57,10 @@ struct XCOptions
 /**
  * Reads the fixes of B records from LINES (the cleaned lines of a flight
  * analysis, or B records made from a route): records longer than 254 bytes are
- * skipped, a fix without a time (000000) gets the previous fix's time + 10 s,
- * fixes before START_S are skipped, the first fix after END_S ends the reading,
+ * skipped, a fix without a time (000000 while no earlier record stated one)
+ * gets the previous fix's time + 10 s, times keep increasing across 00:00 UTC
+ * (a step back of 10 hours or more is the next day), fixes whose time of day
+ * is before START_S are skipped, the first one after END_S ends the reading,
  * and a fix within 0.5 m (haversine) of the fix read before it is dropped.
  * Never throws except std::bad_alloc.
  */

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +104,56 @@ TEST(IGCScroreFixes, ThinsHalfMetreStepsAndTimesFixesWithoutTime)
          "B1200004707604N01122560EA0152001520"},
         0, 39600);
     EXPECT_EQ(window.size(), 2u);
+}
+
+TEST(IGCScroreFixes, TimesCountOnAcrossMidnight)
+{
+    // 23:59:50 to 00:00:10 UTC with a fix on 00:00:00 itself: read whole, by
+    // the window of the whole day that scoring uses.
+    const std::vector<std::string> lines = {
+        "B2359504707404N01122560EA0152001520", "B0000004707504N01122560EA0152001520",
+        "B0000104707604N01122560EA0152001520"};
+    const auto fixes = kalvora::readXCFixes(lines);
+    ASSERT_EQ(fixes.size(), 3u);
+    EXPECT_EQ(fixes[0].timeS, 86390);
+    EXPECT_EQ(fixes[1].timeS, 86400);
+    EXPECT_EQ(fixes[2].timeS, 86410);
+
+    // A record that starts at 00:00:00 has a time, and so do the fixes after it.
+    const auto early = kalvora::readXCFixes({"B0000004707404N01122560EA0152001520",
+                                             "B0000014707504N01122560EA0152001520"});
+    ASSERT_EQ(early.size(), 2u);
+    EXPECT_EQ(early[1].timeS, 1);
+}
+
+TEST(IGCScroreFlights, FlightAcrossMidnightScoresAsByDay)
+{
+    // 24 km north in 20-minute legs, one fix every 10 s, so that one fix falls
+    // on 00:00:00 exactly; the same flight by day scores the same.
+    const auto along = fixesAlong({{0, 0}, {0, 24000}}, 80);
+    auto linesFrom = [&](int startS) {
+        std::vector<std::string> lines;
+        for (std::size_t i = 0; i < along.size(); ++i)
+            lines.push_back(kalvora::test::bRecord(along[i], (startS + 10 * int(i)) % 86400));
+        return lines;
+    };
+    const int midnightStart = 86400 - 10 * int(along.size() / 2);
+    const auto night = linesFrom(midnightStart);
+    ASSERT_NE(std::find_if(night.begin(), night.end(), [](const std::string& l) { return l.rfind("B000000", 0) == 0; }),
+              night.end());
+    IGCFlight acrossMidnight, byDay;
+    acrossMidnight.igcLines = night;
+    byDay.igcLines = linesFrom(12 * 3600);
+    ASSERT_TRUE(IGCScrore::calcFlightData(acrossMidnight).ok());
+    ASSERT_TRUE(IGCScrore::calcFlightData(byDay).ok());
+    EXPECT_NEAR(acrossMidnight.freeDistance, 24, 0.01);
+    EXPECT_EQ(acrossMidnight.freeDistance, byDay.freeDistance);
+    EXPECT_EQ(acrossMidnight.scorePoints, byDay.scorePoints);
+
+    // A route made of such records scores the whole of it too.
+    const auto route = IGCScrore::scoreRoute(night);
+    ASSERT_TRUE(route.ok());
+    EXPECT_EQ(route->freeDistance, byDay.freeDistance);
 }
 
 // ---- hand-checked flights -----------------------------------------------------------
