@@ -162,7 +162,8 @@ int runExport(const QStringList& args)
         printError(QString::fromStdString(written.error()));
         return 1;
     }
-    printJson(QJsonObject{{"file", path}, {"format", waypointFormatName(*format)}, {"written", chosen.size()}});
+    printJson(
+        QJsonObject{{"file", path}, {"format", waypointFormatName(*format)}, {"written", chosen.size()}});
     return 0;
 }
 
@@ -250,7 +251,8 @@ int runWaypoints(const QStringList& args)
 
 RegisterCommand reg{
     {"waypoints",
-     "waypoints read FILE | import FILE... [--duplicates keep|skip] | export FILE.cup|.gpx|.wpt [--name NAME]... "
+     "waypoints read FILE | import FILE... [--duplicates keep|skip] | export FILE.cup|.gpx|.wpt [--name "
+     "NAME]... "
      "| list | sync",
      "reads waypoint files (WPT, OziExplorer, CUP, GPX, KML, KMZ); imports, exports, lists and synchronises "
      "the waypoints of the global store",

@@ -13,8 +13,9 @@ namespace kalvora::fuzz {
 inline void checkReading(const waypointformats::Reading& reading)
 {
     for (const WaypointRecord& r : reading.waypoints) {
-        if (!(std::fabs(r.latitude) <= 90) || !(std::fabs(r.longitude) <= 180) || !std::isfinite(r.altitude) ||
-            r.altitude != r.gpsaltitude || r.shortName.size() > 255 || r.radius != 0)
+        if (!(std::fabs(r.latitude) <= 90) || !(std::fabs(r.longitude) <= 180) ||
+            !std::isfinite(r.altitude) || r.altitude != r.gpsaltitude || r.shortName.size() > 255 ||
+            r.radius != 0)
             std::abort();
     }
     if (reading.skipped < 0)

@@ -138,12 +138,18 @@ QString failureText(const QString& fileName, const QString& why)
 QString waypointFormatName(WaypointFileFormat format)
 {
     switch (format) {
-    case WaypointFileFormat::Wpt: return QStringLiteral("WPT");
-    case WaypointFileFormat::OziExplorer: return QStringLiteral("OziExplorer WPT");
-    case WaypointFileFormat::SeeYouCup: return QStringLiteral("SeeYou CUP");
-    case WaypointFileFormat::Gpx: return QStringLiteral("GPX");
-    case WaypointFileFormat::Kml: return QStringLiteral("KML");
-    case WaypointFileFormat::Kmz: return QStringLiteral("KMZ");
+    case WaypointFileFormat::Wpt:
+        return QStringLiteral("WPT");
+    case WaypointFileFormat::OziExplorer:
+        return QStringLiteral("OziExplorer WPT");
+    case WaypointFileFormat::SeeYouCup:
+        return QStringLiteral("SeeYou CUP");
+    case WaypointFileFormat::Gpx:
+        return QStringLiteral("GPX");
+    case WaypointFileFormat::Kml:
+        return QStringLiteral("KML");
+    case WaypointFileFormat::Kmz:
+        return QStringLiteral("KMZ");
     }
     return {};
 }
@@ -184,22 +190,33 @@ Result<WaypointFileReading> readWaypointData(const QByteArray& bytes, const QStr
                                              const WaypointReadOptions& options)
 {
     using Failure = Result<WaypointFileReading>;
-    const auto fail = [&](const QString& why) { return Failure::failure(failureText(fileName, why).toStdString()); };
+    const auto fail = [&](const QString& why) {
+        return Failure::failure(failureText(fileName, why).toStdString());
+    };
     if (withoutUtf8Bom(bytes).trimmed().isEmpty())
         return fail(QStringLiteral("the file is empty; %1").arg(QLatin1String(TriedFormats)));
     const auto format = detectWaypointFormat(bytes);
     if (!format)
-        return fail(QStringLiteral("not a waypoint file in a known format; %1").arg(QLatin1String(TriedFormats)));
+        return fail(
+            QStringLiteral("not a waypoint file in a known format; %1").arg(QLatin1String(TriedFormats)));
 
     Result<waypointformats::Reading> read = waypointformats::Reading{};
     switch (*format) {
-    case WaypointFileFormat::Wpt: read = readWptDialect(bytes); break;
+    case WaypointFileFormat::Wpt:
+        read = readWptDialect(bytes);
+        break;
     case WaypointFileFormat::OziExplorer:
         read = waypointformats::readOziExplorer(waypointformats::decodeText(bytes));
         break;
-    case WaypointFileFormat::SeeYouCup: read = waypointformats::readSeeYouCup(waypointformats::decodeText(bytes)); break;
-    case WaypointFileFormat::Gpx: read = waypointformats::readGpx(bytes, options.routePointsAsWaypoints); break;
-    case WaypointFileFormat::Kml: read = waypointformats::readKml(bytes); break;
+    case WaypointFileFormat::SeeYouCup:
+        read = waypointformats::readSeeYouCup(waypointformats::decodeText(bytes));
+        break;
+    case WaypointFileFormat::Gpx:
+        read = waypointformats::readGpx(bytes, options.routePointsAsWaypoints);
+        break;
+    case WaypointFileFormat::Kml:
+        read = waypointformats::readKml(bytes);
+        break;
     case WaypointFileFormat::Kmz: {
         const Result<QByteArray> kml = waypointformats::kmlFromKmz(bytes);
         if (!kml)
@@ -209,7 +226,8 @@ Result<WaypointFileReading> readWaypointData(const QByteArray& bytes, const QStr
     }
     }
     if (!read)
-        return fail(QStringLiteral("%1: %2").arg(waypointFormatName(*format), QString::fromStdString(read.error())));
+        return fail(
+            QStringLiteral("%1: %2").arg(waypointFormatName(*format), QString::fromStdString(read.error())));
     WaypointFileReading reading;
     reading.format = *format;
     reading.waypoints = std::move(read->waypoints);
@@ -233,7 +251,8 @@ Result<WaypointFileReading> readWaypointFile(const QString& path, const Waypoint
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Failure::failure(
-            failureText(path, QStringLiteral("cannot read the file: %1").arg(file.errorString())).toStdString());
+            failureText(path, QStringLiteral("cannot read the file: %1").arg(file.errorString()))
+                .toStdString());
     const QByteArray bytes = file.read(MaxFileBytes + 1);
     if (bytes.size() > MaxFileBytes)
         return Failure::failure(failureText(path, QStringLiteral("the file is too large for a waypoint file "
@@ -255,8 +274,9 @@ QString waypointReadingSummary(const QString& fileName, const WaypointFileReadin
                     .arg(reading.skipped)
                     .arg(reading.skipped == 1 ? QStringLiteral("entry") : QStringLiteral("entries"));
     if (reading.routePointsNotRead > 0)
-        text += QStringLiteral(", %1 route point%2 not read").arg(reading.routePointsNotRead).arg(
-            reading.routePointsNotRead == 1 ? "" : "s");
+        text += QStringLiteral(", %1 route point%2 not read")
+                    .arg(reading.routePointsNotRead)
+                    .arg(reading.routePointsNotRead == 1 ? "" : "s");
     return text;
 }
 
@@ -272,18 +292,24 @@ QStringList waypointImportFilters()
 
 QStringList waypointExportFilters()
 {
-    return {QStringLiteral("SeeYou CUP (*.cup)"), QStringLiteral("GPX (*.gpx)"), QStringLiteral("WPT (*.wpt)")};
+    return {QStringLiteral("SeeYou CUP (*.cup)"), QStringLiteral("GPX (*.gpx)"),
+            QStringLiteral("WPT (*.wpt)")};
 }
 
 QString waypointFileSuffix(WaypointFileFormat format)
 {
     switch (format) {
-    case WaypointFileFormat::SeeYouCup: return QStringLiteral("cup");
-    case WaypointFileFormat::Gpx: return QStringLiteral("gpx");
-    case WaypointFileFormat::Kml: return QStringLiteral("kml");
-    case WaypointFileFormat::Kmz: return QStringLiteral("kmz");
+    case WaypointFileFormat::SeeYouCup:
+        return QStringLiteral("cup");
+    case WaypointFileFormat::Gpx:
+        return QStringLiteral("gpx");
+    case WaypointFileFormat::Kml:
+        return QStringLiteral("kml");
+    case WaypointFileFormat::Kmz:
+        return QStringLiteral("kmz");
     case WaypointFileFormat::Wpt:
-    case WaypointFileFormat::OziExplorer: return QStringLiteral("wpt");
+    case WaypointFileFormat::OziExplorer:
+        return QStringLiteral("wpt");
     }
     return {};
 }
@@ -310,12 +336,16 @@ std::optional<WaypointFileFormat> waypointExportFormat(const QString& path, cons
 std::optional<QByteArray> waypointFileBytes(WaypointFileFormat format, const QList<WptEntry>& entries)
 {
     switch (format) {
-    case WaypointFileFormat::Wpt: return WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(entries));
-    case WaypointFileFormat::SeeYouCup: return waypointformats::writeSeeYouCup(entries);
-    case WaypointFileFormat::Gpx: return waypointformats::writeGpx(entries);
+    case WaypointFileFormat::Wpt:
+        return WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(entries));
+    case WaypointFileFormat::SeeYouCup:
+        return waypointformats::writeSeeYouCup(entries);
+    case WaypointFileFormat::Gpx:
+        return waypointformats::writeGpx(entries);
     case WaypointFileFormat::OziExplorer:
     case WaypointFileFormat::Kml:
-    case WaypointFileFormat::Kmz: return std::nullopt;
+    case WaypointFileFormat::Kmz:
+        return std::nullopt;
     }
     return std::nullopt;
 }
@@ -330,7 +360,8 @@ Result<Done> writeWaypointFile(const QString& path, WaypointFileFormat format, c
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
         return Result<Done>::failure(
-            failureText(path, QStringLiteral("cannot write the file: %1").arg(file.errorString())).toStdString());
+            failureText(path, QStringLiteral("cannot write the file: %1").arg(file.errorString()))
+                .toStdString());
     return Done{};
 }
 

@@ -39,8 +39,8 @@ struct WaypointFileReading
 {
     WaypointFileFormat format = WaypointFileFormat::Wpt;
     std::vector<WaypointRecord> waypoints;
-    int skipped = 0;             ///< lines or entries left out because they could not be read
-    int routePointsNotRead = 0;  ///< GPX route points, read only when asked
+    int skipped = 0;            ///< lines or entries left out because they could not be read
+    int routePointsNotRead = 0; ///< GPX route points, read only when asked
 };
 
 /**
@@ -84,13 +84,14 @@ struct WaypointFileReading
  * when neither names a writable format.
  */
 [[nodiscard]] std::optional<WaypointFileFormat> waypointExportFormat(const QString& path,
-                                                                    const QString& selectedFilter = {});
+                                                                     const QString& selectedFilter = {});
 
 /** The extension of files written in FORMAT, without the dot ("cup", "gpx", "wpt"). */
 [[nodiscard]] QString waypointFileSuffix(WaypointFileFormat format);
 
 /** The file content for ENTRIES in FORMAT; nullopt for a format that is not written (Ozi, KML, KMZ). */
-[[nodiscard]] std::optional<QByteArray> waypointFileBytes(WaypointFileFormat format, const QList<WptEntry>& entries);
+[[nodiscard]] std::optional<QByteArray> waypointFileBytes(WaypointFileFormat format,
+                                                          const QList<WptEntry>& entries);
 
 /** Writes ENTRIES to PATH in FORMAT, atomically; fails with a message naming PATH. Any thread. */
 [[nodiscard]] Result<Done> writeWaypointFile(const QString& path, WaypointFileFormat format,

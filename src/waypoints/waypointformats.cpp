@@ -37,8 +37,7 @@ double metresFromFeet(double feet)
  * ends a line too: old Mac files), until it returns false. Lines are handed
  * out one at a time: a file of nothing but line ends costs no memory.
  */
-template <typename OnLine>
-void forEachLine(QStringView text, OnLine onLine)
+template <typename OnLine> void forEachLine(QStringView text, OnLine onLine)
 {
     qsizetype start = 0;
     const qsizetype n = text.size();
@@ -262,7 +261,8 @@ QString xmlText(const QByteArray& bytes)
             const QByteArray rest = head.mid(at + 8, 40).trimmed();
             if (rest.startsWith('=')) {
                 const QByteArray value = rest.mid(1).trimmed();
-                for (const char* name : {"iso-8859-1", "iso8859-1", "latin1", "latin-1", "windows-1252", "cp1252"}) {
+                for (const char* name :
+                     {"iso-8859-1", "iso8859-1", "latin1", "latin-1", "windows-1252", "cp1252"}) {
                     if (value.mid(1).startsWith(name))
                         return fromWindows1252(bytes);
                 }
@@ -412,11 +412,20 @@ QString xmlEscaped(const QString& text)
         if (c.isSurrogate() || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF)
             continue;
         switch (c.unicode()) {
-        case u'&': out += QLatin1String("&amp;"); break;
-        case u'<': out += QLatin1String("&lt;"); break;
-        case u'>': out += QLatin1String("&gt;"); break;
-        case u'"': out += QLatin1String("&quot;"); break;
-        default: out += c.unicode() < 0x20 ? QChar(u' ') : c;
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        case u'"':
+            out += QLatin1String("&quot;");
+            break;
+        default:
+            out += c.unicode() < 0x20 ? QChar(u' ') : c;
         }
     }
     return out;
@@ -465,7 +474,8 @@ QString fromWindows1252(const QByteArray& bytes)
 QString decodeText(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                            : QStringDecoder::Utf16BE);
         return decoder.decode(bytes.mid(2));
     }
     const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
@@ -684,8 +694,9 @@ QByteArray writeSeeYouCup(const QList<WptEntry>& entries)
     for (const WptEntry& entry : entries) {
         const QString code = cleanName(entry.shortName).isEmpty() ? entry.name : entry.shortName;
         text += cupQuoted(displayName(entry)) + u',' + cupQuoted(code) + u',' + u',' +
-                formatCupAngle(entry.latitude, 2, 'N', 'S') + u',' + formatCupAngle(entry.longitude, 3, 'E', 'W') +
-                u',' + QString::asprintf("%lld.0m", static_cast<long long>(entry.altitude)) +
+                formatCupAngle(entry.latitude, 2, 'N', 'S') + u',' +
+                formatCupAngle(entry.longitude, 3, 'E', 'W') + u',' +
+                QString::asprintf("%lld.0m", static_cast<long long>(entry.altitude)) +
                 QLatin1String(",1,,,,\r\n");
     }
     return text.toUtf8();
@@ -697,7 +708,8 @@ QByteArray writeGpx(const QList<WptEntry>& entries)
                                   "<gpx version=\"1.1\" creator=\"Kalvora\" "
                                   "xmlns=\"http://www.topografix.com/GPX/1/1\">\n");
     for (const WptEntry& entry : entries) {
-        text += QStringLiteral("  <wpt lat=\"%1\" lon=\"%2\">\n    <ele>%3</ele>\n    <name>%4</name>\n  </wpt>\n")
+        text += QStringLiteral(
+                    "  <wpt lat=\"%1\" lon=\"%2\">\n    <ele>%3</ele>\n    <name>%4</name>\n  </wpt>\n")
                     .arg(microDegreesText(entry.latitude), microDegreesText(entry.longitude))
                     .arg(entry.altitude)
                     .arg(xmlEscaped(cleanName(displayName(entry))));

@@ -86,7 +86,8 @@ struct Reading
  * The point placemarks of a KML file; a placemark without a point is
  * counted as skipped. Sample (longitude first):
  *
- *     <Placemark><name>Hohe Salve</name><Point><coordinates>12.12345,47.456783,1829</coordinates></Point></Placemark>
+ *     <Placemark><name>Hohe
+ * Salve</name><Point><coordinates>12.12345,47.456783,1829</coordinates></Point></Placemark>
  *
  * Fails, naming the line, when the XML is not well-formed.
  */

@@ -176,8 +176,8 @@ QString writeKmz(const QTemporaryDir& dir)
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!archive)
         return {};
-    zip_file_add(archive, "doc.kml", zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0),
-                 0);
+    zip_file_add(archive, "doc.kml",
+                 zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0), 0);
     zip_close(archive);
     return path;
 }
@@ -215,28 +215,30 @@ TEST_F(WaypointsCli, ReadsEveryFormatAndKeepsTheOldName)
         }
     }
 
-    const auto unknown =
-        cli({QStringLiteral("waypoints"), QStringLiteral("read"), writeFile(QStringLiteral("notes.wpt"), "hello\n")});
+    const auto unknown = cli({QStringLiteral("waypoints"), QStringLiteral("read"),
+                              writeFile(QStringLiteral("notes.wpt"), "hello\n")});
     EXPECT_EQ(unknown.exitCode, 1);
     EXPECT_TRUE(unknown.out.isEmpty());
     EXPECT_TRUE(unknown.err.contains("notes.wpt: not a waypoint file")) << unknown.err.constData();
-    EXPECT_TRUE(unknown.err.contains("OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ")) << unknown.err.constData();
-    const auto empty =
-        cli({QStringLiteral("waypoints"), QStringLiteral("read"), writeFile(QStringLiteral("empty.cup"), "")});
+    EXPECT_TRUE(unknown.err.contains("OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ"))
+        << unknown.err.constData();
+    const auto empty = cli(
+        {QStringLiteral("waypoints"), QStringLiteral("read"), writeFile(QStringLiteral("empty.cup"), "")});
     EXPECT_EQ(empty.exitCode, 1);
     EXPECT_TRUE(empty.err.contains("empty.cup: the file is empty")) << empty.err.constData();
 }
 
 TEST_F(WaypointsCli, ImportShowsSkippedLinesAndExportFollowsTheFileType)
 {
-    const QString cup = writeFile(QStringLiteral("a.cup"),
-                                  "name,code,country,lat,lon,elev,style\r\n"
-                                  "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m,1\r\n"
-                                  "\"Broken\",BR,AT,4727.407Q,01207.407E,1829m,1\r\n"
-                                  "\"Bright\",BR,AU,3643.500S,14657.420E,330m,1\r\n");
+    const QString cup =
+        writeFile(QStringLiteral("a.cup"), "name,code,country,lat,lon,elev,style\r\n"
+                                           "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m,1\r\n"
+                                           "\"Broken\",BR,AT,4727.407Q,01207.407E,1829m,1\r\n"
+                                           "\"Bright\",BR,AU,3643.500S,14657.420E,330m,1\r\n");
     const auto read = cli({QStringLiteral("waypoints"), QStringLiteral("read"), cup});
     ASSERT_EQ(read.exitCode, 0);
-    EXPECT_TRUE(read.err.contains("2 waypoints (SeeYou CUP), 1 unreadable entry skipped")) << read.err.constData();
+    EXPECT_TRUE(read.err.contains("2 waypoints (SeeYou CUP), 1 unreadable entry skipped"))
+        << read.err.constData();
 
     const auto imported =
         cli({QStringLiteral("waypoints"), QStringLiteral("import"), cup, QStringLiteral("--no-lookup")});
@@ -244,8 +246,9 @@ TEST_F(WaypointsCli, ImportShowsSkippedLinesAndExportFollowsTheFileType)
     EXPECT_EQ(json(imported).toObject().value("read").toInt(), 2);
     EXPECT_EQ(json(imported).toObject().value("skipped").toInt(), 1);
     EXPECT_EQ(json(imported).toObject().value("imported").toInt(), 2);
-    const auto refused = cli({QStringLiteral("waypoints"), QStringLiteral("import"),
-                              writeFile(QStringLiteral("x.gpx"), "<gpx><wpt></gpx>"), QStringLiteral("--no-lookup")});
+    const auto refused =
+        cli({QStringLiteral("waypoints"), QStringLiteral("import"),
+             writeFile(QStringLiteral("x.gpx"), "<gpx><wpt></gpx>"), QStringLiteral("--no-lookup")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains("x.gpx: GPX: the XML is broken")) << refused.err.constData();
 
@@ -268,8 +271,8 @@ TEST_F(WaypointsCli, ImportShowsSkippedLinesAndExportFollowsTheFileType)
     ASSERT_TRUE(gpx.open(QIODevice::ReadOnly));
     EXPECT_TRUE(gpx.readAll().contains("xmlns=\"http://www.topografix.com/GPX/1/1\""));
 
-    const auto noType =
-        cli({QStringLiteral("waypoints"), QStringLiteral("export"), m_dir.filePath(QStringLiteral("out.kml"))});
+    const auto noType = cli(
+        {QStringLiteral("waypoints"), QStringLiteral("export"), m_dir.filePath(QStringLiteral("out.kml"))});
     EXPECT_EQ(noType.exitCode, 2);
     EXPECT_TRUE(noType.err.contains("use .cup, .gpx or .wpt")) << noType.err.constData();
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("out.kml"))));
@@ -280,9 +283,9 @@ TEST_F(WaypointsCli, EveryFormatImportsToTheSamePlaces)
     const QStringList files{turnpointFile("turnpoints.wpt"), turnpointFile("turnpoints_ozi.wpt"),
                             turnpointFile("turnpoints.cup"), turnpointFile("turnpoints.gpx"),
                             turnpointFile("turnpoints.kml"), writeKmz(m_dir)};
-    const auto imported = cli(QStringList{QStringLiteral("waypoints"), QStringLiteral("import")} + files +
-                              QStringList{QStringLiteral("--no-lookup"), QStringLiteral("--duplicates"),
-                                          QStringLiteral("keep")});
+    const auto imported = cli(
+        QStringList{QStringLiteral("waypoints"), QStringLiteral("import")} + files +
+        QStringList{QStringLiteral("--no-lookup"), QStringLiteral("--duplicates"), QStringLiteral("keep")});
     ASSERT_EQ(imported.exitCode, 0) << imported.err.constData();
     EXPECT_EQ(json(imported).toObject().value("imported").toInt(), 24);
     EXPECT_EQ(json(imported).toObject().value("skipped").toInt(), 0);
@@ -296,10 +299,13 @@ TEST_F(WaypointsCli, EveryFormatImportsToTheSamePlaces)
     for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
         ASSERT_EQ(it->size(), 6) << it.key().toStdString();
         for (const QJsonObject& w : *it) {
-            // Stored microdegrees are truncated, so a file's 47.456783 and another's 47.4567833 may differ by one.
-            EXPECT_LE(std::abs(w.value("latitude").toInteger() - it->first().value("latitude").toInteger()), 1)
+            // Stored microdegrees are truncated, so a file's 47.456783 and another's 47.4567833 may differ by
+            // one.
+            EXPECT_LE(std::abs(w.value("latitude").toInteger() - it->first().value("latitude").toInteger()),
+                      1)
                 << it.key().toStdString();
-            EXPECT_LE(std::abs(w.value("longitude").toInteger() - it->first().value("longitude").toInteger()), 1)
+            EXPECT_LE(std::abs(w.value("longitude").toInteger() - it->first().value("longitude").toInteger()),
+                      1)
                 << it.key().toStdString();
             EXPECT_EQ(w.value("altitude").toInteger(), it->first().value("altitude").toInteger())
                 << it.key().toStdString();

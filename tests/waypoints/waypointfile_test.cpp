@@ -50,7 +50,8 @@ QByteArray zipArchive(const QTemporaryDir& dir, const QList<std::pair<const char
     if (!archive)
         return {};
     for (const auto& [name, content] : entries) {
-        zip_source_t* source = zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0);
+        zip_source_t* source =
+            zip_source_buffer(archive, content.constData(), zip_uint64_t(content.size()), 0);
         zip_file_add(archive, name, source, ZIP_FL_ENC_UTF_8);
     }
     zip_close(archive);
@@ -59,7 +60,8 @@ QByteArray zipArchive(const QTemporaryDir& dir, const QList<std::pair<const char
 
 kalvora::Result<WaypointFileReading> read(const QByteArray& bytes, bool routes = false)
 {
-    return kalvora::readWaypointData(bytes, QStringLiteral("test.file"), kalvora::WaypointReadOptions{routes});
+    return kalvora::readWaypointData(bytes, QStringLiteral("test.file"),
+                                     kalvora::WaypointReadOptions{routes});
 }
 
 /** The hand-written turnpoints, from their degrees and minutes. */
@@ -161,7 +163,8 @@ TEST(WaypointFileFormats, EveryWriterReadsBackWhatItWrote)
     }
     const QByteArray cup = *kalvora::waypointFileBytes(WaypointFileFormat::SeeYouCup, entries);
     EXPECT_TRUE(cup.startsWith(cupHeader)) << cup.constData();
-    EXPECT_TRUE(cup.contains("\"Hohe Salve, \"\"Gipfel\"\"\",\"HOHESA\",,4727.407N,01207.407E,1829.0m,1,,,,\r\n"))
+    EXPECT_TRUE(
+        cup.contains("\"Hohe Salve, \"\"Gipfel\"\"\",\"HOHESA\",,4727.407N,01207.407E,1829.0m,1,,,,\r\n"))
         << cup.constData();
     // 47.999999 deg is 47 deg 59.99994 min: rounded to 48 deg 00.000, never to 47 deg 60.000.
     EXPECT_TRUE(cup.contains(",4800.000N,01000.000E,")) << cup.constData();
@@ -195,21 +198,30 @@ TEST(WaypointFileDetection, ByContentNotByName)
         std::optional<WaypointFileFormat> format;
     } cases[] = {
         {"WPT dialect", "G  WGS 84\r\nU  1\r\n", WaypointFileFormat::Wpt},
-        {"WPT dialect after other lines", "\r\nexported by hand\r\nG  WGS 84\r\nU  1\r\n", WaypointFileFormat::Wpt},
+        {"WPT dialect after other lines", "\r\nexported by hand\r\nG  WGS 84\r\nU  1\r\n",
+         WaypointFileFormat::Wpt},
         {"WPT dialect with a byte-order mark", "\xEF\xBB\xBFG  WGS 84\nU  1\n", WaypointFileFormat::Wpt},
-        {"OziExplorer", "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\n", WaypointFileFormat::OziExplorer},
-        {"OziExplorer 1.0 in lower case", "oziexplorer waypoint file version 1.0\n", WaypointFileFormat::OziExplorer},
+        {"OziExplorer", "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\n",
+         WaypointFileFormat::OziExplorer},
+        {"OziExplorer 1.0 in lower case", "oziexplorer waypoint file version 1.0\n",
+         WaypointFileFormat::OziExplorer},
         {"CUP header", cupHeader, WaypointFileFormat::SeeYouCup},
-        {"CUP old header", "Title,Code,Country,Latitude,Longitude,Elevation,Style,Direction,Length,Frequency,"
-                           "Description\r\n",
+        {"CUP old header",
+         "Title,Code,Country,Latitude,Longitude,Elevation,Style,Direction,Length,Frequency,"
+         "Description\r\n",
          WaypointFileFormat::SeeYouCup},
-        {"CUP newer header", "name,code,country,lat,lon,elev,style,rwdir,rwlen,rwwidth,freq,desc,userdata,pics\n",
+        {"CUP newer header",
+         "name,code,country,lat,lon,elev,style,rwdir,rwlen,rwwidth,freq,desc,userdata,pics\n",
          WaypointFileFormat::SeeYouCup},
-        {"CUP quoted header", "\"Name\",\"Code\",\"Country\",\"Lat\",\"Lon\",\"Elev\"\n", WaypointFileFormat::SeeYouCup},
-        {"CUP without header", "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m,1\n", WaypointFileFormat::SeeYouCup},
-        {"GPX 1.1", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"/>",
+        {"CUP quoted header", "\"Name\",\"Code\",\"Country\",\"Lat\",\"Lon\",\"Elev\"\n",
+         WaypointFileFormat::SeeYouCup},
+        {"CUP without header", "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m,1\n",
+         WaypointFileFormat::SeeYouCup},
+        {"GPX 1.1",
+         "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"/>",
          WaypointFileFormat::Gpx},
-        {"GPX 1.0", "<gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\"></gpx>", WaypointFileFormat::Gpx},
+        {"GPX 1.0", "<gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\"></gpx>",
+         WaypointFileFormat::Gpx},
         {"GPX without namespace", "  \n<gpx><wpt lat=\"1\" lon=\"2\"/></gpx>", WaypointFileFormat::Gpx},
         {"GPX with a comment and doctype first", "<!-- x --><!DOCTYPE gpx><gpx/>", WaypointFileFormat::Gpx},
         {"KML", "<?xml version=\"1.0\"?><kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document/></kml>",
@@ -218,10 +230,15 @@ TEST(WaypointFileDetection, ByContentNotByName)
         {"other XML", "<?xml version=\"1.0\"?><html/>", std::nullopt},
         {"plain text", "Hohe Salve 47.5 12.1\nLanding 47.4 12.2\n", std::nullopt},
         {"comma text without coordinates", "a,b,c,d,e,f\n", std::nullopt},
-        {"W lines without a datum line", "W  X A 47.5000000000\xBAN 11.0000000000\xBA"
-                                         "E 27-MAR-62 00:00:00 1 X\n",
+        {"W lines without a datum line",
+         "W  X A 47.5000000000\xBAN 11.0000000000\xBA"
+         "E 27-MAR-62 00:00:00 1 X\n",
          std::nullopt},
-        {"binary", QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0G  WGS 84\n", 20), std::nullopt},
+        {"binary",
+         QByteArray("\x7F"
+                    "ELF\x02\x01\x01\0\0\0G  WGS 84\n",
+                    20),
+         std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(kalvora::detectWaypointFormat(c.bytes), c.format) << c.what;
@@ -234,7 +251,8 @@ TEST(WaypointFileDetection, EmptyAndUnknownFilesNameTheFileAndTheFormatsTried)
         const auto reading = read(bytes);
         ASSERT_FALSE(reading.ok());
         EXPECT_NE(reading.error().find("test.file: "), std::string::npos) << reading.error();
-        EXPECT_NE(reading.error().find("WPT, OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ"), std::string::npos)
+        EXPECT_NE(reading.error().find("WPT, OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ"),
+                  std::string::npos)
             << reading.error();
     }
     EXPECT_NE(read("").error().find("empty"), std::string::npos);
@@ -258,7 +276,8 @@ TEST(WaypointFileDetection, RefusalsSayWhy)
     } cases[] = {
         {"Ozi datum", "OziExplorer Waypoint File Version 1.1\r\nNorth American 1927\r\nReserved 2\r\n",
          "OziExplorer WPT: the datum \"North American 1927\" is not supported"},
-        {"WPT datum", "G  NAD27 CONUS\r\nU  1\r\n", "WPT: the datum line \"G  NAD27 CONUS\" names another datum"},
+        {"WPT datum", "G  NAD27 CONUS\r\nU  1\r\n",
+         "WPT: the datum line \"G  NAD27 CONUS\" names another datum"},
         {"WPT unit", "G  WGS 84\r\nU  2\r\n", "WPT: the unit line \"U  2\""},
         {"GPX broken", "<gpx>\n<wpt lat=\"1\" lon=\"2\">\n</gpx>", "GPX: the XML is broken at line 3"},
         {"KML cut short", "<kml><Placemark><name>x</name>", "KML: the XML is broken at line 1"},
@@ -279,7 +298,8 @@ TEST(WaypointFileReading, UnreadableEntriesAreSkippedAndCounted)
     const QByteArray oziGood = "1,Good,47.5,12.1,36161.5,0,1,3,0,65535,Desc,0,0,0,3280.84\r\n";
     const QByteArray cupGood = "\"Good\",G,AT,4730.000N,01206.000E,1000m,1,,,,\r\n";
     const char* gpxGood = "<wpt lat=\"47.5\" lon=\"12.1\"><name>Good</name></wpt>";
-    const char* kmlGood = "<Placemark><name>Good</name><Point><coordinates>12.1,47.5</coordinates></Point></Placemark>";
+    const char* kmlGood =
+        "<Placemark><name>Good</name><Point><coordinates>12.1,47.5</coordinates></Point></Placemark>";
     const QByteArray wptHead = "G  WGS 84\r\nU  1\r\n";
     const QByteArray wptGood = "W  G A 47.5000000000\xBAN 12.1000000000\xBA"
                                "E 27-MAR-62 00:00:00 1000.000000 Good\r\n";
@@ -293,23 +313,29 @@ TEST(WaypointFileReading, UnreadableEntriesAreSkippedAndCounted)
         {"Ozi longitude 400 and nan", ozi + "2,BAD,47,400,0\r\n3,BAD,nan,1,0\r\n" + oziGood, 2},
         {"Ozi 1e308 and text", ozi + "2,BAD,1e308,12\r\n3,BAD,north,12\r\n" + oziGood, 2},
         {"Ozi too few fields", ozi + "2,BAD,47.5\r\n" + oziGood, 1},
-        {"Ozi altitude garbage and absurd", ozi + "2,B,47,12,0,0,1,3,0,0,B,0,0,0,high\r\n"
-                                                 "3,B,47,12,0,0,1,3,0,0,B,0,0,0,1e12\r\n" + oziGood,
+        {"Ozi altitude garbage and absurd",
+         ozi +
+             "2,B,47,12,0,0,1,3,0,0,B,0,0,0,high\r\n"
+             "3,B,47,12,0,0,1,3,0,0,B,0,0,0,1e12\r\n" +
+             oziGood,
          2},
         {"Ozi -777 is no altitude", ozi + "2,NONE,47,12,0,0,1,3,0,0,N,0,0,0,-777\r\n" + oziGood, 0},
         {"CUP hemisphere Q", cupHeader + "\"Bad\",B,,4730.000Q,01206.000E,0m\r\n" + cupGood, 1},
         {"CUP 60 minutes and 91 degrees",
-         cupHeader + "\"Bad\",B,,4760.000N,01206.000E,0m\r\n\"Bad\",B,,9100.000N,01206.000E,0m\r\n" + cupGood, 2},
+         cupHeader + "\"Bad\",B,,4760.000N,01206.000E,0m\r\n\"Bad\",B,,9100.000N,01206.000E,0m\r\n" + cupGood,
+         2},
         {"CUP too few fields", cupHeader + "\"Bad\",B,,4730.000N\r\n" + cupGood, 1},
         {"CUP bad elevation", cupHeader + "\"Bad\",B,,4730.000N,01206.000E,tall\r\n" + cupGood, 1},
         {"CUP latitude in degrees", cupHeader + "\"Bad\",B,,47.5,12.1,0m\r\n" + cupGood, 1},
-        {"GPX bad attributes", QByteArray("<gpx>") + "<wpt lat=\"95\" lon=\"1\"/><wpt lat=\"x\" lon=\"1\"/><wpt/>" +
-                                   gpxGood + "</gpx>",
+        {"GPX bad attributes",
+         QByteArray("<gpx>") + "<wpt lat=\"95\" lon=\"1\"/><wpt lat=\"x\" lon=\"1\"/><wpt/>" + gpxGood +
+             "</gpx>",
          3},
-        {"GPX bad elevation", QByteArray("<gpx><wpt lat=\"1\" lon=\"1\"><ele>inf</ele></wpt>") + gpxGood + "</gpx>",
-         1},
+        {"GPX bad elevation",
+         QByteArray("<gpx><wpt lat=\"1\" lon=\"1\"><ele>inf</ele></wpt>") + gpxGood + "</gpx>", 1},
         {"KML line and polygon placemarks",
-         QByteArray("<kml><Placemark><LineString><coordinates>1,2 3,4</coordinates></LineString></Placemark>") +
+         QByteArray(
+             "<kml><Placemark><LineString><coordinates>1,2 3,4</coordinates></LineString></Placemark>") +
              kmlGood + "<Placemark><name>P</name></Placemark></kml>",
          2},
         {"KML latitude first or out of range",
@@ -376,8 +402,10 @@ TEST(WaypointFileReading, HostileFilesEndCleanly)
 TEST(WaypointFileReading, TextEncodings)
 {
     const QString name = QStringLiteral("Öd – Ägypten €");
-    const QByteArray cp1252 = "\xD6" "d \x96 \xC4gypten \x80";
-    const QByteArray latin1Line = "\"\xD6" "d\",X,,4730.000N,01206.000E,0m\r\n";
+    const QByteArray cp1252 = "\xD6"
+                              "d \x96 \xC4gypten \x80";
+    const QByteArray latin1Line = "\"\xD6"
+                                  "d\",X,,4730.000N,01206.000E,0m\r\n";
     const QByteArray utf8Line = "\"" + name.toUtf8() + "\",X,,4730.000N,01206.000E,0m\r\n";
     const QByteArray cpLine = "\"" + cp1252 + "\",X,,4730.000N,01206.000E,0m\r\n";
     EXPECT_EQ(read(cupHeader + utf8Line)->waypoints.at(0).shortName, name);
@@ -392,9 +420,10 @@ TEST(WaypointFileReading, TextEncodings)
     const QByteArray wpt = "G  WGS 84\r\nU  1\r\nW  X A 47.5000000000\xBAN 12.1000000000\xBA"
                            "E 27-MAR-62 00:00:00 0.000000 ";
     EXPECT_EQ(read(wpt + cp1252 + "\r\n")->waypoints.at(0).shortName, name);
-    const QByteArray wptUtf8 = "\xEF\xBB\xBFG  WGS 84\r\nU  1\r\nW  X A 47.5000000000\xC2\xBAN 12.1000000000\xC2\xBA"
-                               "E 27-MAR-62 00:00:00 0.000000 " +
-                               name.toUtf8() + "\r\n";
+    const QByteArray wptUtf8 =
+        "\xEF\xBB\xBFG  WGS 84\r\nU  1\r\nW  X A 47.5000000000\xC2\xBAN 12.1000000000\xC2\xBA"
+        "E 27-MAR-62 00:00:00 0.000000 " +
+        name.toUtf8() + "\r\n";
     const auto utf8Wpt = read(wptUtf8);
     ASSERT_TRUE(utf8Wpt.ok());
     ASSERT_EQ(utf8Wpt->waypoints.size(), 1u);
@@ -402,11 +431,13 @@ TEST(WaypointFileReading, TextEncodings)
     EXPECT_NEAR(utf8Wpt->waypoints[0].latitude, 47.5, 1e-9);
 
     // XML says its own encoding; a file that says UTF-8 but is Latin-1 still reads.
-    const QByteArray gpxLatin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>" +
-                                 cp1252 + "</name></wpt></gpx>";
+    const QByteArray gpxLatin1 =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>" + cp1252 +
+        "</name></wpt></gpx>";
     EXPECT_EQ(read(gpxLatin1)->waypoints.at(0).shortName, name);
-    const QByteArray kmlMislabelled = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><kml><Placemark><name>" + cp1252 +
-                                      "</name><Point><coordinates>2,1</coordinates></Point></Placemark></kml>";
+    const QByteArray kmlMislabelled =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><kml><Placemark><name>" + cp1252 +
+        "</name><Point><coordinates>2,1</coordinates></Point></Placemark></kml>";
     EXPECT_EQ(read(kmlMislabelled)->waypoints.at(0).shortName, name);
 }
 
@@ -427,8 +458,9 @@ TEST(WaypointFileReading, FormatDetails)
     EXPECT_NEAR(cup->waypoints[1].latitude, -47.5, 1e-9);
     EXPECT_NEAR(cup->waypoints[1].longitude, -12.1, 1e-9);
     EXPECT_EQ(cup->waypoints[1].altitude, 250);
-    const auto newer = read("name,code,country,lat,lon,elev,style,rwdir,rwlen,rwwidth,freq,desc,userdata,pics\n"
-                            "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829.0m,2,,,,,\"Take-off\",,\n");
+    const auto newer =
+        read("name,code,country,lat,lon,elev,style,rwdir,rwlen,rwwidth,freq,desc,userdata,pics\n"
+             "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829.0m,2,,,,,\"Take-off\",,\n");
     ASSERT_TRUE(newer.ok());
     ASSERT_EQ(newer->waypoints.size(), 1u);
     EXPECT_EQ(newer->waypoints[0].shortName, QStringLiteral("Hohe Salve"));
@@ -448,10 +480,11 @@ TEST(WaypointFileReading, FormatDetails)
     EXPECT_EQ(withRoutes->waypoints[1].latitude, 3);
 
     // Neither DTD entities nor nested elements in a name break the reader.
-    const auto entities = read("<!DOCTYPE gpx [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-                               "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">"
-                               "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;\">]>"
-                               "<gpx><wpt lat=\"1\" lon=\"2\"><name>&e;&e;&e;<b>x</b></name></wpt></gpx>");
+    const auto entities =
+        read("<!DOCTYPE gpx [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+             "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">"
+             "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;\">]>"
+             "<gpx><wpt lat=\"1\" lon=\"2\"><name>&e;&e;&e;<b>x</b></name></wpt></gpx>");
     if (entities.ok()) {
         ASSERT_EQ(entities->waypoints.size(), 1u);
         EXPECT_LE(entities->waypoints[0].shortName.size(), 255);
@@ -491,5 +524,6 @@ TEST(WaypointFileChoosers, FiltersAndFormatsForExport)
     const auto refused = kalvora::writeWaypointFile(dir.filePath(QStringLiteral("missing/a.gpx")),
                                                     WaypointFileFormat::Gpx, {});
     ASSERT_FALSE(refused.ok());
-    EXPECT_NE(refused.error().find("missing/a.gpx: cannot write the file"), std::string::npos) << refused.error();
+    EXPECT_NE(refused.error().find("missing/a.gpx: cannot write the file"), std::string::npos)
+        << refused.error();
 }
