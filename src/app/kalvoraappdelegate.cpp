@@ -24,7 +24,9 @@
 #include "store/objectcontext.h"
 #include "services/httpclient.h"
 #include "ui/igcdrop.h"
+#include "ui/equipmentwindowcontroller.h"
 #include "ui/logbookimport.h"
+#include "ui/windowinteraction.h"
 #include "ui/logbookwindowcontroller.h"
 #include "waypoints/placefinderlookup.h"
 #include "ui/pilotwindowcontroller.h"
@@ -66,6 +68,8 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
         document->close();
     qDeleteAll(documents);
     m_documents.clear();
+    // Tool windows go before the global store they show.
+    delete m_equipmentWindow.data();
     Settings::setCurrent(nullptr);
 }
 
@@ -279,6 +283,9 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
     document->setImportServices(importServices());
     document->makeWindowControllers(m_noRecentDocument);
     addMenus(document);
+    if (LogBookWindowController* window = document->controller())
+        connect(window, &LogBookWindowController::equipmentWindowRequested, this,
+                &KalvoraAppDelegate::openEquipmentWindowWithEquipmentID);
     document->openFlightsWindow();
     emit documentOpened(document);
     emit documentsChanged();
@@ -362,6 +369,34 @@ void KalvoraAppDelegate::openFlightsWindow()
 {
     if (LogBook* document = currentDocument())
         document->openFlightsWindow();
+}
+
+EquipmentWindowController* KalvoraAppDelegate::equipmentWindowController()
+{
+    if (!m_equipmentWindow) {
+        ObjectContext* global = globalManagedObjectContext();
+        if (!global)
+            return nullptr;
+        m_equipmentWindow = new EquipmentWindowController(global, makeSheetInteraction());
+    }
+    return m_equipmentWindow;
+}
+
+void KalvoraAppDelegate::openEquipmentWindow()
+{
+    if (EquipmentWindowController* window = equipmentWindowController()) {
+        window->reload();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
+{
+    openEquipmentWindow();
+    if (m_equipmentWindow)
+        m_equipmentWindow->selectEquipment(uri);
 }
 
 QString KalvoraAppDelegate::lastUsedEquipment(const QString& key)
@@ -465,6 +500,8 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
     windows->setObjectName(QStringLiteral("windowMenu"));
     windows->addAction(tr("&Pilot"), document, &LogBook::openPilotWindow);
     windows->addAction(tr("&Logbook"), document, &LogBook::openFlightsWindow);
+    windows->addSeparator();
+    windows->addAction(tr("&Equipment"), this, &KalvoraAppDelegate::openEquipmentWindow);
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));

@@ -12,6 +12,7 @@
 
 namespace kalvora {
 
+class EquipmentWindowController;
 class LogBook;
 class ObjectContext;
 class PersistentStore;
@@ -85,6 +86,12 @@ public:
     void openPilotWindow();
     void openFlightsWindow();
 
+    /** The equipment window, created on first use and then kept; nullptr without a global store. */
+    [[nodiscard]] EquipmentWindowController* equipmentWindowController();
+    void openEquipmentWindow();
+    /** Opens the equipment window and selects the item with that object address. */
+    void openEquipmentWindowWithEquipmentID(const QString& uri);
+
     /** "Model, Manufacturer" of the Equipment stored under "LastUsedGlider" / "LastUsedHarness"; empty for none. */
     [[nodiscard]] QString getLastUsedGlider();
     [[nodiscard]] QString getLastUsedHarness();
@@ -113,6 +120,7 @@ private:
     Settings* m_settings = nullptr; ///< lives as long as the global store
     QList<LogBook*> m_documents;
     QPointer<LogBook> m_lastActive;
+    QPointer<EquipmentWindowController> m_equipmentWindow;
     bool m_applicationHasStarted = false;
     bool m_noRecentDocument = false;
     bool m_quitting = false;

@@ -33,9 +33,9 @@ QString Equipment::displayName() const
 
 void Equipment::awakeFromInsert()
 {
-    const double now = secondsFromDate(QDateTime::currentDateTimeUtc());
-    setBoughtDate(now);
-    setSoldDate(now);
+    // Bought today; not sold, which an absent sale date says (a new glider sold the
+    // day it was bought would read as gone).
+    setBoughtDate(secondsFromDate(QDateTime::currentDateTimeUtc()));
 }
 
 QVariant Equipment::derivedValue(const QString& key) const

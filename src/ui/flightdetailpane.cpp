@@ -10,13 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimeZone>
 
 #include "model/flight.h"
 #include "model/utcoffsets.h"
 #include "ui/flighteditrules.h"
-#include "ui/undogroup.h"
+#include "logbook/flightentry.h"
+#include "logbook/undogroup.h"
 #include "ui/unitdisplay.h"
 #include "ui/utcoffsetlist.h"
 #include "ui/windowinteraction.h"
@@ -110,9 +112,29 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     places->addRow(tr("Landing altitude:"), m_landingAltitude);
     places->addRow(m_summary);
     auto* equipment = new QFormLayout;
-    equipment->addRow(tr("&Glider:"), m_glider);
+    const auto withChooser = [this](QLineEdit* edit, const char* name, const QString& tip) {
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(edit, 1);
+        auto* button = new QPushButton(tr("Choose…"), this);
+        button->setObjectName(QLatin1String(name));
+        button->setToolTip(tip);
+        button->setAccessibleName(tip);
+        // Shown once there is a store to choose from.
+        button->hide();
+        m_chooseButtons << button;
+        row->addWidget(button);
+        return row;
+    };
+    auto* gliderRow = withChooser(m_glider, "chooseGlider", tr("Choose the glider from the equipment"));
+    auto* harnessRow = withChooser(m_harness, "chooseHarness", tr("Choose the harness from the equipment"));
+    equipment->addRow(tr("&Glider:"), gliderRow);
+    static_cast<QLabel*>(equipment->labelForField(gliderRow))->setBuddy(m_glider);
     equipment->addRow(tr("Glider t&ype:"), m_gliderType);
-    equipment->addRow(tr("&Harness:"), m_harness);
+    equipment->addRow(tr("&Harness:"), harnessRow);
+    static_cast<QLabel*>(equipment->labelForField(harnessRow))->setBuddy(m_harness);
+    connect(m_chooseButtons.at(0), &QPushButton::clicked, this, &FlightDetailPane::chooseGliderRequested);
+    connect(m_chooseButtons.at(1), &QPushButton::clicked, this, &FlightDetailPane::chooseHarnessRequested);
     equipment->addRow(QString(), m_validIGC);
     equipment->addRow(tr("&Notice:"), m_notice);
     auto* layout = new QHBoxLayout(this);
@@ -142,6 +164,12 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
 }
 
 FlightDetailPane::~FlightDetailPane() = default;
+
+void FlightDetailPane::setEquipmentChoiceAvailable(bool available)
+{
+    for (QPushButton* button : m_chooseButtons)
+        button->setVisible(available);
+}
 
 void FlightDetailPane::fillUtcOffsets()
 {
@@ -364,13 +392,7 @@ void FlightDetailPane::applyText(QLineEdit* editor)
         }
         value = metres ? QVariant(*metres) : QVariant();
     }
-    {
-        const UndoGroup group(m_context);
-        for (Flight* flight : flights) {
-            if (flight->value(key) != value)
-                flight->setValue(key, value);
-        }
-    }
+    setFlightsValue(m_context, flights, key, value);
     refresh();
 }
 
@@ -380,11 +402,7 @@ void FlightDetailPane::applyNotice()
     const QList<Flight*> flights = liveFlights();
     const QString text = m_notice->toPlainText();
     const QVariant value = text.isEmpty() ? QVariant() : QVariant(text);
-    const UndoGroup group(m_context);
-    for (Flight* flight : flights) {
-        if (flight->value(QStringLiteral("notice")) != value)
-            flight->setValue(QStringLiteral("notice"), value);
-    }
+    setFlightsValue(m_context, flights, QStringLiteral("notice"), value);
 }
 
 void FlightDetailPane::offsetChosen(int row)
@@ -392,11 +410,7 @@ void FlightDetailPane::offsetChosen(int row)
     if (m_showing || row < 0)
         return;
     const std::optional<double> offset = row == kDefaultUtcOffsetRow ? std::nullopt : utcOffsetAt(row);
-    {
-        const UndoGroup group(m_context);
-        for (Flight* flight : liveFlights())
-            flight->setValue(QStringLiteral("utcOffset"), offset ? QVariant(*offset) : QVariant());
-    }
+    setFlightsValue(m_context, liveFlights(), QStringLiteral("utcOffset"), offset ? QVariant(*offset) : QVariant());
     refresh();
 }
 
@@ -406,11 +420,7 @@ void FlightDetailPane::gliderTypeChosen(int row)
         return;
     QSettings().setValue(kLastGliderTypeKey, row);
     const QList<Flight*> flights = liveFlights();
-    {
-        const UndoGroup group(m_context);
-        for (Flight* flight : flights)
-            flight->setGlidertype(row);
-    }
+    setFlightsValue(m_context, flights, QStringLiteral("glidertype"), QVariant(qint64(row)));
     refresh();
     emit gliderTypeChanged(flights);
 }
@@ -436,11 +446,11 @@ void FlightDetailPane::validityClicked()
         if (!self)
             return;
         if (confirmed) {
-            const UndoGroup group(m_context);
-            for (const QPointer<Flight>& flight : flights) {
-                if (flight && !flight->isDeleted() && flight->validIGC())
-                    flight->setValidIGC(false);
-            }
+            QList<Flight*> asked;
+            for (const QPointer<Flight>& flight : flights)
+                if (flight)
+                    asked << flight.data();
+            setFlightsValue(m_context, asked, QStringLiteral("validIGC"), QVariant(false));
         }
         // Cancelled: the records were not touched, so each flight shows its own value again.
         refresh();

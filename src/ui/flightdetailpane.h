@@ -15,6 +15,7 @@ class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace kalvora {
 
@@ -43,6 +44,8 @@ public:
     [[nodiscard]] QList<Flight*> flights() const;
     /** Shows the flights' current values again, e.g. after they changed. */
     void refresh();
+    /** Shows the "Choose…" buttons of glider and harness (there is equipment to choose from). */
+    void setEquipmentChoiceAvailable(bool available);
     /** Fills the offset list (40 entries, "0" selected). */
     void fillUtcOffsets();
     /** Puts the keyboard focus on the first field. */
@@ -96,6 +99,7 @@ private:
     QCheckBox* m_validIGC = nullptr;
     QPlainTextEdit* m_notice = nullptr;
     QLabel* m_summary = nullptr;
+    QList<QPushButton*> m_chooseButtons;
     QSet<QObject*> m_edited; ///< editors the user changed since the flights were shown
     bool m_showing = false;
 };

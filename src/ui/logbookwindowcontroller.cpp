@@ -33,7 +33,12 @@
 #include "ui/igcdrop.h"
 #include "ui/logbookimport.h"
 #include "ui/toolbarrules.h"
+#include "logbook/flightentry.h"
+#include "model/equipment.h"
+#include "store/persistentstore.h"
+#include "ui/addflightsheet.h"
 #include "ui/flightdetailpane.h"
+#include "ui/selectequipmentsheet.h"
 #include "ui/utcoffsetlist.h"
 #include "ui/windowinteraction.h"
 
@@ -116,6 +121,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(m_details, &FlightDetailPane::gliderTypeChanged, this, [this](const QList<Flight*>& flights) {
         logBookImport()->startCalcXCOperations(flights);
     });
+    connect(m_details, &FlightDetailPane::chooseGliderRequested, this, [this] { chooseEquipment(1); });
+    connect(m_details, &FlightDetailPane::chooseHarnessRequested, this, [this] { chooseEquipment(2); });
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(m_table);
@@ -126,6 +133,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_toolbar = addToolBar(tr("Logbook"));
     m_toolbar->setObjectName(QStringLiteral("toolbar"));
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* add = addToolbarItem(tr("Add Flight…"), "addFlight", static_cast<int>(ToolbarTag::Always));
+    connect(add, &QAction::triggered, this, &LogBookWindowController::addFlight);
     QAction* import = addToolbarItem(tr("Import IGC"), "importIGC", static_cast<int>(ToolbarTag::Always));
     connect(import, &QAction::triggered, this, [this] { logBookImport()->getIGCFlight(); });
     QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::Always));
@@ -467,6 +476,77 @@ void LogBookWindowController::lookUpKmlApplication()
 void LogBookWindowController::setImportServices(const ImportServices& services)
 {
     m_importServices = services;
+    m_details->setEquipmentChoiceAvailable(globalContext() != nullptr);
+}
+
+ObjectContext* LogBookWindowController::globalContext() const
+{
+    return m_importServices.globalStore ? m_importServices.globalStore->mainContext() : nullptr;
+}
+
+AddFlightSheet* LogBookWindowController::addFlightSheet()
+{
+    if (!m_addFlightSheet) {
+        m_addFlightSheet = new AddFlightSheet(this);
+        connect(m_addFlightSheet, &AddFlightSheet::addFlightIGC, this, [this] { logBookImport()->getIGCFlight(); });
+        connect(m_addFlightSheet, &AddFlightSheet::addFlightManually, this,
+                &LogBookWindowController::addFlightManually);
+    }
+    return m_addFlightSheet;
+}
+
+void LogBookWindowController::addFlight()
+{
+    addFlightSheet()->open();
+}
+
+Flight* LogBookWindowController::addFlightManually()
+{
+    if (!m_context)
+        return nullptr;
+    const QString glider = lastUsedEquipmentText(globalContext(), QStringLiteral("LastUsedGlider"));
+    const QString harness = lastUsedEquipmentText(globalContext(), QStringLiteral("LastUsedHarness"));
+    Flight* flight = kalvora::addFlightManually(*m_context, glider, harness);
+    if (!flight)
+        return nullptr;
+    m_model->refresh();
+    selectFlights({flight});
+    m_details->focusFirstField();
+    return flight;
+}
+
+SelectEquipmentSheet* LogBookWindowController::equipmentSheet()
+{
+    if (!m_equipmentSheet && globalContext()) {
+        m_equipmentSheet = new SelectEquipmentSheet(globalContext(), this);
+        connect(m_equipmentSheet, &SelectEquipmentSheet::chosen, this, &LogBookWindowController::equipmentChosen);
+        connect(m_equipmentSheet, &SelectEquipmentSheet::created, this, [this](Equipment* equipment, int) {
+            emit equipmentWindowRequested(equipment->objectId().uriString());
+        });
+    }
+    return m_equipmentSheet;
+}
+
+void LogBookWindowController::chooseEquipment(int mark)
+{
+    if (selectedFlights().isEmpty())
+        return;
+    if (SelectEquipmentSheet* sheet = equipmentSheet())
+        sheet->ask(mark == SelectEquipmentSheet::Harness ? SelectEquipmentSheet::Harness : SelectEquipmentSheet::Glider);
+}
+
+void LogBookWindowController::equipmentChosen(Equipment* equipment, int mark)
+{
+    if (!equipment)
+        return;
+    const bool glider = mark == SelectEquipmentSheet::Glider;
+    // Only a saved item has an address that lasts; an unsaved one still names the flights.
+    if (!equipment->objectId().isTemporary())
+        QSettings().setValue(glider ? QStringLiteral("LastUsedGlider") : QStringLiteral("LastUsedHarness"),
+                             equipment->objectId().uriString());
+    setFlightsValue(m_context, selectedFlights(), glider ? QStringLiteral("glider") : QStringLiteral("harness"),
+                    equipmentChoiceText(equipment->model(), equipment->manufacturer()));
+    showSelectedFlight();
 }
 
 LogBookImport* LogBookWindowController::logBookImport()

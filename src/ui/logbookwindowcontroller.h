@@ -25,7 +25,10 @@ class QToolBar;
 
 namespace kalvora {
 
+class AddFlightSheet;
+class Equipment;
 class FlightDetailPane;
+class SelectEquipmentSheet;
 class FlightListModel;
 class LogBookImport;
 class ObjectContext;
@@ -104,6 +107,18 @@ public:
     /** Imports IGC files into this logbook, as a drop would; false while an import runs. */
     bool importFiles(const QStringList& paths);
 
+    /** Shows the add-flight sheet: from IGC files or by hand. */
+    void addFlight();
+    [[nodiscard]] AddFlightSheet* addFlightSheet();
+    /** A new flight by hand with the last used glider and harness, selected alone; nullptr without a logbook. */
+    Flight* addFlightManually();
+    /** Opens the equipment chooser for the selected flights' glider (1) or harness (2); nothing without a selection. */
+    void chooseEquipment(int mark);
+    /** The chooser, once there is a global store; nullptr before. */
+    [[nodiscard]] SelectEquipmentSheet* equipmentSheet();
+    /** The global store's main context from the import services; nullptr without. */
+    [[nodiscard]] ObjectContext* globalContext() const;
+
     /** The UTC offset list of the detail area. */
     [[nodiscard]] QComboBox* utcOffsetList() const;
     [[nodiscard]] FlightDetailPane* detailPane() const { return m_details; }
@@ -128,6 +143,8 @@ signals:
     void xcComputationRequested(const QList<kalvora::Flight*>& flights);
     /** The window is closing; the document follows it. */
     void windowClosing();
+    /** The equipment window is to show the item with this object address (a new one to fill in). */
+    void equipmentWindowRequested(const QString& uri);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -146,6 +163,7 @@ private:
     void storeLastSelection();
     void lookUpKmlApplication();
     void createEditActions();
+    void equipmentChosen(kalvora::Equipment* equipment, int mark);
     void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;
 
@@ -156,6 +174,8 @@ private:
     QToolBar* m_toolbar = nullptr;
     QAction* m_googleEarthAction = nullptr;
     FlightDetailPane* m_details = nullptr;
+    AddFlightSheet* m_addFlightSheet = nullptr;
+    SelectEquipmentSheet* m_equipmentSheet = nullptr;
     std::shared_ptr<WindowInteraction> m_interaction;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;

@@ -44,6 +44,14 @@ public:
             std::move(reply));
     }
 
+    void askDeleteEquipment(QWidget* window, int count, std::function<void(bool)> reply) override
+    {
+        ask(window, QMessageBox::Question,
+            QApplication::translate("WindowInteraction", "Delete the %n selected equipment item(s)?", nullptr, count),
+            tr("Flights keep the glider and harness names they have."), tr("Delete"), tr("Cancel"), false,
+            std::move(reply));
+    }
+
     void askInvalidateIGC(QWidget* window, std::function<void(bool)> reply) override
     {
         ask(window, QMessageBox::Warning, tr("Uncheck will invalidate IGC flight. This can not be undone! Are you sure ?"),

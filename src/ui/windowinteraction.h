@@ -37,6 +37,8 @@ public:
 
     /** "Delete the selected flight(s)?"; true to delete. */
     virtual void askDeleteFlights(QWidget* window, int count, std::function<void(bool confirmed)> reply) = 0;
+    /** "Delete the selected equipment?"; true to delete. */
+    virtual void askDeleteEquipment(QWidget* window, int count, std::function<void(bool confirmed)> reply) = 0;
     /** The warning before flights lose their IGC validity; true for "Ok". */
     virtual void askInvalidateIGC(QWidget* window, std::function<void(bool confirmed)> reply) = 0;
     /** Whether to overwrite values the user edited by hand with those of the IGC record. */

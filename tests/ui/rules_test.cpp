@@ -1,5 +1,6 @@
 // Small rules of the windows and the command line, table by table.
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -99,6 +100,36 @@ TEST(ImageReduction, ShorterSideMeetsTheBound)
     ASSERT_TRUE(decoded.loadFromData(*jpeg, "JPEG"));
     EXPECT_EQ(decoded.size(), QSize(222, 111));
     EXPECT_FALSE(reducedJpeg(dir.filePath(QStringLiteral("missing.png")), {111, 111}).has_value());
+}
+
+TEST(ImageReduction, SliversTransparencyAndOrientationComeOutAsSeen)
+{
+    // A 1 x 400 sliver would become 120 x 48000; it stops at ten bounds.
+    EXPECT_EQ(reducedSize({1, 400}, {120, 120}), QSize(3, 1200));
+    EXPECT_EQ(reducedSize({4000, 10}, {111, 111}), QSize(1110, 3));
+
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("clear.png"));
+    QImage transparent(200, 200, QImage::Format_ARGB32);
+    transparent.fill(Qt::transparent);
+    ASSERT_TRUE(transparent.save(png));
+    const auto fromPng = reducedJpeg(png, {120, 120});
+    ASSERT_TRUE(fromPng.has_value());
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(*fromPng, "JPEG"));
+    EXPECT_GT(qGray(decoded.pixel(60, 60)), 240) << "transparent turns white, not black";
+
+    // Stored landscape with an orientation tag that says "turn it upright".
+    const QString jpg = dir.filePath(QStringLiteral("portrait.jpg"));
+    QImage landscape(400, 200, QImage::Format_RGB32);
+    landscape.fill(Qt::blue);
+    QImageWriter writer(jpg, "jpeg");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(landscape)) << writer.errorString().toStdString();
+    const auto upright = reducedJpeg(jpg, {120, 120});
+    ASSERT_TRUE(upright.has_value());
+    ASSERT_TRUE(decoded.loadFromData(*upright, "JPEG"));
+    EXPECT_EQ(decoded.size(), QSize(120, 240));
 }
 
 } // namespace

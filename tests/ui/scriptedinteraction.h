@@ -15,6 +15,11 @@ public:
         asked << QStringLiteral("delete %1").arg(count);
         reply(confirm);
     }
+    void askDeleteEquipment(QWidget*, int count, std::function<void(bool)> reply) override
+    {
+        asked << QStringLiteral("delete equipment %1").arg(count);
+        reply(confirm);
+    }
     void askInvalidateIGC(QWidget*, std::function<void(bool)> reply) override
     {
         asked << QStringLiteral("invalidate");
