@@ -314,12 +314,19 @@ void readGpxPoint(QXmlStreamReader& reader, Reading& reading)
 /** "lon,lat[,alt]" of the first tuple of a KML coordinates text. */
 bool readKmlCoordinates(QStringView text, double& latitude, double& longitude, double& altitude)
 {
-    text = text.trimmed();
-    qsizetype end = 0;
-    while (end < text.size() && !text[end].isSpace())
-        ++end;
-    const QStringView tuple = text.left(end);
-    const QList<QStringView> parts = tuple.split(u',');
+    // Tuples are separated by white space; files written by hand also put spaces after the commas.
+    QString tuple;
+    bool afterComma = false;
+    for (const QChar c : text.trimmed()) {
+        if (c.isSpace()) {
+            if (!afterComma)
+                break;
+            continue;
+        }
+        afterComma = c == u',';
+        tuple += c;
+    }
+    const QList<QStringView> parts = QStringView(tuple).split(u',');
     if (parts.size() < 2 || parts.size() > 3)
         return false;
     const auto lon = number(parts[0]);

@@ -466,6 +466,15 @@ TEST(WaypointFileReading, FormatDetails)
     EXPECT_EQ(newer->waypoints[0].shortName, QStringLiteral("Hohe Salve"));
     EXPECT_EQ(newer->waypoints[0].altitude, 1829);
 
+    // KML written by hand: spaces after the commas, several tuples (the first is the point).
+    const auto kml = read("<kml><Placemark><name>K</name><Point><coordinates> 12.1, 47.5, 900 13,48 "
+                          "</coordinates></Point></Placemark></kml>");
+    ASSERT_TRUE(kml.ok());
+    ASSERT_EQ(kml->waypoints.size(), 1u);
+    EXPECT_EQ(kml->waypoints[0].latitude, 47.5);
+    EXPECT_EQ(kml->waypoints[0].longitude, 12.1);
+    EXPECT_EQ(kml->waypoints[0].altitude, 900);
+
     // GPX: route points only when asked; track points never.
     const QByteArray gpx = "<gpx xmlns=\"http://www.topografix.com/GPX/1/0\"><wpt lat=\"1\" lon=\"2\"/>"
                            "<rte><name>R</name><rtept lat=\"3\" lon=\"4\"><name>TP</name></rtept></rte>"
