@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "cli/clisettings.h"
 #include "cli/command.h"
 #include "logbook/xcqueue.h"
 #include "services/httpclient.h"
@@ -18,6 +19,7 @@ std::optional<ImportSetup> openImportSetup(const QString& path, PersistentStore:
     }
     ImportSetup setup;
     setup.logbook = std::move(*opened);
+    useUserSettings();
     // The global store lends its waypoints and equipment names when there is one.
     if (QFileInfo::exists(globalStorePath())) {
         if (auto g = PersistentStore::open(globalStorePath(), ObjectModel::global(), PersistentStore::OpenMode::MustExist))

@@ -1,13 +1,13 @@
-// kalvora-cli list LOGBOOK: the logbook's flights as one JSON array.
-#include <QFileInfo>
-#include <QJsonArray>
+// kalvora-cli list LOGBOOK [--with-igc]: the logbook's flights as one JSON array.
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
+#include <cstdio>
 
+#include "cli/clisettings.h"
 #include "cli/command.h"
 #include "model/flight.h"
-#include "model/settings.h"
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
@@ -43,34 +43,41 @@ QJsonValue jsonOf(const AttributeDescription& a, const QVariant& v)
     return QJsonValue::Null;
 }
 
-/** The units and XC points system of the user's settings, when the global store exists and has them. */
-void loadSettings()
+void write(const QByteArray& bytes)
 {
-    Settings::setCurrentUnits(std::nullopt);
-    const QString path = globalStorePath();
-    if (!QFileInfo::exists(path))
-        return;
-    auto store = PersistentStore::open(path, ObjectModel::global(), PersistentStore::OpenMode::MustExist);
-    if (!store)
-        return; // without settings the XC points use the default system
-    const QList<Settings*> found = (*store)->mainContext()->fetch<Settings>();
-    if (!found.isEmpty())
-        Settings::setCurrentUnits(found.first()->unitSettings());
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
 }
 
 int runList(const QStringList& args)
 {
-    if (args.size() != 1) {
-        printError(QStringLiteral("usage: kalvora-cli list LOGBOOK"));
+    QString path;
+    bool withIgc = false;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--with-igc")) {
+            withIgc = true;
+        } else if (arg.startsWith(QLatin1String("--")) || !path.isEmpty()) {
+            path.clear();
+            break;
+        } else {
+            path = arg;
+        }
+    }
+    if (path.isEmpty()) {
+        printError(QStringLiteral("usage: kalvora-cli list LOGBOOK [--with-igc]"));
         return 2;
     }
-    auto store = PersistentStore::open(args.first(), ObjectModel::logBook(), PersistentStore::OpenMode::MustExist);
+    // Listing only reads: the file stays as it is, whoever else has it open.
+    PersistentStore::OpenOptions options;
+    options.mode = PersistentStore::OpenMode::MustExist;
+    options.access = PersistentStore::Access::ReadOnly;
+    auto store = PersistentStore::open(path, ObjectModel::logBook(), options);
     if (!store) {
         printError(QString::fromStdString(store.error()));
         return 1;
     }
-    loadSettings();
+    useUserSettings();
     ObjectContext* ctx = (*store)->mainContext();
+    ctx->setUndoEnabled(false);
     auto flights = ctx->fetch(FetchRequest{QString::fromLatin1(Flight::EntityName), {},
                                            {{QStringLiteral("startUTC"), true, false}}, 0});
     if (!flights) {
@@ -78,27 +85,45 @@ int runList(const QStringList& args)
         return 1;
     }
     const EntityDescription* entity = ObjectModel::logBook().entity(QString::fromLatin1(Flight::EntityName));
-    QJsonArray out;
+    const QString igcKey = QStringLiteral("igcData");
+    // One flight at a time: a logbook of thousands of tracks never sits in memory
+    // at once, neither as records nor as text.
+    write("[");
+    bool first = true;
     for (StoredObject* o : *flights) {
         auto* f = qobject_cast<Flight*>(o);
         if (!f)
             continue;
         QJsonObject item;
         for (const AttributeDescription& a : entity->attributes)
-            item.insert(a.name, jsonOf(a, f->value(a.name)));
+            if (withIgc || a.name != igcKey)
+                item.insert(a.name, jsonOf(a, f->value(a.name)));
         item.insert(QStringLiteral("flightTime"), jsonNumber(f->flightTime()));
         item.insert(QStringLiteral("flightTimeString"), f->flightTimeString());
         item.insert(QStringLiteral("xcPoints"), jsonNumber(f->xcPoints()));
         item.insert(QStringLiteral("distance"), jsonNumber(f->distance()));
         item.insert(QStringLiteral("flightType"), f->flightType());
-        out.append(item);
+        if (!ctx->readError().isEmpty()) {
+            // The array stays open: what was printed is no complete list.
+            write("\n");
+            std::fflush(stdout);
+            printError(ctx->readError());
+            return 1;
+        }
+        ctx->releaseLargeValues(f);
+        if (!first)
+            write(",");
+        first = false;
+        write(QJsonDocument(item).toJson(QJsonDocument::Compact));
     }
-    printJson(out);
+    write("]\n");
+    std::fflush(stdout);
     return 0;
 }
 
-const RegisterCommand reg{{"list", "list LOGBOOK",
-                           "print the flights of a logbook as a JSON array (stored attributes and derived values)",
+const RegisterCommand reg{{"list", "list LOGBOOK [--with-igc]",
+                           "print the flights of a logbook as a JSON array (stored attributes and derived values; "
+                           "the IGC record only with --with-igc)",
                            &runList}};
 
 } // namespace

@@ -55,6 +55,10 @@ int runRescore(const QStringList& args)
         importer.recalcFlights(flights);
         wait.exec();
     }
+    if (!logbook.mainContext()->readError().isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(logbookPath, logbook.mainContext()->readError()));
+        return 1;
+    }
 
     QJsonArray list;
     for (const Flight* flight : logbook.mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}}))

@@ -4,9 +4,12 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <optional>
 
+#include "cli/clisettings.h"
 #include "cli/command.h"
 #include "cli/flightfile.h"
+#include "model/settings.h"
 #include "track/igcflight.h"
 #include "track/igcscrore.h"
 
@@ -16,7 +19,7 @@ namespace {
 int runScore(const QStringList& args)
 {
     QStringList files;
-    int pointsType = 0;
+    std::optional<int> pointsType;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--points-type")) {
             bool ok = false;
@@ -33,6 +36,12 @@ int runScore(const QStringList& args)
     if (files.isEmpty()) {
         printError(QStringLiteral("Usage: kalvora-cli score FILE... [--points-type 0|1]"));
         return 2;
+    }
+    if (!pointsType) {
+        // The points system of the user's settings, as the logbook shows it.
+        useUserSettings();
+        const std::optional<UnitSettings> settings = Settings::current();
+        pointsType = settings ? settings->xcPointsType : 0;
     }
     int failures = 0;
     for (const QString& path : files) {
@@ -72,7 +81,8 @@ int runScore(const QStringList& args)
 }
 
 static RegisterCommand reg{{"score", "score FILE... [--points-type 0|1]",
-                            "XC free distance, flat and FAI triangle of IGC files, with XC points", &runScore}};
+                            "XC free distance, flat and FAI triangle of IGC files, with XC points (by default in the "
+                            "points system of the settings)", &runScore}};
 
 } // namespace
 } // namespace kalvora::cli

@@ -107,6 +107,15 @@ int runImport(const QStringList& args)
     FixedAnswer answer(choice);
     WaypointImporter importer(*store, std::move(records), answer, lookup ? &addresses : nullptr);
     QList<ObjectId> inserted;
+    if (lookup) {
+        // Each address is a network question about a second apart: a long file
+        // takes minutes, and the user sees where it stands.
+        QObject::connect(&importer, &WaypointImporter::progress, &importer, [](int done, int total) {
+            printError(QStringLiteral("waypoints import: %1 of %2 (looking up places; --no-lookup skips that)")
+                           .arg(done)
+                           .arg(total));
+        });
+    }
     QEventLoop loop;
     QObject::connect(&importer, &WaypointImporter::finished, &loop, [&](const QList<ObjectId>& ids) {
         inserted = ids;

@@ -1,5 +1,7 @@
 #include "services/settingsservice.h"
 
+#include <algorithm>
+
 #include "model/settings.h"
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
@@ -8,15 +10,33 @@ namespace kalvora {
 
 Settings* fetchOrCreateSettings(ObjectContext& globalContext)
 {
-    const QList<Settings*> found = globalContext.fetch<Settings>();
-    if (!found.isEmpty())
-        return found.first();
+    // The lowest row is the record: two programs starting at once in a fresh
+    // home may each add one, and both must then settle on the same.
+    auto first = [](QList<Settings*> found) -> Settings* {
+        std::sort(found.begin(), found.end(),
+                  [](const Settings* a, const Settings* b) { return a->objectId().key() < b->objectId().key(); });
+        return found.isEmpty() ? nullptr : found.first();
+    };
+    auto existing = globalContext.fetch(FetchRequest{QString::fromLatin1(Settings::EntityName), {}, {}, 0});
+    if (!existing)
+        return nullptr;
+    if (!existing->isEmpty())
+        return first(globalContext.fetch<Settings>());
     auto* settings = globalContext.insert<Settings>();
     if (!settings)
         return nullptr;
     settings->setXcPointsType(0);
-    (void)globalContext.save(); // a failed save keeps the record in memory; the next save retries
-    return settings;
+    if (!globalContext.save())
+        return settings; // kept in memory; the next save retries
+    const QList<Settings*> all = globalContext.fetch<Settings>();
+    Settings* kept = first(all);
+    if (all.size() > 1) {
+        for (Settings* other : all)
+            if (other != kept)
+                globalContext.deleteObject(other);
+        (void)globalContext.save();
+    }
+    return kept ? kept : settings;
 }
 
 bool checkSettings(Settings& settings, const QLocale& locale)

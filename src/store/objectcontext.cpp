@@ -190,8 +190,7 @@ bool ObjectContext::isMainContext() const
 Result<Done> ObjectContext::openConnection()
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(m_store->path());
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    m_store->configure(db);
     if (!db.open())
         return Error{"The store could not be opened (" + text(db.lastError().text()) + ")."};
     QSqlQuery q(db);
@@ -203,6 +202,14 @@ Result<Done> ObjectContext::openConnection()
         if (!q.exec(pragma))
             return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
     return Done{};
+}
+
+void ObjectContext::readFailed(const QSqlError& error)
+{
+    const QString message = QString::fromStdString(schema::describe(error, m_store->path(), "The store could not be read"));
+    if (m_readError.isEmpty())
+        m_readError = message;
+    emit readFailedWith(message);
 }
 
 QSqlDatabase ObjectContext::database() const
@@ -292,8 +299,11 @@ StoredObject* ObjectContext::objectForRow(const EntityDescription& e, qint64 row
     QSqlQuery q(database());
     q.prepare(selectSql(e) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(schema::KeyColumn)));
     q.addBindValue(row);
-    if (!q.exec() || !q.next())
+    if (!q.exec() || !q.next()) {
+        if (q.lastError().isValid())
+            readFailed(q.lastError());
         return nullptr;
+    }
     return materialise(e, q);
 }
 
@@ -307,6 +317,11 @@ QVariant ObjectContext::loadLazy(const StoredObject* object, const QString& key)
     QVariant v;
     if (q.exec() && q.next())
         v = fromSql(a->type, q.value(0));
+    if (q.lastError().isValid()) {
+        // Not remembered as read: a damaged value is no absent one, and the next access asks again.
+        readFailed(q.lastError());
+        return {};
+    }
     auto* o = const_cast<StoredObject*>(object);
     if (v.isValid())
         o->m_values.insert(key, v);
@@ -323,7 +338,10 @@ bool ObjectContext::lazyValueExists(const StoredObject* object, const QString& k
     q.prepare(QStringLiteral("SELECT typeof(%1) <> 'null' FROM %2 WHERE %3 = ?")
                   .arg(schema::quoted(key), schema::quoted(object->entityName()), QLatin1String(schema::KeyColumn)));
     q.addBindValue(object->objectId().key());
-    return q.exec() && q.next() && q.value(0).toBool();
+    const bool exists = q.exec() && q.next() && q.value(0).toBool();
+    if (q.lastError().isValid())
+        readFailed(q.lastError());
+    return exists;
 }
 
 bool ObjectContext::matches(const StoredObject* object, const Predicate& predicate) const
@@ -404,12 +422,16 @@ Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY %1").arg(QLatin1String(schema::KeyColumn));
+    auto failure = [&]() -> Result<QList<StoredObject*>> {
+        readFailed(q.lastError());
+        return Error{schema::describe(q.lastError(), m_store->path(), "The store could not be read")};
+    };
     if (!q.prepare(sql))
-        return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+        return failure();
     for (const QVariant& b : binds)
         q.addBindValue(b);
     if (!q.exec())
-        return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+        return failure();
 
     QList<StoredObject*> candidates;
     QSet<StoredObject*> seen;
@@ -420,6 +442,9 @@ Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
             candidates.append(o);
         }
     }
+    // A damaged page ends the rows early; that is no shorter list but an error.
+    if (q.lastError().isValid())
+        return failure();
     q.finish();
     // Unsaved changes of this context count as well: records changed here may
     // now match (or no longer match), and inserted ones are not in the file yet.
@@ -470,8 +495,10 @@ Result<qint64> ObjectContext::count(const FetchRequest& request)
         if (!e)
             return Error{"Unknown entity " + text(request.entity) + "."};
         QSqlQuery q(database());
-        if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(schema::quoted(e->name))) || !q.next())
-            return Error{"The store could not be read (" + text(q.lastError().text()) + ")."};
+        if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(schema::quoted(e->name))) || !q.next()) {
+            readFailed(q.lastError());
+            return Error{schema::describe(q.lastError(), m_store->path(), "The store could not be read")};
+        }
         return q.value(0).toLongLong();
     }
     auto found = fetch(request);
@@ -562,11 +589,19 @@ Result<Done> ObjectContext::save()
 {
     if (!hasChanges())
         return Done{};
+    if (m_store->isReadOnly())
+        return Error{"The file “" + text(m_store->path()) + "” is open read-only; the changes were not saved."};
     QSqlDatabase db = database();
     if (!db.isOpen())
         return Error{"The store is not open."};
-    if (!db.transaction())
-        return Error{"The store could not be saved (" + text(db.lastError().text()) + ")."};
+    const auto rollback = [&db] { QSqlQuery(db).exec(QStringLiteral("ROLLBACK")); };
+    {
+        // The write lock from the start: a transaction that first reads and then
+        // wants to write cannot wait for another writer and would fail at once.
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return Error{schema::describe(begin.lastError(), m_store->path(), "The store could not be saved")};
+    }
 
     QHash<StoredObject*, qint64> newRows;
     auto rowOf = [&](StoredObject* o) -> qint64 {
@@ -577,9 +612,9 @@ Result<Done> ObjectContext::save()
         return o->objectId().key();
     };
     auto failure = [&](const QSqlQuery& q) -> Result<Done> {
-        const std::string reason = text(q.lastError().text());
-        db.rollback();
-        return Error{"The store could not be saved (" + reason + ")."};
+        const std::string reason = schema::describe(q.lastError(), m_store->path(), "The store could not be saved");
+        rollback();
+        return Error{reason};
     };
 
     QSqlQuery q(db);
@@ -651,11 +686,8 @@ Result<Done> ObjectContext::save()
             return failure(q);
     }
     q.finish();
-    if (!db.commit()) {
-        const std::string reason = text(db.lastError().text());
-        db.rollback();
-        return Error{"The store could not be saved (" + reason + ")."};
-    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return failure(q);
 
     SaveNotice notice;
     notice.storeId = m_store->storeId();
@@ -730,10 +762,15 @@ void ObjectContext::refresh(StoredObject* o)
     QSqlQuery q(database());
     q.prepare(selectSql(e) + QStringLiteral(" WHERE %1 = ?").arg(QLatin1String(schema::KeyColumn)));
     q.addBindValue(o->objectId().key());
-    if (!q.exec())
+    if (!q.exec()) {
+        readFailed(q.lastError());
         return;
+    }
     if (!q.next()) {
-        forget(o);
+        if (q.lastError().isValid())
+            readFailed(q.lastError());
+        else
+            forget(o);
         return;
     }
     QHash<QString, QVariant> before = o->m_values;

@@ -14,6 +14,7 @@
 #include "track/result.h"
 
 class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 
 namespace kalvora {
@@ -78,6 +79,12 @@ public:
     StoredObject* existingObject(const QString& uriString);
 
     bool hasChanges() const;
+    /**
+     * The first failed read of this context ("The file … is damaged (…)." and the
+     * like), empty while every read succeeded. A value that could not be read
+     * reads as absent, so callers that act on what they read check this.
+     */
+    const QString& readError() const { return m_readError; }
     /** Writes every change in one transaction. On failure nothing is written and the changes stay pending. */
     [[nodiscard]] Result<Done> save();
     /** Forgets every unsaved change: inserted records are dropped, changed ones reloaded. */
@@ -117,6 +124,8 @@ public:
     void clearUndoHistory();
 
 signals:
+    /** A read failed (a damaged file, a lost disk); on the context's thread, for every failure. */
+    void readFailedWith(const QString& message);
     /** After each successful save of this context, on its thread. */
     void didSave(const kalvora::SaveNotice& notice);
     /** After a merge or a save of this context: lists showing its records should reload. */
@@ -138,6 +147,7 @@ private:
     ObjectContext(PersistentStore& store, const QString& connectionName);
     Result<Done> openConnection();
     QSqlDatabase database() const;
+    void readFailed(const QSqlError& error);
 
     template <typename T>
     static void ensureRegistered();
@@ -157,6 +167,7 @@ private:
 
     PersistentStore* m_store = nullptr;
     QString m_connectionName;
+    QString m_readError;
     QHash<QString, QHash<qint64, StoredObject*>> m_registered; // entity -> row -> record
     QList<StoredObject*> m_inserted;
     QSet<StoredObject*> m_updated;

@@ -161,6 +161,8 @@ ObjectModel makeGlobalModel()
         integer("syncOnline"), integer("syncStatus"), text("macaddress"),  number("inGPSList"),
     };
     waypoint.relationships = {toOne("routeWaypoint", "RouteWaypoint", "waypoint", false)};
+    // The duplicate check of a waypoint import looks up what lies near each new one.
+    waypoint.indexes = {{QStringLiteral("latitude"), QStringLiteral("longitude")}};
 
     EntityDescription route;
     route.name = QStringLiteral("Route");

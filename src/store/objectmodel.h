@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace kalvora {
 
@@ -47,6 +48,8 @@ struct EntityDescription
     QString name;
     QList<AttributeDescription> attributes;
     QList<RelationshipDescription> relationships;
+    /// Columns searched by value often enough to deserve an index, each list one index.
+    QList<QStringList> indexes;
 
     const AttributeDescription* attribute(const QString& key) const;
     const RelationshipDescription* relationship(const QString& key) const;

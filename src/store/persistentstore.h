@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+class QSqlDatabase;
+
 #include <atomic>
 #include <memory>
 
@@ -51,19 +53,50 @@ public:
         MustExist,
     };
 
+    enum class Access
+    {
+        ReadWrite, ///< fails when the file or its folder cannot be written
+        ReadOnly,  ///< nothing is ever written, not even a migration
+        AsAllowed, ///< read-write, or read-only when the file or its folder is read-only
+    };
+
+    struct OpenOptions
+    {
+        OpenMode mode = OpenMode::CreateIfMissing;
+        Access access = Access::ReadWrite;
+        /// Reads every page of an existing file first, so that damage is found before anything is
+        /// written over it. Off only to look into a file already known to be damaged.
+        bool checkIntegrity = true;
+    };
+
+    /** Why an opening failed, for callers that offer a way out. */
+    enum class OpenProblem
+    {
+        None,
+        Damaged,  ///< the file is an SQLite file with damaged pages (or not one any more)
+        ReadOnly, ///< the file would have to be written and cannot be
+        Other,
+    };
+
     /**
      * Opens (creating, or migrating an older version of) the store file at `path`
      * for `model`. Fails with a message when the file is not a store of this model,
-     * was written by a newer version, or cannot be read or written.
+     * was written by a newer version, is damaged, or cannot be read or written.
+     * Opening writes nothing unless the file is new or must be brought up to date.
      */
     [[nodiscard]] static Result<std::unique_ptr<PersistentStore>> open(const QString& path, const ObjectModel& model,
                                                                        OpenMode mode = OpenMode::CreateIfMissing);
+    [[nodiscard]] static Result<std::unique_ptr<PersistentStore>> open(const QString& path, const ObjectModel& model,
+                                                                       const OpenOptions& options,
+                                                                       OpenProblem* problem = nullptr);
     ~PersistentStore() override;
 
     const QString& path() const { return m_path; }
     /** The identity kept in the file; part of every record's URI. */
     const QString& storeId() const { return m_storeId; }
     const ObjectModel& model() const { return *m_model; }
+    /** Whether the store was opened read-only; its saves then fail. */
+    bool isReadOnly() const { return m_readOnly; }
 
     /** The main context, created on first call. GUI thread (the opening thread) only. */
     ObjectContext* mainContext();
@@ -88,7 +121,9 @@ signals:
 
 private:
     friend class ObjectContext;
-    PersistentStore(QString path, const ObjectModel& model, QString storeId);
+    PersistentStore(QString path, const ObjectModel& model, QString storeId, bool readOnly, bool immutable);
+    /** Names the file and sets the options of a new connection to it. */
+    void configure(QSqlDatabase& db) const;
     void contextDidSave(ObjectContext* context, const SaveNotice& notice);
     /** After each commit, on the committing thread: background commits wait until they are durable. */
     void contextCommitted(bool mainContext);
@@ -97,9 +132,11 @@ private:
     QString m_path;
     const ObjectModel* m_model;
     QString m_storeId;
-    std::unique_ptr<WalSyncer> m_syncer; // outlives the main context
+    std::unique_ptr<WalSyncer> m_syncer; // outlives the main context; none when read-only
     std::unique_ptr<ObjectContext> m_mainContext;
     bool m_saveAfterMerge = true;
+    bool m_readOnly = false;
+    bool m_immutable = false; ///< read-only in a folder where SQLite cannot keep its lock files
 };
 
 } // namespace kalvora

@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "model/waypoint.h"
@@ -47,9 +50,28 @@ WaypointImporter::~WaypointImporter()
 Waypoint* WaypointImporter::waypointIntersects(ObjectContext& context, qint64 latitudeMicro,
                                                qint64 longitudeMicro)
 {
+    // Only the waypoints in a box around the point are read (an index on the
+    // coordinates finds them); the distance then decides. 3,000 microdegrees of
+    // latitude are about 330 m, comfortably more than the duplicate distance.
+    constexpr qint64 latitudeMargin = 3000;
+    constexpr qint64 fullCircle = 360000000;
+    Predicate box = Predicate::where(QStringLiteral("latitude"), Predicate::Op::GreaterOrEqual,
+                                     latitudeMicro - latitudeMargin)
+                        .andWhere(QStringLiteral("latitude"), Predicate::Op::LessOrEqual, latitudeMicro + latitudeMargin);
+    // A degree of longitude shrinks toward the poles; the box widens with it. Near a
+    // pole or across the date line the latitude band alone bounds the search.
+    const double farthestLatitude =
+        std::min(90.0, (double(std::llabs(latitudeMicro)) + double(latitudeMargin)) / 1000000.0);
+    const double shrink = std::cos(farthestLatitude * M_PI / 180.0);
+    if (shrink > 0.05) {
+        const qint64 longitudeMargin = qint64(std::ceil(double(latitudeMargin) / shrink));
+        if (longitudeMicro - longitudeMargin > -fullCircle / 2 && longitudeMicro + longitudeMargin < fullCircle / 2)
+            box.andWhere(QStringLiteral("longitude"), Predicate::Op::GreaterOrEqual, longitudeMicro - longitudeMargin)
+                .andWhere(QStringLiteral("longitude"), Predicate::Op::LessOrEqual, longitudeMicro + longitudeMargin);
+    }
     Waypoint* nearest = nullptr;
     qint64 best = std::numeric_limits<qint64>::max();
-    for (Waypoint* w : context.fetch<Waypoint>()) {
+    for (Waypoint* w : context.fetch<Waypoint>(box)) {
         const qint64 d = PlaceFinder::gpsDistance(double(latitudeMicro), double(longitudeMicro),
                                                   double(w->latitude()), double(w->longitude()));
         if (d < best) {
@@ -135,36 +157,65 @@ void WaypointImporter::insertAll()
 {
     QList<ObjectId> inserted;
     const int total = int(m_importList.size());
-    // The context belongs to this thread and ends with this block, before the store.
-    if (auto context = m_store.newBackgroundContext()) {
-        ObjectContext& ctx = **context;
-        int done = 0;
-        for (const WaypointRecord& record : m_importList) {
-            if (m_longTimeCanceled)
+    // Saved in batches, each in a context of its own that goes with its batch:
+    // one transaction and one disk sync per record would make a large file take
+    // hours, and one context for everything would hold every record in memory.
+    // A slow run (addresses looked up on the network) still saves each record
+    // within about a second.
+    constexpr int batchSize = 500;
+    constexpr qint64 batchMs = 1000;
+    std::unique_ptr<ObjectContext> context;
+    QList<Waypoint*> pending;
+    QElapsedTimer sinceSave;
+    sinceSave.start();
+    auto save = [&] {
+        if (!context || pending.isEmpty())
+            return;
+        // A failed save leaves the records pending in this context; the next save retries them.
+        if (!context->save().ok())
+            return;
+        for (const Waypoint* w : std::as_const(pending))
+            inserted.append(w->objectId());
+        pending.clear();
+        context.reset();
+        sinceSave.restart();
+    };
+    int done = 0;
+    for (const WaypointRecord& record : m_importList) {
+        if (m_longTimeCanceled)
+            break;
+        emit progress(++done, total);
+        if (!context) {
+            auto opened = m_store.newBackgroundContext();
+            if (!opened)
                 break;
-            emit progress(++done, total);
-            auto* w = ctx.insert<Waypoint>();
-            if (!w)
-                break;
-            w->setName(record.shortName.trimmed());
-            w->setShortName(record.shortName);
-            w->setLatitude(microdegrees(record.latitude));
-            w->setLongitude(microdegrees(record.longitude));
-            w->setAltitude(whole(record.gpsaltitude));
-            w->setRadius(whole(record.radius));
-            if (m_lookup) {
-                if (auto address = m_lookup->lookup(double(w->latitude()), double(w->longitude()))) {
-                    w->setCity(address->city);
-                    w->setCounty(address->county);
-                    w->setCountry(address->country);
-                    w->setState(address->state);
-                }
-            }
-            // A failed save leaves the record pending in this context; the next save retries it.
-            if (ctx.save().ok() && !w->objectId().isTemporary())
-                inserted.append(w->objectId());
+            context = std::move(opened).value();
+            context->setUndoEnabled(false);
         }
+        auto* w = context->insert<Waypoint>();
+        if (!w)
+            break;
+        w->setName(record.shortName.trimmed());
+        w->setShortName(record.shortName);
+        w->setLatitude(microdegrees(record.latitude));
+        w->setLongitude(microdegrees(record.longitude));
+        w->setAltitude(whole(record.gpsaltitude));
+        w->setRadius(whole(record.radius));
+        if (m_lookup) {
+            if (auto address = m_lookup->lookup(double(w->latitude()), double(w->longitude()))) {
+                w->setCity(address->city);
+                w->setCounty(address->county);
+                w->setCountry(address->country);
+                w->setState(address->state);
+            }
+        }
+        pending.append(w);
+        if (pending.size() >= batchSize || sinceSave.elapsed() >= batchMs)
+            save();
     }
+    save();
+    // Whatever could not be saved goes with its context, on this thread.
+    context.reset();
     QMetaObject::invokeMethod(
         this, [this, inserted] { emit finished(inserted); }, Qt::QueuedConnection);
 }

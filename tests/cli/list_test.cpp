@@ -85,13 +85,15 @@ TEST_F(CliList, PrintsEveryAttributeAndTheDerivedValues)
     EXPECT_EQ(second[QStringLiteral("validIGC")].toBool(), true);
     EXPECT_EQ(second[QStringLiteral("distance")].toDouble(), 10);
     EXPECT_EQ(second[QStringLiteral("flightType")].toString(), QString::fromUtf8("FAI \u25B2"));
-    // No settings yet: the default points system.
-    EXPECT_EQ(second[QStringLiteral("xcPoints")].toDouble(), 16);
-    for (const char* key : {"igcData", "notice", "maxSpeed", "utcOffset", "startWaypointLatitude", "photoDirectory"}) {
+    // No settings yet: made as at the application's first start, with the first points system.
+    EXPECT_NEAR(second[QStringLiteral("xcPoints")].toDouble(), 11.2, 1e-9);
+    for (const char* key : {"notice", "maxSpeed", "utcOffset", "startWaypointLatitude", "photoDirectory"}) {
         ASSERT_TRUE(second.contains(QString::fromLatin1(key))) << key;
         EXPECT_TRUE(second[QString::fromLatin1(key)].isNull()) << key;
     }
-    EXPECT_EQ(second.size(), 32 + 5);
+    // Every stored attribute but the IGC record, and the five derived values.
+    EXPECT_FALSE(second.contains(QStringLiteral("igcData")));
+    EXPECT_EQ(second.size(), 31 + 5);
 }
 
 TEST_F(CliList, UsesTheXCPointsSystemOfTheSettingsInTheDataFolder)
@@ -103,12 +105,13 @@ TEST_F(CliList, UsesTheXCPointsSystemOfTheSettingsInTheDataFolder)
         auto store = PersistentStore::open(folder + QStringLiteral("/Kalvora.storedata"), ObjectModel::global());
         ASSERT_TRUE(store.ok());
         auto* settings = (*store)->mainContext()->insert<Settings>();
-        settings->setXcPointsType(0);
+        settings->setXcPointsType(1);
+        settings->chooseVarioUnit(0);
         ASSERT_TRUE((*store)->mainContext()->save().ok());
     }
     const QJsonArray flights = list();
     ASSERT_EQ(flights.size(), 2);
-    EXPECT_NEAR(flights[1].toObject()[QStringLiteral("xcPoints")].toDouble(), 11.2, 1e-9);
+    EXPECT_NEAR(flights[1].toObject()[QStringLiteral("xcPoints")].toDouble(), 16, 1e-9);
 }
 
 TEST_F(CliList, FailuresGoToStderrWithANonZeroExit)

@@ -119,6 +119,22 @@ TEST_F(WaypointsCli, ImportListExportRoundTrip)
     EXPECT_EQ(bytes.count("\r\nW  "), 2);
 }
 
+TEST_F(WaypointsCli, ImportWithLookupsReportsItsProgress)
+{
+    const QString file = writeFile(QStringLiteral("a.wpt"), twoWaypoints);
+    // The place service is unreachable here: the look-ups fail, the import goes on.
+    const auto slow = cli({QStringLiteral("waypoints"), QStringLiteral("import"), file});
+    ASSERT_EQ(slow.exitCode, 0) << slow.err.constData();
+    EXPECT_EQ(json(slow).toObject().value("imported").toInt(), 2);
+    EXPECT_TRUE(slow.err.contains("1 of 2")) << slow.err.constData();
+    EXPECT_TRUE(slow.err.contains("2 of 2")) << slow.err.constData();
+
+    const auto quick = cli({QStringLiteral("waypoints"), QStringLiteral("import"), file, QStringLiteral("--no-lookup"),
+                            QStringLiteral("--duplicates"), QStringLiteral("keep")});
+    ASSERT_EQ(quick.exitCode, 0) << quick.err.constData();
+    EXPECT_FALSE(quick.err.contains("of 2")) << quick.err.constData();
+}
+
 TEST_F(WaypointsCli, SyncWithoutServerFailsAndRouteScores)
 {
     const auto sync = cli({QStringLiteral("waypoints"), QStringLiteral("sync")});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QThread>
 
 #include <deque>
 
@@ -42,6 +43,17 @@ public:
                                QStringLiteral("Austria")};
     }
     std::atomic<int> calls{0};
+};
+
+/** An address service as slow as a network one, so that a run can be stopped halfway. */
+class SlowAddress final : public WaypointAddressLookup
+{
+public:
+    std::optional<WaypointAddress> lookup(double, double) override
+    {
+        QThread::msleep(20);
+        return std::nullopt;
+    }
 };
 
 constexpr qint64 BaseLat = 47000000;
@@ -176,13 +188,57 @@ TEST_F(ImporterTest, InsertedWaypointsCarryTheRecordAndTheAddressAndReachTheMain
     EXPECT_EQ(address.calls, 1);
 }
 
+TEST_F(ImporterTest, DuplicatesAreFoundInEveryDirectionAtAnyLatitude)
+{
+    // Only waypoints near the new one are read; near the poles a degree of longitude
+    // is short and near the date line the neighbours' longitudes change sign.
+    struct Place
+    {
+        const char* name;
+        qint64 lat;
+        qint64 lon;
+    };
+    const Place places[] = {{"Alps", 47000000, 11000000},       {"Equator", 100, -100},
+                            {"Lapland", 69500000, 25000000},    {"SouthPole", -89990000, 45000000},
+                            {"Dateline", -17000000, 179999900}, {"OtherSide", 65000000, -179999950}};
+    // The longitude offset that lies METRES east of a place (bisection: distance grows with it).
+    auto eastOffset = [](qint64 lat, qint64 lon, qint64 metres) {
+        qint64 lo = 0;
+        qint64 hi = 90000000;
+        while (lo < hi) {
+            const qint64 mid = (lo + hi) / 2;
+            if (PlaceFinder::gpsDistance(double(lat), double(lon), double(lat), double(lon + mid)) < metres)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    };
+    auto wrap = [](qint64 lon) { return lon > 180000000 ? lon - 360000000 : (lon < -180000000 ? lon + 360000000 : lon); };
+    for (const Place& p : places) {
+        SCOPED_TRACE(p.name);
+        addWaypoint(QString::fromLatin1(p.name), p.lat, p.lon);
+        const qint64 near = eastOffset(p.lat, p.lon, 240);
+        const qint64 far = eastOffset(p.lat, p.lon, 260);
+        for (const qint64 sign : {1, -1}) {
+            Waypoint* found = WaypointImporter::waypointIntersects(main(), p.lat, wrap(p.lon + sign * near));
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ(found->name(), QString::fromLatin1(p.name));
+            EXPECT_EQ(WaypointImporter::waypointIntersects(main(), p.lat, wrap(p.lon + sign * far)), nullptr);
+        }
+        const qint64 north = std::min<qint64>(offsetFor(240), 90000000 - p.lat);
+        EXPECT_NE(WaypointImporter::waypointIntersects(main(), p.lat + (p.lat > 0 ? -north : north), p.lon), nullptr);
+    }
+}
+
 TEST_F(ImporterTest, StoppingKeepsWhatWasInserted)
 {
     ScriptedQuestion question;
     std::vector<WaypointRecord> many;
     for (int i = 0; i < 50; ++i)
         many.push_back(recordAt(QStringLiteral("P%1").arg(i), BaseLat + i * 100000, BaseLon));
-    WaypointImporter importer(*m_store, many, question, nullptr);
+    SlowAddress slow;
+    WaypointImporter importer(*m_store, many, question, &slow);
     QSignalSpy finished(&importer, &WaypointImporter::finished);
     QObject::connect(&importer, &WaypointImporter::progress, &importer, [&](int done, int) {
         if (done >= 3)
