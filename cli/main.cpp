@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -6,6 +7,8 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "cli/command.h"
@@ -72,7 +75,12 @@ void printError(const QString& message)
 int main(int argc, char* argv[])
 {
     using namespace kalvora::cli;
-    QCoreApplication app(argc, argv);
+    // Printing lays out and draws text, which needs Qt's GUI side; it runs without a display.
+    const bool drawsPages = argc > 1 && std::strcmp(argv[1], "print") == 0;
+    if (drawsPages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app = drawsPages ? std::make_unique<QGuiApplication>(argc, argv)
+                                                             : std::make_unique<QCoreApplication>(argc, argv);
     // The application object took every locale category from the environment; the
     // numbers written and read back for instruments, files and URLs (printf,
     // strtod) keep the C locale's '.' whatever the user's language.

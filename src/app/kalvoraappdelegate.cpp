@@ -23,6 +23,7 @@
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "services/httpclient.h"
+#include "ui/export/logbookoutput.h"
 #include "ui/igcdrop.h"
 #include "ui/equipmentwindowcontroller.h"
 #include "ui/logbookimport.h"
@@ -486,6 +487,16 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         window->logBookImport()->getIGCFlight();
     });
     import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    if (LogBookOutput* output = window->output()) {
+        file->addActions({output->exportIGCAction(), output->exportPdfAction()});
+        file->addSeparator();
+        file->addAction(output->printAction());
+        output->setPrintTemplateSource([this]() -> std::optional<QString> {
+            if (!m_settings || !m_settings->printTemplateUserDefined() || m_settings->printTemplateBookmark().isEmpty())
+                return std::nullopt;
+            return QString::fromUtf8(m_settings->printTemplateBookmark());
+        });
+    }
     file->addSeparator();
     QAction* close = file->addAction(tr("&Close"), window, &QWidget::close);
     close->setShortcut(QKeySequence::Close);

@@ -115,7 +115,8 @@ QVariant FlightListModel::data(const QModelIndex& index, int role) const
 
     const UnitDisplay units = UnitDisplay::current();
     switch (index.column()) {
-    case DateColumn: return utcDateText(flight->date());
+    // The day flown, as the take-off time beside it: the local take-off date.
+    case DateColumn: return utcDateText(flight->startLocal());
     case TakeOffTimeColumn: return utcTimeText(flight->startLocal());
     case TakeOffPlaceColumn: return flight->startLocation();
     case LandingPlaceColumn: return flight->landingLocation();

@@ -31,6 +31,7 @@
 #include "store/objectcontext.h"
 #include "ui/flightlistmodel.h"
 #include "ui/igcdrop.h"
+#include "ui/export/logbookoutput.h"
 #include "ui/logbookimport.h"
 #include "ui/toolbarrules.h"
 #include "logbook/flightentry.h"
@@ -146,6 +147,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(m_googleEarthAction, &QAction::triggered, this, &LogBookWindowController::googleEarthRequested);
     QAction* pilot = addToolbarItem(tr("Pilot"), "pilot", static_cast<int>(ToolbarTag::Always));
     connect(pilot, &QAction::triggered, this, &LogBookWindowController::pilotWindowRequested);
+
+    m_output = new LogBookOutput(this);
 
     showSelectedFlight();
     updateToolbarItems();

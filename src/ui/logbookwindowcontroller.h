@@ -31,6 +31,7 @@ class FlightDetailPane;
 class SelectEquipmentSheet;
 class FlightListModel;
 class LogBookImport;
+class LogBookOutput;
 class ObjectContext;
 class WindowInteraction;
 struct FlightSelectionState;
@@ -118,6 +119,8 @@ public:
     [[nodiscard]] SelectEquipmentSheet* equipmentSheet();
     /** The global store's main context from the import services; nullptr without. */
     [[nodiscard]] ObjectContext* globalContext() const;
+    /** Export, Google Earth and printing of the selected flights. */
+    [[nodiscard]] LogBookOutput* output() const { return m_output; }
 
     /** The UTC offset list of the detail area. */
     [[nodiscard]] QComboBox* utcOffsetList() const;
@@ -185,6 +188,7 @@ private:
     QPointer<QProcess> m_kmlLookup;
     ImportServices m_importServices;
     LogBookImport* m_import = nullptr;
+    LogBookOutput* m_output = nullptr;
     int m_sortType = 0;
     bool m_loaded = false;
     bool m_showingFlight = false;

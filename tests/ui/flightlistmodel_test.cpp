@@ -1,4 +1,5 @@
 #include <QAbstractItemModelTester>
+#include <QLocale>
 #include <QSortFilterProxyModel>
 
 #include "logbookfixture.h"
@@ -122,6 +123,26 @@ TEST_F(FlightListModelTest, SortTypesSortDescendingThroughTheProxy)
     }
     EXPECT_EQ(Model::columnForSortType(6), -1);
     EXPECT_EQ(Model::sortTypeForColumn(Model::columnForSortType(4)), 4);
+}
+
+} // namespace
+} // namespace kalvora::test
+
+namespace kalvora::test {
+namespace {
+
+TEST_F(FlightListModelTest, TheDateIsTheLocalTakeOffDateBesideTheLocalTime)
+{
+    // 23:30 UTC at +2 is 01:30 the next day where the pilot flew; west of UTC the day before.
+    Flight* east = addFlight(utc(2024, 6, 1, 23, 30), 60);
+    east->setUtcOffset(2);
+    Flight* west = addFlight(utc(2024, 6, 1, 2, 0), 60);
+    west->setUtcOffset(-5);
+    Model model(ctx(), nullptr);
+    const QLocale locale;
+    EXPECT_EQ(text(model, model.rowOf(east), Model::DateColumn), locale.toString(QDate(2024, 6, 2), QLocale::ShortFormat));
+    EXPECT_EQ(text(model, model.rowOf(east), Model::TakeOffTimeColumn), QStringLiteral("01:30"));
+    EXPECT_EQ(text(model, model.rowOf(west), Model::DateColumn), locale.toString(QDate(2024, 5, 31), QLocale::ShortFormat));
 }
 
 } // namespace
