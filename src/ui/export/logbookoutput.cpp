@@ -3,9 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QPrinter>
-#include <QTableView>
 #include <QThread>
 #include <QToolBar>
 
@@ -56,15 +54,16 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
     connect(m_sheet, &ExportFlightSheet::igcChosen, this, &LogBookOutput::exportIGCFlight);
 
     const int igcSelection = static_cast<int>(ToolbarTag::NeedsIGCSelection);
+    const int always = static_cast<int>(ToolbarTag::Always);
     m_exportAction = makeAction(this, tr("Export"), "exportFlight", igcSelection);
     m_exportAction->setToolTip(tr("Export the selected flights"));
     connect(m_exportAction, &QAction::triggered, this, &LogBookOutput::exportFlight);
-    m_exportIGCAction = makeAction(this, tr("Export &IGC File(s)…"), "exportIGC", igcSelection);
+    m_exportIGCAction = makeAction(this, tr("Export &IGC File(s)…"), "exportIGC", always);
     connect(m_exportIGCAction, &QAction::triggered, this, &LogBookOutput::exportIGCFlight);
-    m_printAction = makeAction(this, tr("&Print…"), "printFlights", static_cast<int>(ToolbarTag::NeedsFlights));
+    m_printAction = makeAction(this, tr("&Print…"), "printFlights", always);
     m_printAction->setShortcut(QKeySequence::Print);
     connect(m_printAction, &QAction::triggered, this, &LogBookOutput::printDocument);
-    m_exportPdfAction = makeAction(this, tr("Export P&DF…"), "exportPdf", static_cast<int>(ToolbarTag::NeedsFlights));
+    m_exportPdfAction = makeAction(this, tr("Export P&DF…"), "exportPdf", always);
     connect(m_exportPdfAction, &QAction::triggered, this, &LogBookOutput::exportPdf);
     connect(window, &LogBookWindowController::googleEarthRequested, this, &LogBookOutput::googleEarth);
 
@@ -75,18 +74,6 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
         toolbar->addAction(m_exportAction);
         toolbar->addAction(toolbarPrint);
     }
-    // The menu copies follow the same rules as the toolbar items.
-    connect(window->flightTable()->model(), &QAbstractItemModel::modelReset, this, [this] { m_window->updateToolbarItems(); });
-    const auto follow = [this] {
-        const FlightSelectionState state = m_window->selectionState();
-        for (QAction* action : {m_exportIGCAction, m_exportPdfAction, m_printAction})
-            action->setEnabled(isToolbarItemEnabled(action->property("tag").toInt(), state));
-    };
-    connect(window->flightTable()->selectionModel(), &QItemSelectionModel::selectionChanged, this, follow);
-    connect(window->flightTable()->model(), &QAbstractItemModel::rowsInserted, this, follow);
-    connect(window->flightTable()->model(), &QAbstractItemModel::rowsRemoved, this, follow);
-    connect(window->flightTable()->model(), &QAbstractItemModel::modelReset, this, follow);
-    follow();
     window->updateToolbarItems();
 }
 
@@ -106,15 +93,21 @@ void LogBookOutput::alert(const QString& message, const QString& informative, co
 void LogBookOutput::exportFlight()
 {
     const int selected = static_cast<int>(m_window->selectedFlights().size());
-    if (selected == 0)
+    if (selected == 0) {
+        alert(tr("You have no flights selected to export."), QString());
         return;
+    }
     m_sheet->begin(selected);
 }
 
 void LogBookOutput::exportIGCFlight()
 {
-    if (m_exporting || m_window->selectedFlights().isEmpty())
+    if (m_exporting)
         return;
+    if (m_window->selectedFlights().isEmpty()) {
+        alert(tr("You have no flights selected to export."), QString());
+        return;
+    }
     m_interaction->chooseExportFolder(m_window, [this](std::optional<QString> folder) {
         if (!folder || m_exporting)
             return;

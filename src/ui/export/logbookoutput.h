@@ -24,7 +24,8 @@ class OutputInteraction;
  * What takes the selected flights out of a logbook window: the export sheet and
  * the IGC export, the Google Earth view, printing with preview and the direct
  * PDF export. It adds its items to the window's toolbar (under the window's
- * tag rules) and hands out its actions for the menus. GUI thread.
+ * tag rules) and hands out its actions for the menus, which are always
+ * enabled and say so when nothing is selected. GUI thread.
  */
 class LogBookOutput final : public QObject
 {
