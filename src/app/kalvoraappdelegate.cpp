@@ -41,6 +41,9 @@ QString logbookFilter()
     return KalvoraAppDelegate::tr("Kalvora logbooks (*.%1)").arg(QString::fromLatin1(LogBookFileExtension));
 }
 
+/** The logbooks open when the application last quit, the one in use last. */
+const QString kOpenAtQuitKey = QStringLiteral("OpenLogbooksAtQuit");
+
 bool isLogbookFile(const QString& path)
 {
     return QFileInfo(path).suffix().compare(QString::fromLatin1(LogBookFileExtension), Qt::CaseInsensitive) == 0;
@@ -55,8 +58,8 @@ KalvoraAppDelegate::KalvoraAppDelegate(std::unique_ptr<AppInteraction> interacti
       m_services(services ? std::move(services) : std::make_unique<StartupServices>())
 {
     connect(qApp, &QApplication::focusWindowChanged, this, [this] {
-        if (LogBook* document = currentDocument())
-            m_lastActive = document;
+        if (QApplication::activeWindow())
+            noteInUse(currentDocument());
     });
 }
 
@@ -138,12 +141,41 @@ bool KalvoraAppDelegate::applicationShouldOpenUntitledFile()
 {
     if (m_applicationHasStarted)
         return true;
+    // The logbooks open at the last quit come back, the one last in use in front.
+    bool reopened = false;
+    for (const QString& path : QSettings().value(kOpenAtQuitKey).toStringList()) {
+        if (QFileInfo::exists(path) && openDocumentWithContentsOfFile(path))
+            reopened = true;
+    }
+    if (reopened)
+        return false;
     const QStringList recent = RecentLogbooks::list();
     if (recent.isEmpty()) {
         m_noRecentDocument = true;
         return true;
     }
     return openDocumentWithContentsOfFile(recent.first()) == nullptr;
+}
+
+void KalvoraAppDelegate::rememberOpenLogbooks() const
+{
+    // Oldest first, the one in use last, so reopening them in order leaves it in front.
+    QStringList paths;
+    for (const LogBook* document : m_documents)
+        if (document != m_lastActive)
+            paths << document->filePath();
+    if (m_lastActive && m_documents.contains(m_lastActive.data()))
+        paths << m_lastActive->filePath();
+    QSettings().setValue(kOpenAtQuitKey, paths);
+}
+
+void KalvoraAppDelegate::noteInUse(LogBook* document)
+{
+    if (!document || document == m_lastActive)
+        return;
+    m_lastActive = document;
+    // The recent list follows use, not only opening: after a restart the logbook last worked in comes back.
+    RecentLogbooks::noteOpened(document->filePath());
 }
 
 void KalvoraAppDelegate::applicationDidFinishLaunching()
@@ -227,6 +259,7 @@ void KalvoraAppDelegate::requestQuit()
         return;
     }
     m_quitting = true;
+    rememberOpenLogbooks();
     const QList<LogBook*> documents = m_documents;
     for (LogBook* document : documents)
         document->close();
@@ -274,7 +307,7 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
     m_documents << document;
     m_lastActive = document;
     connect(document, &LogBook::closed, this, &KalvoraAppDelegate::documentClosed);
-    connect(document, &LogBook::activated, this, [this](LogBook* active) { m_lastActive = active; });
+    connect(document, &LogBook::activated, this, &KalvoraAppDelegate::noteInUse);
     connect(document, &LogBook::saveFailed, this, [this, document](const QString& message) {
         m_interaction->presentError({QStringLiteral("KalvoraDocumentError"), 1,
                                      tr("The logbook \"%1\" could not be saved.").arg(document->displayName()),

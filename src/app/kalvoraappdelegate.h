@@ -106,6 +106,8 @@ signals:
 private:
     LogBook* adopt(std::unique_ptr<LogBook> document);
     void documentClosed(LogBook* document);
+    void rememberOpenLogbooks() const;
+    void noteInUse(kalvora::LogBook* document);
     void loadSettings();
     void checkSettings();
     QString lastUsedEquipment(const QString& key);

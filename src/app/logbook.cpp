@@ -11,6 +11,7 @@
 #include "store/objectmodel.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/pilotwindowcontroller.h"
+#include "ui/windowplacement.h"
 
 namespace kalvora {
 
@@ -118,6 +119,13 @@ void LogBook::openPilotWindow()
         return;
     if (!m_pilotWindowController)
         createPilotWindow();
+    if (m_controller && m_pilotWindowController->parentWidget() != m_controller) {
+        // Kept above its logbook window, so on a first start it is not hidden behind it.
+        const bool first = !m_pilotWindowController->isVisible();
+        m_pilotWindowController->setParent(m_controller, m_pilotWindowController->windowFlags() | Qt::Window);
+        if (first && m_controller->isVisible())
+            placeOver(m_pilotWindowController, m_controller);
+    }
     showWindow(m_pilotWindowController);
 }
 

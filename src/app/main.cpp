@@ -42,6 +42,8 @@ void reportWindows(const kalvora::KalvoraAppDelegate& delegate)
     }
     for (const kalvora::LogBook* document : delegate.getOpenDocuments())
         std::printf("logbook: %s\n", qPrintable(document->filePath()));
+    if (const kalvora::LogBook* current = delegate.currentDocument())
+        std::printf("current: %s\n", qPrintable(current->filePath()));
     std::fflush(stdout);
 }
 

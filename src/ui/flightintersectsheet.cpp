@@ -17,8 +17,10 @@ FlightIntersectSheet::FlightIntersectSheet(QWidget* parent) : QDialog(parent)
     setWindowModality(Qt::WindowModal);
     setWindowTitle(tr("Overlapping flight"));
 
-    auto* intro = new QLabel(tr("The flight in this file overlaps a flight of the logbook."), this);
-    intro->setWordWrap(true);
+    m_intro = new QLabel(this);
+    m_intro->setObjectName(QStringLiteral("question"));
+    m_intro->setWordWrap(true);
+    m_intro->setTextFormat(Qt::PlainText);
     m_newFlight = new QLabel(this);
     m_newFlight->setObjectName(QStringLiteral("newFlight"));
     m_oldFlight = new QLabel(this);
@@ -48,11 +50,14 @@ FlightIntersectSheet::FlightIntersectSheet(QWidget* parent) : QDialog(parent)
         button->setObjectName(QLatin1String(c.name));
         const int tag = static_cast<int>(c.choice);
         button->setProperty("tag", tag);
+        // Enter must not make a duplicate: it skips the file.
+        button->setAutoDefault(false);
+        button->setDefault(c.choice == OverlapChoice::Skip);
         connect(button, &QPushButton::clicked, this, [this, tag] { press(tag); });
     }
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
+    layout->addWidget(m_intro);
     layout->addLayout(form);
     layout->addWidget(m_applyToAll);
     layout->addWidget(buttons);
@@ -64,14 +69,20 @@ QString FlightIntersectSheet::describe(const QDateTime& startUTC, const QString&
 {
     const QLocale locale;
     const QDateTime utc = startUTC.toTimeZone(QTimeZone::utc());
-    const QString when = locale.toString(utc.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-                         + locale.toString(utc.time(), QLocale::ShortFormat);
-    return QStringLiteral("%1 - %2").arg(when, duration);
+    return tr("%1 at %2 UTC, lasting %3")
+        .arg(locale.toString(utc.date(), QLocale::ShortFormat), locale.toString(utc.time(), QLocale::ShortFormat),
+             duration);
 }
 
-void FlightIntersectSheet::ask(const QDateTime& newStartUTC, const QString& newDuration,
+QString FlightIntersectSheet::questionText() const
+{
+    return m_intro->text();
+}
+
+void FlightIntersectSheet::ask(const QString& fileName, const QDateTime& newStartUTC, const QString& newDuration,
                                const QDateTime& oldStartUTC, const QString& oldFlightTime)
 {
+    m_intro->setText(tr("The flight in \"%1\" overlaps a flight of the logbook.").arg(fileName));
     m_newFlight->setText(describe(newStartUTC, newDuration));
     m_oldFlight->setText(describe(oldStartUTC, oldFlightTime));
     open();

@@ -27,14 +27,17 @@ public:
     ~FlightIntersectSheet() override;
 
     /**
-     * Shows the sheet window-modal over its parent.
+     * Shows the sheet window-modal over its parent, "Skip" as the default button.
+     * @param fileName the file to import, named in the question
      * @param newStartUTC the file's first fix; @param newDuration its duration text
      * @param oldStartUTC the logbook flight's take-off; @param oldFlightTime its flight time text
      */
-    void ask(const QDateTime& newStartUTC, const QString& newDuration, const QDateTime& oldStartUTC,
+    void ask(const QString& fileName, const QDateTime& newStartUTC, const QString& newDuration, const QDateTime& oldStartUTC,
              const QString& oldFlightTime);
 
-    /** The texts shown for the new file and the old flight ("%@ - %@"). */
+    /** The question naming the file. */
+    [[nodiscard]] QString questionText() const;
+    /** The texts shown for the new file and the old flight. */
     [[nodiscard]] QString newFlightText() const;
     [[nodiscard]] QString oldFlightText() const;
 
@@ -42,7 +45,7 @@ public:
     void choose(OverlapChoice choice);
     void setApplyToAll(bool on);
 
-    /** "%@ - %@" of a UTC instant (the user's short date and time, in UTC) and a duration text. */
+    /** "<date> at <time> UTC, lasting <duration>" of a UTC instant and a duration text. */
     [[nodiscard]] static QString describe(const QDateTime& startUTC, const QString& duration);
 
 signals:
@@ -55,6 +58,7 @@ protected:
 private:
     void press(int tag);
 
+    QLabel* m_intro = nullptr;
     QLabel* m_newFlight = nullptr;
     QLabel* m_oldFlight = nullptr;
     QCheckBox* m_applyToAll = nullptr;

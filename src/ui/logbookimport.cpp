@@ -1,7 +1,7 @@
 #include "ui/logbookimport.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QFileInfo>
 
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
@@ -11,6 +11,7 @@
 #include "ui/flightlistmodel.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/longtimesheet.h"
+#include "ui/windowinteraction.h"
 
 namespace kalvora {
 
@@ -33,7 +34,6 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
     });
     connect(m_importer.get(), &FlightImporter::progressChanged, m_progress, &LongTimeSheet::setProgress);
     connect(m_importer.get(), &FlightImporter::progressFinished, m_progress, &LongTimeSheet::end);
-    connect(m_importer.get(), &FlightImporter::fileFailed, this, &LogBookImport::showFileFailure);
     connect(m_importer.get(), &FlightImporter::flightInserted, this, [this] { m_window->flightModel()->refresh(); });
     connect(m_importer.get(), &FlightImporter::finished, this, &LogBookImport::runFinished);
     connect(m_importer.get(), &FlightImporter::recalcFinished, this, [this] { m_window->flightModel()->reformat(); });
@@ -79,8 +79,25 @@ bool LogBookImport::checkIntersectFlightsWithIGC(const QStringList& paths)
 void LogBookImport::recalcFlight()
 {
     const QList<Flight*> selected = m_window->selectedFlights();
-    if (!selected.isEmpty())
+    if (selected.isEmpty())
+        return;
+    const auto& interaction = m_window->interaction();
+    if (!interaction) {
         m_importer->recalcFlights(selected);
+        return;
+    }
+    // Recomputing replaces what the pilot may have set by hand: asked first, never silently.
+    QList<QPointer<Flight>> asked(selected.cbegin(), selected.cend());
+    interaction->askRecalculate(m_window, int(selected.size()), [this, asked, self = QPointer(this)](bool go) {
+        if (!self || !go)
+            return;
+        QList<Flight*> flights;
+        for (const QPointer<Flight>& flight : asked)
+            if (flight && !flight->isDeleted())
+                flights << flight.data();
+        if (!flights.isEmpty())
+            m_importer->recalcFlights(flights);
+    });
 }
 
 void LogBookImport::startCalcXCOperations(const QList<Flight*>& flights)
@@ -97,27 +114,28 @@ void LogBookImport::ask(const OverlapConflict& conflict, std::function<void(Over
     const auto* flight = qobject_cast<const Flight*>(context ? context->existingObject(conflict.flight) : nullptr);
     const QString oldFlightTime = flight ? flight->flightTimeString()
                                          : durationString(conflict.flightStartUTC.secsTo(conflict.flightLandingUTC));
-    m_intersect->ask(conflict.fileStartUTC, durationString(conflict.fileFlightTimeS), conflict.flightStartUTC,
+    m_intersect->ask(QFileInfo(conflict.path).fileName(), conflict.fileStartUTC, durationString(conflict.fileFlightTimeS), conflict.flightStartUTC,
                      oldFlightTime);
 }
 
-void LogBookImport::showFileFailure(const QString& path)
+void LogBookImport::showFileFailures(const QList<ImportFileFailure>& failures)
 {
-    // Not waited for: the other files go on while the alert is up.
-    auto* alert = new QMessageBox(QMessageBox::Warning, tr("Error importing IGC file"), tr("Error importing IGC file"),
-                                  QMessageBox::Ok, m_window);
-    alert->setObjectName(QStringLiteral("importErrorAlert"));
-    alert->setInformativeText(tr("The file is no valid IGC record"));
-    alert->setDetailedText(path);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::NonModal);
-    alert->show();
-    emit fileAlertShown(path);
+    // One alert for the run, naming each file and why, rather than one box per file.
+    QList<FileFailure> lines;
+    for (const ImportFileFailure& failure : failures)
+        lines << FileFailure{failure.path, failure.reason};
+    const QString message = failures.size() == 1 ? tr("Error importing IGC file")
+                                                 : tr("%n files could not be imported", nullptr, int(failures.size()));
+    if (const auto& interaction = m_window->interaction())
+        interaction->showAlert(m_window, message, describeFailures(lines));
+    emit failuresShown(failures);
 }
 
 void LogBookImport::runFinished(const ImportSummary& summary)
 {
     m_progress->end();
+    if (!summary.failed.isEmpty())
+        showFileFailures(summary.failed);
     m_window->flightModel()->refresh();
     m_window->sortFlights(m_window->sortType());
     if (!summary.cancelled) {

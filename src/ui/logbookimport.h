@@ -19,8 +19,8 @@ class XCQueue;
 
 /**
  * The logbook window's import: the file chooser, the overlap sheet
- * "FlightIntersect", the progress sheet "LongTimeSheet", the alert for files
- * that yield no flight, and the selection of the new flights. The work itself
+ * "FlightIntersect", the progress sheet "LongTimeSheet", one alert naming the
+ * files of a run that yield no flight, the question before a recomputation, and the selection of the new flights. The work itself
  * (reading, analysis, scoring) runs in the importer's and the XC queue's
  * threads; this class only answers and shows. GUI thread.
  */
@@ -51,12 +51,12 @@ public:
 signals:
     /** An import run ended (after the selection was made). */
     void importFinished(const kalvora::ImportSummary& summary);
-    /** A file could not become a flight and the alert was shown. */
-    void fileAlertShown(const QString& path);
+    /** Files of a run could not become flights; the one alert naming them was shown. */
+    void failuresShown(const QList<kalvora::ImportFileFailure>& failures);
 
 private:
     void ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply) override;
-    void showFileFailure(const QString& path);
+    void showFileFailures(const QList<ImportFileFailure>& failures);
     void runFinished(const ImportSummary& summary);
 
     LogBookWindowController* m_window;

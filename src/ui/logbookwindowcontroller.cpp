@@ -42,6 +42,7 @@
 #include "ui/selectequipmentsheet.h"
 #include "ui/utcoffsetlist.h"
 #include "ui/windowinteraction.h"
+#include "ui/windowplacement.h"
 
 namespace kalvora {
 
@@ -125,11 +126,12 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(m_details, &FlightDetailPane::chooseGliderRequested, this, [this] { chooseEquipment(1); });
     connect(m_details, &FlightDetailPane::chooseHarnessRequested, this, [this] { chooseEquipment(2); });
 
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    splitter->addWidget(m_table);
-    splitter->addWidget(m_details);
-    splitter->setStretchFactor(0, 1);
-    setCentralWidget(splitter);
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
+    m_splitter->addWidget(m_table);
+    m_splitter->addWidget(m_details);
+    m_splitter->setStretchFactor(0, 1);
+    setCentralWidget(m_splitter);
 
     m_toolbar = addToolBar(tr("Logbook"));
     m_toolbar->setObjectName(QStringLiteral("toolbar"));
@@ -323,6 +325,7 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
                                      metrics.horizontalAdvance(tr("Freeflight")) + 24));
     for (int column : {FlightListModel::TakeOffPlaceColumn, FlightListModel::LandingPlaceColumn})
         m_table->setColumnWidth(column, std::max(m_table->columnWidth(column), 150));
+    restoreLayout();
     selectFlight(QSettings().value(kLastSelectedKey).toString());
 
     // 11. Which application shows KML files.
@@ -690,8 +693,33 @@ void LogBookWindowController::storeLastSelection()
     settings.sync();
 }
 
+void LogBookWindowController::restoreLayout()
+{
+    // Size, place, split and column widths as the pilot left them; the computed widths stay for a first start.
+    restoreWindowGeometry(this);
+    QSettings settings;
+    settings.beginGroup(objectName());
+    m_splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
+    const bool columns = m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("columns")).toByteArray());
+    settings.endGroup();
+    if (columns)
+        sortFlights(m_sortType); // the stored sort type rules over the header's indicator
+}
+
+void LogBookWindowController::saveLayout() const
+{
+    saveWindowGeometry(this);
+    QSettings settings;
+    settings.beginGroup(objectName());
+    settings.setValue(QStringLiteral("splitter"), m_splitter->saveState());
+    settings.setValue(QStringLiteral("columns"), m_table->horizontalHeader()->saveState());
+    settings.endGroup();
+}
+
 void LogBookWindowController::closeEvent(QCloseEvent* event)
 {
+    if (m_loaded)
+        saveLayout();
     // Ends editing and lets the document save, so the selection's identifier is permanent.
     if (QWidget* focused = focusWidget())
         focused->clearFocus();

@@ -20,6 +20,7 @@ class QMenu;
 class QModelIndex;
 class QProcess;
 class QSortFilterProxyModel;
+class QSplitter;
 class QTableView;
 class QToolBar;
 
@@ -166,6 +167,8 @@ private:
     void storeLastSelection();
     void lookUpKmlApplication();
     void createEditActions();
+    void restoreLayout();
+    void saveLayout() const;
     void equipmentChosen(kalvora::Equipment* equipment, int mark);
     void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;
@@ -177,6 +180,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QAction* m_googleEarthAction = nullptr;
     FlightDetailPane* m_details = nullptr;
+    QSplitter* m_splitter = nullptr;
     AddFlightSheet* m_addFlightSheet = nullptr;
     SelectEquipmentSheet* m_equipmentSheet = nullptr;
     std::shared_ptr<WindowInteraction> m_interaction;

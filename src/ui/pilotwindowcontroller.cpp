@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QCloseEvent>
-#include <QDateEdit>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -17,6 +16,7 @@
 
 #include "model/pilot.h"
 #include "store/objectcontext.h"
+#include "ui/datefield.h"
 #include "ui/imagereduction.h"
 
 namespace kalvora {
@@ -25,16 +25,6 @@ namespace {
 
 constexpr int kPhotoBound = 111;
 
-QDateEdit* makeDateEdit(QWidget* parent)
-{
-    auto* edit = new QDateEdit(parent);
-    edit->setCalendarPopup(true);
-    edit->setTimeSpec(Qt::UTC);
-    // The minimum stands for "not entered".
-    edit->setMinimumDate(QDate(1900, 1, 1));
-    edit->setSpecialValueText(QStringLiteral(" "));
-    return edit;
-}
 
 } // namespace
 
@@ -59,6 +49,8 @@ PilotWindowController::PilotWindowController(Pilot* pilot, ObjectContext* contex
         const QString key = QLatin1String(field.key);
         edit->setObjectName(key);
         m_textFields.insert(key, edit);
+        if (field.label.isEmpty())
+            edit->setAccessibleName(tr("Address, second line"));
         form->addRow(field.label, edit);
         connect(edit, &QLineEdit::textEdited, this, [this, key](const QString& text) {
             if (m_pilot)
@@ -66,23 +58,41 @@ PilotWindowController::PilotWindowController(Pilot* pilot, ObjectContext* contex
         });
     }
 
-    m_birth = makeDateEdit(this);
+    // An empty calendar opens where such a date usually lies, not at 1900.
+    const QDate today = QDate::currentDate();
+    m_birth = new DateField(QDate(today.year() - 35, 1, 1), this);
     m_birth->setObjectName(QStringLiteral("birth"));
-    m_licenseDate = makeDateEdit(this);
+    m_birth->lineEdit()->setObjectName(QStringLiteral("birthText"));
+    m_licenseDate = new DateField(today, this);
     m_licenseDate->setObjectName(QStringLiteral("licensedate"));
-    form->insertRow(2, tr("Born:"), m_birth);
-    form->addRow(tr("Licensed since:"), m_licenseDate);
-    const auto bindDate = [this](QDateEdit* edit, const QString& key) {
-        connect(edit, &QDateEdit::dateChanged, this, [this, edit, key](QDate date) {
-            if (!m_pilot || !edit->hasFocus())
-                return;
-            m_pilot->setValue(key, date == edit->minimumDate()
-                                       ? QVariant()
-                                       : QVariant(QDateTime(date, QTime(0, 0), QTimeZone::utc())));
+    m_licenseDate->lineEdit()->setObjectName(QStringLiteral("licensedateText"));
+    form->insertRow(2, tr("&Born:"), m_birth);
+    form->addRow(tr("Licensed &since:"), m_licenseDate);
+    for (DateField* field : {m_birth, m_licenseDate})
+        static_cast<QLabel*>(form->labelForField(field))->setBuddy(field->lineEdit());
+    const auto bindDate = [this](DateField* field, const QString& key) {
+        // Only the user's edits arrive here: showing a record's date reports nothing.
+        connect(field, &DateField::dateEdited, this, [this, key](const QDate& date) {
+            if (m_pilot)
+                m_pilot->setValue(key, date.isValid() ? QVariant(QDateTime(date, QTime(0, 0), QTimeZone::utc()))
+                                                      : QVariant());
         });
     };
     bindDate(m_birth, QStringLiteral("birth"));
     bindDate(m_licenseDate, QStringLiteral("licensedate"));
+    // Tab follows the rows as they stand, "Born" included.
+    QWidget* previous = nullptr;
+    for (int row = 0; row < form->rowCount(); ++row) {
+        QLayoutItem* item = form->itemAt(row, QFormLayout::FieldRole);
+        QWidget* field = item ? item->widget() : nullptr;
+        if (!field)
+            continue;
+        if (auto* date = qobject_cast<DateField*>(field))
+            field = date->lineEdit();
+        if (previous)
+            setTabOrder(previous, field);
+        previous = field;
+    }
 
     m_photo = new QLabel(this);
     m_photo->setObjectName(QStringLiteral("photo"));
@@ -152,11 +162,11 @@ void PilotWindowController::loadFromPilot()
         return;
     for (auto it = m_textFields.cbegin(); it != m_textFields.cend(); ++it)
         it.value()->setText(m_pilot->stringValue(it.key()));
-    const auto showDate = [](QDateEdit* edit, const QDateTime& value) {
-        edit->setDate(value.isValid() ? value.toTimeZone(QTimeZone::utc()).date() : edit->minimumDate());
+    const auto utcDate = [](const QDateTime& value) {
+        return value.isValid() ? value.toTimeZone(QTimeZone::utc()).date() : QDate();
     };
-    showDate(m_birth, m_pilot->birth());
-    showDate(m_licenseDate, m_pilot->licensedate());
+    m_birth->setDate(utcDate(m_pilot->birth()));
+    m_licenseDate->setDate(utcDate(m_pilot->licensedate()));
     showPhoto();
 }
 

@@ -4,7 +4,6 @@
 #include <QPointer>
 #include <QWidget>
 
-class QDateEdit;
 class QLabel;
 class QAction;
 class QLineEdit;
@@ -12,6 +11,7 @@ class QMenuBar;
 
 namespace kalvora {
 
+class DateField;
 class ObjectContext;
 class Pilot;
 
@@ -49,8 +49,8 @@ private:
     QPointer<Pilot> m_pilot;
     QPointer<ObjectContext> m_context;
     QHash<QString, QLineEdit*> m_textFields;
-    QDateEdit* m_birth = nullptr;
-    QDateEdit* m_licenseDate = nullptr;
+    DateField* m_birth = nullptr;
+    DateField* m_licenseDate = nullptr;
     QLabel* m_photo = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;

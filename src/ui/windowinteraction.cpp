@@ -58,15 +58,13 @@ public:
             QString(), tr("Ok"), tr("Cancel"), false, std::move(reply));
     }
 
-    void askRecalculateEdited(QWidget* window, int edited, std::function<void(bool)> reply) override
+    void askRecalculate(QWidget* window, int edited, std::function<void(bool)> reply) override
     {
         ask(window, QMessageBox::Question,
-            QApplication::translate("WindowInteraction",
-                                    "%n of the selected flights were edited by hand. Recalculate them from their IGC "
-                                    "records anyway?",
-                                    nullptr, edited),
-            tr("Recalculating replaces times, UTC offset, places, glider and harness by the values read from the "
-               "IGC record."),
+            QApplication::translate("WindowInteraction", "Recalculate %n flight(s) from the IGC record?", nullptr,
+                                    edited),
+            tr("Times, UTC offset, places, glider and harness entered by hand are replaced by the values read from "
+               "the IGC record."),
             tr("Recalculate"), tr("Cancel"), false, std::move(reply));
     }
 

@@ -41,8 +41,8 @@ public:
     virtual void askDeleteEquipment(QWidget* window, int count, std::function<void(bool confirmed)> reply) = 0;
     /** The warning before flights lose their IGC validity; true for "Ok". */
     virtual void askInvalidateIGC(QWidget* window, std::function<void(bool confirmed)> reply) = 0;
-    /** Whether to overwrite values the user edited by hand with those of the IGC record. */
-    virtual void askRecalculateEdited(QWidget* window, int edited, std::function<void(bool overwrite)> reply) = 0;
+    /** Whether to recompute @p count flights from their IGC records, replacing values set by hand. */
+    virtual void askRecalculate(QWidget* window, int count, std::function<void(bool go)> reply) = 0;
     /** One alert; not waited for. */
     virtual void showAlert(QWidget* window, const QString& message, const QString& informative) = 0;
     /** The file chooser; nothing chosen gives an empty path, and no reply may also mean cancelled. */

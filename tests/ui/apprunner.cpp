@@ -29,6 +29,11 @@ QStringList AppRun::menuEntries() const
     return valuesAfter(out, "menu: ");
 }
 
+QString AppRun::currentLogbook() const
+{
+    return valuesAfter(out, "current: ").value(0);
+}
+
 QStringList AppRun::logbooks() const
 {
     return valuesAfter(out, "logbook: ");

@@ -21,6 +21,8 @@ struct AppRun
     [[nodiscard]] QStringList windows() const;
     /** The "Menu > Entry" texts after "menu: " lines, in order ("(disabled)" appended when so). */
     [[nodiscard]] QStringList menuEntries() const;
+    /** The logbook in use (in front) as the run reported it; empty when none. */
+    [[nodiscard]] QString currentLogbook() const;
     /** The paths after "logbook: " lines, in order. */
     [[nodiscard]] QStringList logbooks() const;
     /** The flight count of the last "flights: " line; -1 when there is none. */

@@ -60,6 +60,27 @@ TEST(AppStart, MissingRecentLogbookGivesNewLogbook)
     EXPECT_TRUE(second.windows().contains(QStringLiteral("LogBook")));
 }
 
+TEST(AppStart, RestartReopensTheLogbooksOpenAtQuitWithTheOneInUseInFront)
+{
+    FreshHome home;
+    const AppRun first = runApp(kScripted, home.environment());
+    ASSERT_EQ(first.logbooks().size(), 1) << first.out.constData();
+    const QString original = first.logbooks().first();
+    const QString other = home.path() + QStringLiteral("/other.kalvora");
+    ASSERT_TRUE(QFile::copy(original, other));
+
+    // Both open at quit, the other one opened last and so in use.
+    const AppRun both = runApp(kScripted + QStringList{original, other}, home.environment());
+    ASSERT_EQ(both.logbooks().size(), 2) << both.out.constData();
+    EXPECT_EQ(both.currentLogbook(), other);
+
+    const AppRun again = runApp(kScripted, home.environment());
+    ASSERT_FALSE(again.timedOut);
+    EXPECT_EQ(again.exitCode, 0) << again.err.constData();
+    EXPECT_EQ(again.logbooks(), (QStringList{original, other})) << "not only the most recently opened one";
+    EXPECT_EQ(again.currentLogbook(), other);
+}
+
 TEST(AppStart, LogbookNamedOnCommandLineIsOpened)
 {
     FreshHome home;

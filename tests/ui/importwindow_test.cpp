@@ -5,11 +5,14 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "logbook/xcqueue.h"
 #include "logbookfixture.h"
+#include "scriptedinteraction.h"
 #include "ui/flightintersectsheet.h"
 #include "ui/igcdrop.h"
 #include "ui/logbookimport.h"
@@ -201,9 +204,18 @@ TEST_F(ImportWindowTest, ReplaceDeletesTheOldFlightAfterTheImport)
     EXPECT_NE(m_window->flightList().first()->objectId(), oldId);
     EXPECT_EQ(ctx()->existingObject(oldId), nullptr);
     EXPECT_EQ(m_window->selectedFlights(), m_window->flightList());
-    EXPECT_TRUE(sheet->oldFlightText().endsWith(QStringLiteral(" - ") + oldFlightTime))
+    // A start and a duration, not something that reads like a range.
+    EXPECT_TRUE(sheet->oldFlightText().endsWith(QStringLiteral(" UTC, lasting ") + oldFlightTime))
         << sheet->oldFlightText().toStdString();
-    EXPECT_TRUE(sheet->newFlightText().endsWith(QStringLiteral(" - 01:00:00"))) << sheet->newFlightText().toStdString();
+    EXPECT_TRUE(sheet->newFlightText().endsWith(QStringLiteral(" UTC, lasting 01:00:00")))
+        << sheet->newFlightText().toStdString();
+    EXPECT_TRUE(sheet->questionText().contains(QStringLiteral("\"a2.igc\""))) << "the file is named";
+    auto* skip = sheet->findChild<QPushButton*>(QStringLiteral("skip"));
+    auto* importAsWell = sheet->findChild<QPushButton*>(QStringLiteral("importAsWell"));
+    ASSERT_TRUE(skip && importAsWell);
+    EXPECT_TRUE(skip->isDefault()) << "Enter skips rather than making a duplicate";
+    EXPECT_FALSE(importAsWell->isDefault());
+    EXPECT_FALSE(importAsWell->autoDefault());
 }
 
 TEST_F(ImportWindowTest, CancelInTheOverlapSheetImportsNothing)
@@ -235,7 +247,7 @@ TEST_F(ImportWindowTest, CancelOnTheProgressSheetStopsBeforeTheNextFile)
     EXPECT_FALSE(import->longTimeSheet()->isVisible());
 }
 
-TEST_F(ImportWindowTest, FileWithoutFlightGetsAnAlertAndTheOthersGoOn)
+TEST_F(ImportWindowTest, FilesWithoutFlightsAreNamedInOneAlertAndTheOthersGoOn)
 {
     // Fixes that never move: a track summary, but no take-off and so no flight.
     QByteArray still = "AXXX001\r\nHFDTE010624\r\n";
@@ -247,16 +259,24 @@ TEST_F(ImportWindowTest, FileWithoutFlightGetsAnAlertAndTheOthersGoOn)
     file.write(still);
     file.close();
 
-    QSignalSpy alerts(m_window->logBookImport(), &LogBookImport::fileAlertShown);
-    const ImportSummary summary =
-        importAnswering({stillPath, writeIGC(QStringLiteral("good.igc"), 12 * 3600, 1800)}, std::nullopt);
+    const QString notIGC = m_dir.filePath(QStringLiteral("notes.igc"));
+    QFile text(notIGC);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("shopping list\n");
+    text.close();
+
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    m_window->setInteraction(interaction);
+    const ImportSummary summary = importAnswering(
+        {stillPath, notIGC, writeIGC(QStringLiteral("good.igc"), 12 * 3600, 1800)}, std::nullopt);
     EXPECT_EQ(summary.imported.size(), 1);
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.first().first().toString(), stillPath);
-    auto* alert = m_window->findChild<QMessageBox*>(QStringLiteral("importErrorAlert"));
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), QStringLiteral("Error importing IGC file"));
-    EXPECT_EQ(alert->informativeText(), QStringLiteral("The file is no valid IGC record"));
+    ASSERT_EQ(summary.failed.size(), 2);
+    ASSERT_EQ(interaction->alerts.size(), 1) << "one alert for the run, not one per file";
+    const QString alert = interaction->alerts.first();
+    EXPECT_TRUE(alert.startsWith(QStringLiteral("2 files could not be imported|"))) << alert.toStdString();
+    for (const ImportFileFailure& failure : summary.failed)
+        EXPECT_TRUE(alert.contains(QFileInfo(failure.path).fileName() + QStringLiteral(": ") + failure.reason))
+            << alert.toStdString();
     EXPECT_EQ(m_window->flightList().size(), 1);
 }
 
@@ -269,7 +289,16 @@ TEST_F(ImportWindowTest, RecalcRecomputesTheSelectedFlights)
     const double scored = flight->freeDistance();
     flight->setStartLocation(QStringLiteral("Edited"));
     m_window->selectFlights({flight});
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    m_window->setInteraction(interaction);
 
+    // Declined: what was set by hand stays.
+    interaction->confirm = false;
+    m_window->logBookImport()->recalcFlight();
+    EXPECT_EQ(interaction->asked, QStringList{QStringLiteral("recalculate 1")});
+    EXPECT_EQ(flight->startLocation(), QStringLiteral("Edited"));
+
+    interaction->confirm = true;
     QSignalSpy recalculated(&m_window->logBookImport()->importer(), &FlightImporter::recalcFinished);
     m_window->logBookImport()->recalcFlight();
     ASSERT_TRUE(recalculated.wait(kWaitMs));

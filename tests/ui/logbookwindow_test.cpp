@@ -117,6 +117,23 @@ TEST_F(LogBookWindowTest, LastSelectedFlightIsRememberedAcrossWindows)
     EXPECT_FALSE(again.selectFlight(QStringLiteral("x-kalvora://nowhere/Flight/p99")));
 }
 
+TEST_F(LogBookWindowTest, SizeAndColumnWidthsAreKept)
+{
+    addFlight(utc(2024, 5, 1, 10, 0), 60);
+    {
+        LogBookWindowController window(ctx());
+        window.windowDidLoad({});
+        window.show();
+        window.resize(760, 480);
+        window.flightTable()->setColumnWidth(FlightListModel::TakeOffPlaceColumn, 211);
+        window.close();
+    }
+    LogBookWindowController again(ctx());
+    again.windowDidLoad({});
+    EXPECT_EQ(again.size(), QSize(760, 480));
+    EXPECT_EQ(again.flightTable()->columnWidth(FlightListModel::TakeOffPlaceColumn), 211);
+}
+
 TEST_F(LogBookWindowTest, SortTypeIsStoredAndRestored)
 {
     addFlight(utc(2024, 5, 1, 10, 0), 200, 5, QStringLiteral("Long"));

@@ -1,15 +1,18 @@
 // Small rules of the windows and the command line, table by table.
 #include <QImage>
+#include <QLocale>
 #include <QImageWriter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "app/launchoptions.h"
+#include "ui/datefield.h"
 #include "ui/imagereduction.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/toolbarrules.h"
 #include "ui/utcoffsetlist.h"
+#include "ui/windowplacement.h"
 
 namespace kalvora::test {
 namespace {
@@ -80,6 +83,47 @@ TEST(KmlApplication, NameFromDesktopId)
     EXPECT_EQ(kmlApplicationFromDesktopId("Google%20Earth.desktop"), QStringLiteral("Google Earth"));
     EXPECT_EQ(kmlApplicationFromDesktopId(""), std::nullopt);
     EXPECT_EQ(kmlApplicationFromDesktopId("  \n"), std::nullopt);
+}
+
+TEST(DateField, DatesAsPilotsTypeThem)
+{
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const QLocale american(QLocale::English, QLocale::UnitedStates);
+    const QDate may12(1985, 5, 12);
+    const struct
+    {
+        const char* text;
+        std::optional<QDate> expected;
+    } cases[] = {
+        {"12May1985", may12},    {"12 May 1985", may12}, {"May 12, 1985", may12}, {"1985-05-12", may12},
+        {"12.5.1985", may12},    {"12/05/1985", may12},  {" 12 may 1985 ", may12}, {"12 Mayy 1985", std::nullopt},
+        {"31.02.1985", std::nullopt}, {"1899-12-31", std::nullopt}, {"", std::nullopt}, {"yesterday", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseUserDate(QLatin1String(c.text), american), c.expected) << c.text;
+    EXPECT_EQ(parseUserDate(QStringLiteral("12.05.85"), german), std::nullopt) << "two-digit years are ambiguous";
+    EXPECT_EQ(parseUserDate(QStringLiteral("12.05.1985"), german), may12);
+}
+
+TEST(WindowPlacement, FramesAreMovedAndShrunkOntoTheScreen)
+{
+    const QRect screen(0, 0, 1280, 800);
+    const struct
+    {
+        QRect frame;
+        QRect expected;
+    } cases[] = {
+        {{100, 100, 800, 600}, {100, 100, 800, 600}},    // inside: kept
+        {{900, 500, 800, 600}, {480, 200, 800, 600}},    // off the bottom right: moved back
+        {{-50, -20, 400, 300}, {0, 0, 400, 300}},        // above and left of the screen
+        {{0, 0, 2200, 1300}, {0, 0, 1280, 800}},         // larger than the screen (scale factor 2)
+        {{1500, 900, 200, 100}, {1080, 700, 200, 100}},  // on a screen that is gone
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(clampedGeometry(c.frame, screen), c.expected);
+    EXPECT_EQ(clampedGeometry(QRect(), screen), QRect());
+    // A work area not at the origin (a panel on the left).
+    EXPECT_EQ(clampedGeometry({0, 0, 300, 200}, {48, 0, 1232, 800}), QRect(48, 0, 300, 200));
 }
 
 TEST(ImageReduction, ShorterSideMeetsTheBound)

@@ -25,7 +25,7 @@ public:
         asked << QStringLiteral("invalidate");
         reply(confirm);
     }
-    void askRecalculateEdited(QWidget*, int edited, std::function<void(bool)> reply) override
+    void askRecalculate(QWidget*, int edited, std::function<void(bool)> reply) override
     {
         asked << QStringLiteral("recalculate %1").arg(edited);
         reply(confirm);
