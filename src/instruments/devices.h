@@ -74,7 +74,9 @@ struct ScanResult
 /**
  * Tries the serial drivers of serialDrivers() in order on one port, each with a
  * fresh link from LINKFACTORY (null: a SerialPort). A port the user may not open
- * gives no driver and the permission message.
+ * gives no driver and the permission message. A port without an instrument takes
+ * about 2.2 s with 0.2 s silent reads, one that keeps sending (a GPS streaming
+ * NMEA, noise) at most 2.4 s: each identification is bounded in time and bytes.
  */
 [[nodiscard]] ScanResult probeSerialPort(const std::string& path, SerialLinkFactory linkFactory = nullptr);
 
