@@ -544,6 +544,8 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
     windows->setObjectName(QStringLiteral("windowMenu"));
     windows->addAction(tr("&Pilot"), document, &LogBook::openPilotWindow);
     windows->addAction(tr("&Logbook"), document, &LogBook::openFlightsWindow);
+    if (LogBookOutput* output = window->output())
+        windows->addAction(output->statisticsAction());
     windows->addSeparator();
     windows->addAction(tr("&Equipment"), this, &KalvoraAppDelegate::openEquipmentWindow);
 

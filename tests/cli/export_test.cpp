@@ -247,5 +247,51 @@ TEST_F(OutputCommands, FiveHundredFlightsArePrintedOnManyPages)
     EXPECT_EQ(text.count(QRegularExpression("Site\\d{3}")), 500);
 }
 
+TEST_F(OutputCommands, StatsCountsTheFlightTimePerYearAndGlider)
+{
+    ASSERT_TRUE(PersistentStore::open(logbook(), ObjectModel::logBook()).ok()); // a logbook without flights
+    const QJsonObject none = run({"stats", logbook()});
+    EXPECT_EQ(none["count"].toInt(), 0);
+    EXPECT_TRUE(none["averageSeconds"].isNull());
+    {
+        auto store = PersistentStore::open(logbook(), ObjectModel::logBook());
+        ASSERT_TRUE(store.ok());
+        ObjectContext* ctx = (*store)->mainContext();
+        const struct
+        {
+            QDate date;
+            int minutes;
+            const char* glider;
+        } flights[] = {{{2023, 5, 1}, 90, "Alpha"}, {{2024, 6, 1}, 30, "Alpha"}, {{2024, 7, 1}, 60, "Beta"}};
+        for (const auto& f : flights) {
+            auto* flight = ctx->insert<Flight>();
+            flight->setStartUTC(QDateTime(f.date, QTime(10, 0), QTimeZone::utc()));
+            flight->setLandingUTC(QDateTime(f.date, QTime(10, 0), QTimeZone::utc()).addSecs(f.minutes * 60));
+            flight->setGlider(f.glider);
+        }
+        // New Year's Eve at 23:30 UTC is already the next year at +2.
+        auto* late = ctx->insert<Flight>();
+        late->setStartUTC(QDateTime(QDate(2024, 12, 31), QTime(23, 30), QTimeZone::utc()));
+        late->setLandingUTC(QDateTime(QDate(2025, 1, 1), QTime(0, 0), QTimeZone::utc()));
+        late->setUtcOffset(2);
+        late->setGlider("Beta");
+        ASSERT_TRUE(ctx->save().ok());
+    }
+    const QJsonObject stats = run({"stats", logbook()});
+    EXPECT_EQ(stats["count"].toInt(), 4);
+    EXPECT_EQ(stats["totalSeconds"].toInt(), 210 * 60);
+    EXPECT_EQ(stats["averageSeconds"].toInt(), 210 * 60 / 4);
+    EXPECT_EQ(stats["total"].toString(), "0:03:30:00");
+    EXPECT_EQ(stats["average"].toString(), "00:52:30");
+    const QJsonArray years = stats["perYear"].toArray();
+    ASSERT_EQ(years.size(), 3);
+    EXPECT_EQ(years[0].toObject(), (QJsonObject{{"year", 2023}, {"count", 1}, {"totalSeconds", 5400}}));
+    EXPECT_EQ(years[1].toObject(), (QJsonObject{{"year", 2024}, {"count", 2}, {"totalSeconds", 5400}}));
+    EXPECT_EQ(years[2].toObject(), (QJsonObject{{"year", 2025}, {"count", 1}, {"totalSeconds", 1800}}));
+    const QJsonArray gliders = stats["perGlider"].toArray();
+    ASSERT_EQ(gliders.size(), 2);
+    EXPECT_EQ(gliders[1].toObject(), (QJsonObject{{"glider", "Beta"}, {"count", 2}, {"totalSeconds", 5400}}));
+}
+
 } // namespace
 } // namespace kalvora::test

@@ -16,6 +16,7 @@
 #include "ui/export/exportflightsheet.h"
 #include "ui/export/outputinteraction.h"
 #include "ui/logbookwindowcontroller.h"
+#include "ui/stats/flightstatswindowcontroller.h"
 #include "ui/longtimesheet.h"
 #include "ui/toolbarrules.h"
 
@@ -65,6 +66,15 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
     connect(m_printAction, &QAction::triggered, this, &LogBookOutput::printDocument);
     m_exportPdfAction = makeAction(this, tr("Export P&DF…"), "exportPdf", always);
     connect(m_exportPdfAction, &QAction::triggered, this, &LogBookOutput::exportPdf);
+    m_statisticsAction = makeAction(this, tr("&Statistics"), "openFlightStats", always);
+    connect(m_statisticsAction, &QAction::triggered, this, &LogBookOutput::openFlightStatsWindow);
+    // The statistics window belongs to this logbook window and goes when it closes.
+    connect(window, &LogBookWindowController::windowClosing, this, [this] {
+        if (m_statistics) {
+            m_statistics->hide();
+            m_statistics->deleteLater();
+        }
+    });
     connect(window, &LogBookWindowController::googleEarthRequested, this, &LogBookOutput::googleEarth);
 
     // Beside the window's own items, under its tag rules.
@@ -83,6 +93,20 @@ LogBookOutput::~LogBookOutput()
     m_cancel->store(true);
     if (QThread* worker = findChild<QThread*>())
         worker->wait();
+}
+
+FlightStatsWindowController* LogBookOutput::statisticsWindow() const
+{
+    return m_statistics.data();
+}
+
+void LogBookOutput::openFlightStatsWindow()
+{
+    if (!m_statistics)
+        m_statistics = new FlightStatsWindowController(m_window, m_window);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 void LogBookOutput::alert(const QString& message, const QString& informative, const QString& details)

@@ -16,6 +16,7 @@ class QAction;
 namespace kalvora {
 
 class ExportFlightSheet;
+class FlightStatsWindowController;
 class LogBookWindowController;
 class LongTimeSheet;
 class OutputInteraction;
@@ -48,7 +49,10 @@ public:
     [[nodiscard]] QAction* exportIGCAction() const { return m_exportIGCAction; }
     [[nodiscard]] QAction* printAction() const { return m_printAction; }
     [[nodiscard]] QAction* exportPdfAction() const { return m_exportPdfAction; }
+    [[nodiscard]] QAction* statisticsAction() const { return m_statisticsAction; }
     [[nodiscard]] ExportFlightSheet* exportSheet() const { return m_sheet; }
+    /** The statistics window while it is open; nullptr otherwise. */
+    [[nodiscard]] FlightStatsWindowController* statisticsWindow() const;
     [[nodiscard]] LongTimeSheet* progressSheet() const { return m_progress; }
 
     /** Shows the export sheet. */
@@ -61,6 +65,9 @@ public:
     void printDocument();
     /** The selected flights as a PDF file chosen in a save dialog. */
     void exportPdf();
+
+    /** Opens the statistics window of this logbook window, or brings it to the front. */
+    void openFlightStatsWindow();
 
     /** The filled print template of the selected flights, or the alert's reason (shown already). */
     [[nodiscard]] std::optional<PrintDocument> preparePrint();
@@ -86,6 +93,8 @@ private:
     QAction* m_exportIGCAction = nullptr;
     QAction* m_printAction = nullptr;
     QAction* m_exportPdfAction = nullptr;
+    QAction* m_statisticsAction = nullptr;
+    QPointer<FlightStatsWindowController> m_statistics;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     bool m_exporting = false;
 };
