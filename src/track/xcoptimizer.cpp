@@ -26,6 +26,24 @@
 // margin larger than the floating-point error of the law of cosines and only
 // then rounded the same way; since the rounding is monotone, the bound holds
 // for every whole-metre leg. Leaves are always evaluated with the exact D.
+// The bounds are whole metres that a leg cannot exceed (not "one more, to be
+// safe"), and a range is dropped when it cannot beat the best value: ranges
+// that can at most tie with it are pruned, which is what keeps tracks full of
+// near-equal fix triples (straight glides, ridge soaring) from exploding.
+//
+// Two shapes need more than the sides' bounds one by one. A vertex between the
+// other two adds nothing to a flat perimeter, so on a line every choice of it
+// ties: the perimeter is bounded jointly, over the corners of one range's box
+// (the sum of two distances is convex in the middle point). An FAI triangle is
+// fat, so its perimeter is bounded by the narrowest slab that holds all three
+// ranges: on a ridge, a few hundred metres wide, that rules out most triples
+// long before their boxes are small.
+//
+// Where the free distance's bounds cannot prune (near a straight line nearly
+// every triple ties), an exact dynamic programme over pairs takes over: the
+// best head into each fix, then the best two legs into each fix. It measures a
+// pair with the law of cosines only when a cheap, provably close estimate from
+// the chord says that pair could beat its row's best.
 //
 // The search is a depth-first branch and bound over triples of fix ranges
 // (turnpoint 1, 2, 3, or the three vertices) taken from one binary tree of
@@ -109,16 +127,28 @@ double arcM(double chord2)
     return 2.0 * kEarthRadiusM * std::asin(half);
 }
 
-// The law of cosines loses up to ~0.2 m near 0 m (acos near 1) and a few parts
-// in 1e12 elsewhere; 0.5 m and 1e-9 cover both with room to spare.
+// How far the law of cosines of a leg may stray from the true arc [m]: its
+// cosine is off by up to ~6e-16, which moves the arc by up to ~0.22 m near 0 m
+// (acos near 1) and by R² · 6e-16 / arc elsewhere, 0.12 mm at 200 m. The
+// chord-based arcs here are off by far less (1e-9 relative covers them).
+double lawOfCosinesSlackM(double arc)
+{
+    return arc < 200 ? 0.3 : 1e-3;
+}
+
+// A leg is trunc(its law-of-cosines arc + 0.5); with the arc at most ARC plus
+// the slack, it is at most floor(ARC + slack + 0.5): rounding-aware, so that
+// legs which tie with the best are pruned rather than explored.
 int upperLegM(double chord2)
 {
-    return static_cast<int>(arcM(chord2) * (1 + 1e-9) + 1.0);
+    const double arc = arcM(chord2) * (1 + 1e-9);
+    return static_cast<int>(arc + lawOfCosinesSlackM(arc) + 0.5);
 }
 
 int lowerLegM(double chord2)
 {
-    const double v = arcM(chord2) * (1 - 1e-9) - 0.5;
+    const double arc = arcM(chord2) * (1 - 1e-9);
+    const double v = arc - lawOfCosinesSlackM(arc) + 0.5;
     return v <= 0 ? 0 : static_cast<int>(v);
 }
 
@@ -650,15 +680,36 @@ private:
             });
             return;
         }
+        constexpr int kChunk = 256;
         std::vector<double> wd(w.size());
         for (std::size_t a = 0; a < w.size(); ++a)
             wd[a] = w[a] >= 0 ? double(w[a]) : -1e300;
+        // Each chunk of fixes with its box and largest weight: a whole chunk
+        // that cannot reach the row's best is passed over.
+        const int chunks = (m_n + kChunk - 1) / kChunk;
+        std::vector<Box> chunkBox(std::size_t(chunks), pointBox(0));
+        std::vector<double> chunkW(std::size_t(chunks), -1e300);
+        for (int a = 0; a < m_n; ++a) {
+            Box& bx = chunkBox[std::size_t(a / kChunk)];
+            if (a % kChunk == 0)
+                bx = pointBox(a);
+            for (int d = 0; d < 3; ++d) {
+                bx.lo[d] = std::min(bx.lo[d], m_vec[std::size_t(a)][d]);
+                bx.hi[d] = std::max(bx.hi[d], m_vec[std::size_t(a)][d]);
+            }
+            chunkW[std::size_t(a / kChunk)] = std::max(chunkW[std::size_t(a / kChunk)], wd[std::size_t(a)]);
+        }
         parallelRows(first, m_n, [&](int b) {
-            constexpr int kChunk = 256;
             alignas(32) double reach[kChunk];
             const double xb = m_x[std::size_t(b)], yb = m_y[std::size_t(b)], zb = m_z[std::size_t(b)];
+            const Box pb = pointBox(b);
             int best = -1, bestArg = -1;
-            for (int a0 = 0; a0 < b; a0 += kChunk) {
+            // Nearest chunks first: their best is usually close to the row's.
+            for (int chunk = (b - 1) / kChunk; chunk >= 0; --chunk) {
+                const int a0 = chunk * kChunk;
+                if (best >= 0 && chunkW[std::size_t(chunk)] + arcM(maxChord2(chunkBox[std::size_t(chunk)], pb)) * (1 + 1e-9) + 0.3
+                                     < best + 0.5)
+                    continue;
                 const int m = std::min(kChunk, b - a0);
                 const double* x = m_x.data() + a0;
                 const double* y = m_y.data() + a0;
@@ -733,9 +784,10 @@ private:
         void setBest(int value)
         {
             best = value;
-            // arc ≥ (best + 0.5) / (1 − 1e-9) makes lowerLegM ≥ best; a slightly
-            // longer chord than that arc's keeps the test on the safe side.
-            const double arc = (double(value) + 0.5) / (1 - 1e-9);
+            // arc ≥ (best − 0.2) / (1 − 1e-9) makes lowerLegM ≥ best (its slack is
+            // at most 0.3 m); a slightly longer chord than that arc's keeps the
+            // test on the safe side.
+            const double arc = (double(value) - 0.2) / (1 - 1e-9);
             const double half = std::min(1.0, std::sin(std::min(arc / (2 * kEarthRadiusM), 1.5707963267948966)));
             pruneChord2 = value <= 0 ? 0 : 4 * half * half * (1 + 1e-12) + 1e-300;
             if (arc / (2 * kEarthRadiusM) >= 1.5707963267948966)
@@ -1090,12 +1142,51 @@ private:
         bool alive(int bestFlat, int bestFai) const { return flat > bestFlat || fai > bestFai; }
     };
 
+    // The longest two legs from A to a point of MID and on to B, over the corners
+    // of MID's box: the sum of two distances is convex in the middle point, and
+    // so is the arc of a chord (2R asin(chord / 2)) for points off the sphere,
+    // so its largest value over the box is at a corner.
+    double viaCorners(const Box& mid, const Box& a, const Box& b) const
+    {
+        double best = 0;
+        const bool flat[3] = {mid.lo[0] == mid.hi[0], mid.lo[1] == mid.hi[1], mid.lo[2] == mid.hi[2]};
+        for (int c = 0; c < 8; ++c) {
+            if (((c & 1) && flat[0]) || ((c & 2) && flat[1]) || ((c & 4) && flat[2]))
+                continue;
+            Box corner;
+            for (int d = 0; d < 3; ++d)
+                corner.lo[d] = corner.hi[d] = (c >> d) & 1 ? mid.hi[d] : mid.lo[d];
+            best = std::max(best, arcM(maxChord2(a, corner)) + arcM(maxChord2(corner, b)));
+        }
+        return best;
+    }
+
+    // An upper bound of the perimeter that, unlike the sum of the three
+    // longest sides, knows that a vertex between the other two adds nothing:
+    // on a line, or back and forth along one, the flat triangles' perimeters
+    // all tie, and summing the sides' bounds alone overstates them by the
+    // middle range's whole length.
+    std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs) const
+    {
+        const Box& a = m_nodes[I].box;
+        const Box& b = m_nodes[J].box;
+        const Box& c = m_nodes[K].box;
+        const double p = std::min({arcM(maxChord2(a, b)) + viaCorners(c, a, b),
+                                   arcM(maxChord2(b, c)) + viaCorners(a, b, c),
+                                   arcM(maxChord2(a, c)) + viaCorners(b, a, c)});
+        // Three legs rounded to the metre, each with the law of cosines' own
+        // error: under 0.3 m near 0 m, far under a millimetre from 200 m on.
+        return static_cast<std::int64_t>(p * (1 + 1e-9) + (shortLegs ? 2.4 : 1.51));
+    }
+
     TriBounds triBounds(int I, int J, int K, int closingLow) const
     {
         TriBounds t;
         const std::int64_t u1 = ub(I, J), u2 = ub(J, K), u3 = ub(I, K);
         const std::int64_t l1 = lb(I, J), l2 = lb(J, K), l3 = lb(I, K);
-        const std::int64_t p = u1 + u2 + u3;
+        std::int64_t p = u1 + u2 + u3;
+        if (p - closingLow > bestFlat())
+            p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200));
         t.perimeter = static_cast<int>(p);
         if (p >= 5 * std::int64_t(closingLow)) {
             const bool surelyFai = 25 * l1 >= 7 * p && 25 * l2 >= 7 * p && 25 * l3 >= 7 * p;
@@ -1103,7 +1194,9 @@ private:
                 t.flat = static_cast<int>(p - closingLow);
         }
         const bool faiPossible = 18 * u1 >= 7 * (l2 + l3) && 18 * u2 >= 7 * (l1 + l3) && 18 * u3 >= 7 * (l1 + l2);
-        const std::int64_t pf = std::min({p, 25 * std::min({u1, u2, u3}) / 7, faiPerimeterByWidth(I, J, K)});
+        std::int64_t pf = std::min(p, 25 * std::min({u1, u2, u3}) / 7);
+        if (faiPossible && pf - closingLow > bestFai())
+            pf = std::min(pf, faiPerimeterByWidth(I, J, K));
         t.faiPerimeter = static_cast<int>(pf);
         if (faiPossible && pf >= 5 * std::int64_t(closingLow))
             t.fai = static_cast<int>(pf - closingLow);
