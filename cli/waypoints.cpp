@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <cmath>
 #include <memory>
+#include <optional>
 
 #include "cli/command.h"
 #include "cli/waypointfileread.h"
@@ -17,6 +19,7 @@
 #include "waypoints/placefinderlookup.h"
 #include "waypoints/waypointfile.h"
 #include "waypoints/waypointimporter.h"
+#include "waypoints/waypointsort.h"
 #include "waypoints/waypointsync.h"
 #include "waypoints/wptimporter.h"
 
@@ -27,7 +30,7 @@ const char* const Usage =
     "Usage: kalvora-cli waypoints read FILE [--routes]\n"
     "       kalvora-cli waypoints import FILE... [--duplicates keep|skip] [--no-lookup] [--routes]\n"
     "       kalvora-cli waypoints export FILE.cup|FILE.gpx|FILE.wpt [--name NAME]...\n"
-    "       kalvora-cli waypoints list\n"
+    "       kalvora-cli waypoints list [--near LAT,LON] [--sort name|distance|changed]\n"
     "       kalvora-cli waypoints sync";
 
 std::unique_ptr<PersistentStore> openGlobalStore()
@@ -191,19 +194,61 @@ QJsonObject waypointJson(const Waypoint& w)
     return o;
 }
 
+/** LAT,LON in degrees as a point in microdegrees; nullopt for anything else. */
+std::optional<MicroPoint> pointFrom(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2)
+        return std::nullopt;
+    bool okLat = false;
+    bool okLon = false;
+    const double lat = parts[0].trimmed().toDouble(&okLat);
+    const double lon = parts[1].trimmed().toDouble(&okLon);
+    if (!okLat || !okLon || !(std::fabs(lat) <= 90) || !(std::fabs(lon) <= 180))
+        return std::nullopt;
+    return MicroPoint{lat * 1000000.0, lon * 1000000.0};
+}
+
 int runList(const QStringList& args)
 {
-    if (!args.isEmpty()) {
-        printError(QString::fromLatin1(Usage));
+    std::optional<MicroPoint> near;
+    std::optional<WaypointSortType> sort;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--near") && i + 1 < args.size()) {
+            near = pointFrom(args[++i]);
+            if (!near) {
+                printError(
+                    QStringLiteral("waypoints list: \"%1\" is not a point LAT,LON in degrees").arg(args[i]));
+                return 2;
+            }
+        } else if (args[i] == QLatin1String("--sort") && i + 1 < args.size()) {
+            sort = waypointSortTypeFrom(args[++i]);
+            if (!sort) {
+                printError(QStringLiteral("waypoints list: --sort takes name, distance or changed"));
+                return 2;
+            }
+        } else {
+            printError(QString::fromLatin1(Usage));
+            return 2;
+        }
+    }
+    if (sort == WaypointSortType::Distance && !near) {
+        printError(QStringLiteral("waypoints list: --sort distance needs --near LAT,LON"));
         return 2;
     }
     auto store = openGlobalStore();
     if (!store)
         return 1;
+    QList<Waypoint*> waypoints = store->mainContext()->fetch<Waypoint>();
+    // Nearest first when a point is given, else by name, as the waypoint window orders them.
+    sortWaypoints(waypoints, sort.value_or(near ? WaypointSortType::Distance : WaypointSortType::Name), near);
     QJsonArray out;
-    for (const Waypoint* w :
-         store->mainContext()->fetch<Waypoint>({}, {SortDescriptor{QStringLiteral("name")}}))
-        out.append(waypointJson(*w));
+    for (const Waypoint* w : waypoints) {
+        QJsonObject o = waypointJson(*w);
+        if (near)
+            o.insert(QStringLiteral("distanceM"), distanceToWaypoint(*near, *w));
+        out.append(o);
+    }
     printJson(out);
     return 0;
 }
@@ -261,8 +306,7 @@ int runWaypoints(const QStringList& args)
 RegisterCommand reg{
     {"waypoints",
      "waypoints read FILE | import FILE... [--duplicates keep|skip] | export FILE.cup|.gpx|.wpt [--name "
-     "NAME]... "
-     "| list | sync",
+     "NAME]... | list [--near LAT,LON] [--sort name|distance|changed] | sync",
      "reads waypoint files (WPT, OziExplorer, CUP, GPX, KML, KMZ); imports, exports, lists and synchronises "
      "the waypoints of the global store",
      &runWaypoints}};

@@ -30,6 +30,13 @@
 #include "ui/windowinteraction.h"
 #include "ui/logbookwindowcontroller.h"
 #include "waypoints/placefinderlookup.h"
+#include "waypoints/waypointsync.h"
+#include "model/flight.h"
+#include "ui/waypoints/currentposition.h"
+#include "ui/waypoints/routewindowcontroller.h"
+#include "ui/waypoints/waypointinteraction.h"
+#include "ui/waypoints/waypointservices.h"
+#include "ui/waypoints/waypointwindowcontroller.h"
 #include "ui/pilotwindowcontroller.h"
 
 namespace kalvora {
@@ -74,6 +81,9 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     m_documents.clear();
     // Tool windows go before the global store they show.
     delete m_equipmentWindow.data();
+    delete m_waypointWindow.data();
+    delete m_routeWindow.data();
+    m_waypointSync.reset();
     Settings::setCurrent(nullptr);
 }
 
@@ -426,6 +436,104 @@ void KalvoraAppDelegate::openEquipmentWindow()
     }
 }
 
+WaypointServices KalvoraAppDelegate::waypointServices()
+{
+    WaypointServices services;
+    if (!globalManagedObjectContext())
+        return services;
+    if (!m_placeFinder)
+        m_placeFinder = std::make_unique<PlaceFinderLookup>(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+    if (!m_addressLookup)
+        m_addressLookup = std::make_unique<PlaceFinderAddressLookup>(*m_placeFinder);
+    services.addresses = m_addressLookup.get();
+    services.startUpload = [this] {
+        if (!m_waypointSync && m_globalStore)
+            m_waypointSync = std::make_unique<WaypointSync>(*m_globalStore, defaultHttpClient(),
+                                                            WaypointSync::baseUrlFromSettings());
+        if (m_waypointSync)
+            m_waypointSync->startUploadPass();
+    };
+    services.showWaypoint = [this](const QString& uri) { openWaypointWindowWithWaypointID(uri); };
+    return services;
+}
+
+namespace {
+
+/** The take-off of the most recent flight of the open logbooks; nullopt when none has one. */
+std::optional<GeoDegrees> latestTakeOff(const QList<LogBook*>& documents)
+{
+    std::optional<GeoDegrees> found;
+    QDateTime latest;
+    for (LogBook* document : documents) {
+        const auto newest = document->store().mainContext()->fetch(
+            FetchRequest{QString::fromLatin1(Flight::EntityName), Predicate{},
+                         {SortDescriptor{QStringLiteral("startUTC"), false}}, 1});
+        if (!newest || newest->isEmpty())
+            continue;
+        const StoredObject* flight = newest->first();
+        const QVariant lat = flight->value(QStringLiteral("startLatitude"));
+        const QVariant lon = flight->value(QStringLiteral("startLongitude"));
+        const QDateTime start = flight->dateValue(QStringLiteral("startUTC"));
+        if (lat.isValid() && lon.isValid() && (!latest.isValid() || start > latest)) {
+            latest = start;
+            found = GeoDegrees{lat.toDouble(), lon.toDouble()};
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+WaypointWindowController* KalvoraAppDelegate::waypointWindowController()
+{
+    if (!m_waypointWindow) {
+        ObjectContext* global = globalManagedObjectContext();
+        if (!global)
+            return nullptr;
+        // The system's position when it has a source, else where the pilot last took off.
+        auto position = makeSystemPositionSource([this] { return latestTakeOff(m_documents); });
+        m_waypointWindow = new WaypointWindowController(global, waypointServices(), {}, std::move(position));
+        m_waypointWindow->windowDidLoad();
+    }
+    return m_waypointWindow;
+}
+
+void KalvoraAppDelegate::openWaypointWindow()
+{
+    if (WaypointWindowController* window = waypointWindowController()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
+void KalvoraAppDelegate::openWaypointWindowWithWaypointID(const QString& uri)
+{
+    openWaypointWindow();
+    if (m_waypointWindow)
+        m_waypointWindow->selectWaypoint(uri);
+}
+
+RouteWindowController* KalvoraAppDelegate::routeWindowController()
+{
+    if (!m_routeWindow) {
+        ObjectContext* global = globalManagedObjectContext();
+        if (!global)
+            return nullptr;
+        m_routeWindow = new RouteWindowController(global);
+    }
+    return m_routeWindow;
+}
+
+void KalvoraAppDelegate::openRouteWindow()
+{
+    if (RouteWindowController* window = routeWindowController()) {
+        window->show();
+        window->raise();
+        window->activateWindow();
+    }
+}
+
 void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
 {
     openEquipmentWindow();
@@ -548,6 +656,10 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         windows->addAction(output->statisticsAction());
     windows->addSeparator();
     windows->addAction(tr("&Equipment"), this, &KalvoraAppDelegate::openEquipmentWindow);
+    windows->addAction(tr("&Waypoints"), this, &KalvoraAppDelegate::openWaypointWindow)
+        ->setObjectName(QStringLiteral("waypointsWindow"));
+    windows->addAction(tr("&Routes"), this, &KalvoraAppDelegate::openRouteWindow)
+        ->setObjectName(QStringLiteral("routesWindow"));
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));

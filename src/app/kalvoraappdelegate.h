@@ -13,6 +13,11 @@
 namespace kalvora {
 
 class EquipmentWindowController;
+class PlaceFinderAddressLookup;
+class RouteWindowController;
+class WaypointSync;
+class WaypointWindowController;
+struct WaypointServices;
 class LogBook;
 class ObjectContext;
 class PersistentStore;
@@ -92,6 +97,20 @@ public:
     /** Opens the equipment window and selects the item with that object address. */
     void openEquipmentWindowWithEquipmentID(const QString& uri);
 
+    /** The waypoint window, created on first use; nullptr without a global store. */
+    [[nodiscard]] WaypointWindowController* waypointWindowController();
+    void openWaypointWindow();
+    /** Opens the waypoint window on the stored waypoint with this identifier (unknown ones are ignored). */
+    void openWaypointWindowWithWaypointID(const QString& uri);
+    /** The route window, created on first use; nullptr without a global store. */
+    [[nodiscard]] RouteWindowController* routeWindowController();
+    void openRouteWindow();
+    /**
+     * What the waypoint windows and pickers use: the place finder for addresses, an
+     * upload pass of the online database, and the waypoint window for new waypoints.
+     */
+    [[nodiscard]] WaypointServices waypointServices();
+
     /** "Model, Manufacturer" of the Equipment stored under "LastUsedGlider" / "LastUsedHarness"; empty for none. */
     [[nodiscard]] QString getLastUsedGlider();
     [[nodiscard]] QString getLastUsedHarness();
@@ -123,6 +142,10 @@ private:
     QList<LogBook*> m_documents;
     QPointer<LogBook> m_lastActive;
     QPointer<EquipmentWindowController> m_equipmentWindow;
+    std::unique_ptr<PlaceFinderAddressLookup> m_addressLookup;
+    std::unique_ptr<WaypointSync> m_waypointSync; ///< made on the first upload the user asks for
+    QPointer<WaypointWindowController> m_waypointWindow;
+    QPointer<RouteWindowController> m_routeWindow;
     bool m_applicationHasStarted = false;
     bool m_noRecentDocument = false;
     bool m_quitting = false;

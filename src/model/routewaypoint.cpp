@@ -78,7 +78,8 @@ void RouteWaypoint::didChangeValue(const QString& key, const QVariant& oldValue,
     if (key == QLatin1String("radius") || key == QLatin1String("latitude") ||
         key == QLatin1String("longitude"))
         NotificationCenter::instance().post(QLatin1String(notifications::RouteWaypointChange), this);
-    if (key == QLatin1String("latitude")) {
+    // Either coordinate moves the point; a score kept after a longitude change alone would be wrong.
+    if (key == QLatin1String("latitude") || key == QLatin1String("longitude")) {
         if (Route* r = route())
             r->calcDistance();
     }

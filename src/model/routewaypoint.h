@@ -15,8 +15,8 @@ class Waypoint;
  * One entry of a route: a point in degrees (not microdegrees), its altitude
  * [m] and cylinder radius [m], and its position `index` (from 0) in the route.
  * A change of `radius`, `latitude` or `longitude` posts
- * "KalvoraRouteWaypointChange"; a change of `latitude` also scores the route
- * again. Used on the thread of its context only.
+ * "KalvoraRouteWaypointChange"; a change of `latitude` or `longitude` also
+ * scores the route again. Used on the thread of its context only.
  */
 class RouteWaypoint final : public StoredObject
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +10,11 @@
 #include <zip.h>
 
 #include "clirunner.h"
+#include "model/route.h"
+#include "model/routewaypoint.h"
+#include "store/objectcontext.h"
+#include "store/objectmodel.h"
+#include "store/persistentstore.h"
 #include "support/httpserver.h"
 
 using kalvora::test::runCli;
@@ -327,4 +333,94 @@ TEST_F(WaypointsCli, EveryFormatImportsToTheSamePlaces)
                 << it.key().toStdString();
         }
     }
+}
+
+TEST_F(WaypointsCli, ListNearAPointSortsByMetres)
+{
+    // 9 km south of Hohe Salve, so that a sort by the distance text ("9.0 km" > "111 m") would misplace it.
+    const QByteArray three = twoWaypoints + "W  SOUTH A 47.4190000000\xBAN 12.1000000000\xBA"
+                                            "E 27-MAR-62 00:00:00 500.000000 Abbey\r\n";
+    ASSERT_EQ(cli({QStringLiteral("waypoints"), QStringLiteral("import"),
+                   writeFile(QStringLiteral("a.wpt"), three), QStringLiteral("--no-lookup")})
+                  .exitCode,
+              0);
+    const auto names = [this](const QStringList& extra) {
+        const auto run = cli(QStringList{QStringLiteral("waypoints"), QStringLiteral("list")} + extra);
+        EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+        QStringList out;
+        for (const QJsonValue& v : json(run).toArray())
+            out << v.toObject().value("name").toString();
+        return out;
+    };
+    EXPECT_EQ(names({}), (QStringList{"Abbey", "Hohe Salve", "Landing"}));
+    EXPECT_EQ(names({QStringLiteral("--near"), QStringLiteral("47.5,12.1")}),
+              (QStringList{"Hohe Salve", "Landing", "Abbey"}));
+    EXPECT_EQ(names({QStringLiteral("--near"), QStringLiteral("47.5,12.1"), QStringLiteral("--sort"),
+                     QStringLiteral("name")}),
+              (QStringList{"Abbey", "Hohe Salve", "Landing"}));
+
+    const auto near = cli({QStringLiteral("waypoints"), QStringLiteral("list"), QStringLiteral("--near"),
+                           QStringLiteral("47.5,12.1")});
+    const QJsonArray all = json(near).toArray();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[0].toObject().value("distanceM").toInteger(), 0);
+    EXPECT_EQ(all[1].toObject().value("distanceM").toInteger(), 111);
+    EXPECT_EQ(all[2].toObject().value("distanceM").toInteger(), 9006);
+    const auto plain = cli({QStringLiteral("waypoints"), QStringLiteral("list")});
+    EXPECT_FALSE(json(plain).toArray()[0].toObject().contains("distanceM"));
+
+    for (const QStringList& bad :
+         {QStringList{"--sort", "distance"}, QStringList{"--near", "95,0"}, QStringList{"--near", "47.5"},
+          QStringList{"--sort", "altitude"}, QStringList{"--near"}}) {
+        const auto run = cli(QStringList{QStringLiteral("waypoints"), QStringLiteral("list")} + bad);
+        EXPECT_EQ(run.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_FALSE(run.err.isEmpty());
+    }
+}
+
+TEST_F(WaypointsCli, RoutesListAndShowTheStoredRoutes)
+{
+    const QString folder = m_dir.filePath(QStringLiteral("data/Kalvora"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        auto store = kalvora::PersistentStore::open(folder + QStringLiteral("/Kalvora.storedata"),
+                                                    kalvora::ObjectModel::global());
+        ASSERT_TRUE(store.ok());
+        kalvora::ObjectContext* ctx = (*store)->mainContext();
+        auto* route = ctx->insert<kalvora::Route>();
+        route->setName(QStringLiteral("Zillertal"));
+        route->appendWaypoint(47.2, 11.8, 1800, 400, QStringLiteral("Start"));
+        route->appendWaypoint(47.3, 11.9, 900, 400, QStringLiteral("Goal"));
+        auto* empty = ctx->insert<kalvora::Route>();
+        empty->setName(QStringLiteral("Achensee"));
+        ASSERT_TRUE(ctx->save().ok());
+        (*store)->waitUntilDurable();
+    }
+
+    const auto list = cli({QStringLiteral("routes"), QStringLiteral("list")});
+    ASSERT_EQ(list.exitCode, 0) << list.err.constData();
+    const QJsonArray routes = json(list).toArray();
+    ASSERT_EQ(routes.size(), 2);
+    EXPECT_EQ(routes[0].toObject().value("name").toString(), QStringLiteral("Achensee"));
+    EXPECT_EQ(routes[0].toObject().value("distanceString").toString(), QStringLiteral("n/a"));
+    const QJsonObject zillertal = routes[1].toObject();
+    EXPECT_EQ(zillertal.value("points").toInt(), 2);
+    EXPECT_EQ(zillertal.value("routeTypeString").toString(), QStringLiteral("Freeflight"));
+
+    const auto show =
+        cli({QStringLiteral("routes"), QStringLiteral("show"), zillertal.value("id").toString()});
+    ASSERT_EQ(show.exitCode, 0) << show.err.constData();
+    const QJsonArray entries = json(show).toObject().value("entries").toArray();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].toObject().value("name").toString(), QStringLiteral("Start"));
+    EXPECT_EQ(entries[1].toObject().value("index").toInt(), 1);
+    EXPECT_EQ(entries[1].toObject().value("igcLine").toString(),
+              QStringLiteral("B0000004718000N01154000EA0090000900"));
+
+    const auto unknown =
+        cli({QStringLiteral("routes"), QStringLiteral("show"), QStringLiteral("x-kalvora://a/Route/p9")});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains("no route"));
+    EXPECT_EQ(cli({QStringLiteral("routes")}).exitCode, 2);
+    EXPECT_EQ(cli({QStringLiteral("routes"), QStringLiteral("show")}).exitCode, 2);
 }

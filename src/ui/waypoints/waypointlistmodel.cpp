@@ -268,9 +268,9 @@ void WaypointListModel::sort(int column, Qt::SortOrder order)
             std::reverse(ordered.begin(), ordered.end());
         break;
     case DistanceColumn:
-        if (!m_reference)
-            return;
-        sortWaypointsByDistance(ordered, *m_reference, descending);
+        // Without a reference point the order measures from 0, 0, as a distance order restored at start-up
+        // does.
+        sortWaypointsByDistance(ordered, m_reference.value_or(MicroPoint{}), descending);
         break;
     case ChangedColumn:
         // Newest first is the list's own order; ascending puts the oldest first.

@@ -1,0 +1,710 @@
+#include "ui/waypoints/waypointwindowcontroller.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSaveFile>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/waypoint.h"
+#include "store/notificationcenter.h"
+#include "store/objectcontext.h"
+#include "store/persistentstore.h"
+#include "ui/waypoints/waypointaddressfiller.h"
+#include "ui/waypoints/waypointfileimport.h"
+#include "ui/waypoints/waypointinteraction.h"
+#include "ui/waypoints/waypointlistmodel.h"
+#include "ui/waypoints/waypointtextfieldformatter.h"
+#include "waypoints/waypointfile.h"
+#include "waypoints/wptimporter.h"
+
+static void initWaypointResources()
+{
+    Q_INIT_RESOURCE(waypoints);
+}
+
+namespace kalvora {
+namespace {
+
+const QString kSortTypeKey = QStringLiteral("waypointSortType");
+const QString kLastSelectedKey = QStringLiteral("LastSelectedWaypointURI");
+const char* const kTagProperty = "tag";
+
+int columnFor(WaypointSortType type)
+{
+    switch (type) {
+    case WaypointSortType::Distance:
+        return WaypointListModel::DistanceColumn;
+    case WaypointSortType::Changed:
+        return WaypointListModel::ChangedColumn;
+    case WaypointSortType::Name:
+        break;
+    }
+    return WaypointListModel::NameColumn;
+}
+
+/** The list's own order of each sort type: names A to Z, nearest first, newest first. */
+Qt::SortOrder orderFor(WaypointSortType type)
+{
+    return type == WaypointSortType::Changed ? Qt::DescendingOrder : Qt::AscendingOrder;
+}
+
+std::optional<WaypointSortType> sortTypeForColumn(int column)
+{
+    switch (column) {
+    case WaypointListModel::NameColumn:
+        return WaypointSortType::Name;
+    case WaypointListModel::DistanceColumn:
+        return WaypointSortType::Distance;
+    case WaypointListModel::ChangedColumn:
+        return WaypointSortType::Changed;
+    default:
+        return std::nullopt;
+    }
+}
+
+qint64 toMicro(double degrees)
+{
+    return qint64(std::trunc(degrees * 1000000.0));
+}
+
+} // namespace
+
+WaypointWindowController::WaypointWindowController(ObjectContext* context, WaypointServices services,
+                                                   std::unique_ptr<WaypointInteraction> interaction,
+                                                   std::unique_ptr<CurrentPositionSource> position,
+                                                   QWidget* parent)
+    : QMainWindow(parent), m_context(context), m_services(std::move(services)),
+      m_interaction(interaction ? std::move(interaction) : makeWaypointDialogInteraction()),
+      m_position(std::move(position))
+{
+    initWaypointResources();
+    qRegisterMetaType<Waypoint*>();
+    setObjectName(QStringLiteral("Waypoint"));
+    setWindowTitle(tr("Waypoints"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    resize(1060, 680);
+
+    m_model = new WaypointListModel(context, this);
+    m_table = new QTableView(this);
+    m_table->setObjectName(QStringLiteral("waypointTable"));
+    m_table->setAccessibleName(tr("Waypoints"));
+    m_table->setModel(m_model);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->hide();
+    // Uniform rows: the view never measures 100 000 of them.
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSortIndicatorShown(true);
+    const struct
+    {
+        int column;
+        const char* sample;
+    } widths[] = {
+        {WaypointListModel::SharedColumn, "Online"},
+        {WaypointListModel::NameColumn, "Hohe Salve Startplatz Nord"},
+        {WaypointListModel::ShortNameColumn, "HoheSaNo"},
+        {WaypointListModel::AltitudeColumn, "Altitude (ft)"},
+        {WaypointListModel::LatitudeColumn, "47.123456° N"},
+        {WaypointListModel::LongitudeColumn, "147.123456° E"},
+        {WaypointListModel::DistanceColumn, "12345.6 km"},
+        {WaypointListModel::CityColumn, "Innsbruck Land"},
+        {WaypointListModel::CountryColumn, "Österreich"},
+    };
+    for (const auto& w : widths)
+        m_table->setColumnWidth(w.column,
+                                m_table->fontMetrics().horizontalAdvance(QString::fromUtf8(w.sample)) + 28);
+    m_table->setSortingEnabled(true);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
+        const auto type = sortTypeForColumn(column);
+        if (!type || !m_loaded)
+            return;
+        if (*type == WaypointSortType::Distance && !m_location) {
+            // No position, no distance order: the list goes back to the order it had.
+            QTimer::singleShot(0, this, [this] { sortWaypoints(m_sortType); });
+            return;
+        }
+        m_sortType = *type;
+        QSettings().setValue(kSortTypeKey, int(*type));
+        if (QAction* chosen = m_sortGroup->actions().value(int(*type)))
+            chosen->setChecked(true);
+    });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &WaypointWindowController::selectionDidChange);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &WaypointWindowController::updateToolbarItems);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &WaypointWindowController::updateToolbarItems);
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& first, const QModelIndex& last) {
+                const QList<Waypoint*> selected = selectedWaypoints();
+                if (!m_showingWaypoint && !selected.isEmpty()) {
+                    const int row = m_model->rowOf(selected.first());
+                    if (row >= first.row() && row <= last.row())
+                        showSelectedWaypoint();
+                }
+            });
+    connect(m_model, &WaypointListModel::sharingTicked, this, &WaypointWindowController::shareTicked);
+
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
+    m_splitter->addWidget(m_table);
+    buildDetails(this, m_splitter);
+    m_splitter->setStretchFactor(0, 1);
+    setCentralWidget(m_splitter);
+
+    m_addresses = new WaypointAddressFiller(m_services.addresses, this);
+    connect(m_addresses, &WaypointAddressFiller::filled, m_model, &WaypointListModel::waypointDidChange);
+    if (m_context) {
+        m_import = new WaypointFileImport(this, m_context->store(), m_services.addresses, this);
+        connect(m_import, &WaypointFileImport::finished, this, [this](const QList<ObjectId>& inserted) {
+            QList<Waypoint*> waypoints;
+            for (const ObjectId& id : inserted)
+                if (auto* w = qobject_cast<Waypoint*>(m_context ? m_context->existingObject(id) : nullptr)) {
+                    m_model->addWaypoint(w);
+                    waypoints << w;
+                }
+            setSelectedWaypoints(waypoints);
+        });
+    }
+
+    m_toolbar = addToolBar(tr("Waypoints"));
+    m_toolbar->setObjectName(QStringLiteral("toolbar"));
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* add = addToolbarItem(tr("&Add"), "add", WaypointToolbarTag::Always);
+    auto* addMenu = new QMenu(this);
+    addMenu->setObjectName(QStringLiteral("addMenu"));
+    QAction* byHand = addMenu->addAction(tr("New &Waypoint"), this, [this] { addWaypoint(); });
+    byHand->setObjectName(QStringLiteral("addByHand"));
+    byHand->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    byHand->setShortcutContext(Qt::WindowShortcut);
+    addAction(byHand);
+    QAction* fromFiles =
+        addMenu->addAction(tr("&Import from File(s)…"), this, &WaypointWindowController::chooseImportFiles);
+    fromFiles->setObjectName(QStringLiteral("addFromFiles"));
+    add->setMenu(addMenu);
+    connect(add, &QAction::triggered, byHand, &QAction::trigger);
+    if (auto* button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(add)))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+
+    QAction* exportAction = addToolbarItem(tr("&Export…"), "export", WaypointToolbarTag::NeedsWaypoints);
+    connect(exportAction, &QAction::triggered, this, &WaypointWindowController::chooseExportFile);
+
+    QAction* sort = addToolbarItem(tr("&Sort"), "sort", WaypointToolbarTag::NeedsWaypoints);
+    auto* sortMenu = new QMenu(this);
+    sortMenu->setObjectName(QStringLiteral("sortMenu"));
+    m_sortGroup = new QActionGroup(this);
+    const struct
+    {
+        WaypointSortType type;
+        QString text;
+        const char* name;
+    } sorts[] = {
+        {WaypointSortType::Name, tr("By &Name"), "sortByName"},
+        {WaypointSortType::Distance, tr("By &Distance"), "sortByDistance"},
+        {WaypointSortType::Changed, tr("By &Last Change"), "sortByChange"},
+    };
+    for (const auto& s : sorts) {
+        QAction* a = sortMenu->addAction(s.text);
+        a->setObjectName(QLatin1String(s.name));
+        a->setCheckable(true);
+        m_sortGroup->addAction(a);
+        const WaypointSortType type = s.type;
+        connect(a, &QAction::triggered, this, [this, type] { sortWaypoints(type); });
+    }
+    m_sortByDistance = m_sortGroup->actions().at(int(WaypointSortType::Distance));
+    m_sortByDistance->setEnabled(false);
+    m_sortByDistance->setToolTip(tr("Needs the current position"));
+    sort->setMenu(sortMenu);
+    if (auto* button = qobject_cast<QToolButton*>(m_toolbar->widgetForAction(sort)))
+        button->setPopupMode(QToolButton::InstantPopup);
+
+    QAction* map = addToolbarItem(tr("&Web Map"), "webMap", WaypointToolbarTag::NeedsSingleWaypoint);
+    connect(map, &QAction::triggered, this, &WaypointWindowController::openWebMap);
+
+    QAction* undoAction = new QAction(tr("&Undo"), this);
+    undoAction->setObjectName(QStringLiteral("undo"));
+    undoAction->setShortcut(QKeySequence::Undo);
+    connect(undoAction, &QAction::triggered, this, [this] { undo(false); });
+    QAction* redoAction = new QAction(tr("&Redo"), this);
+    redoAction->setObjectName(QStringLiteral("redo"));
+    redoAction->setShortcut(QKeySequence::Redo);
+    connect(redoAction, &QAction::triggered, this, [this] { undo(true); });
+    addActions({undoAction, redoAction});
+
+    showSelectedWaypoint();
+    updateToolbarItems();
+}
+
+WaypointWindowController::~WaypointWindowController() = default;
+
+QString WaypointWindowController::countriesResource()
+{
+    return QStringLiteral(":/kalvora/countries.txt");
+}
+
+QAction* WaypointWindowController::addToolbarItem(const QString& text, const char* name,
+                                                  WaypointToolbarTag tag)
+{
+    QAction* action = m_toolbar->addAction(text);
+    action->setObjectName(QLatin1String(name));
+    action->setProperty(kTagProperty, int(tag));
+    return action;
+}
+
+void WaypointWindowController::buildDetails(QWidget* parent, QSplitter* splitter)
+{
+    m_details = new QWidget(parent);
+    m_details->setObjectName(QStringLiteral("details"));
+    auto* left = new QFormLayout;
+    auto* middle = new QFormLayout;
+    auto* right = new QFormLayout;
+    const struct
+    {
+        const char* key;
+        QString label;
+        QFormLayout* form;
+    } texts[] = {
+        {"name", tr("&Name:"), left},      {"shortName", tr("S&hort name:"), left},
+        {"group", tr("&Group:"), left},    {"notice", tr("N&otice:"), left},
+        {"street", tr("S&treet:"), right}, {"house", tr("Ho&use:"), right},
+        {"city", tr("C&ity:"), right},     {"county", tr("Count&y:"), right},
+        {"state", tr("St&ate:"), right},
+    };
+    for (const auto& t : texts) {
+        auto* edit = new QLineEdit(m_details);
+        const QString key = QLatin1String(t.key);
+        edit->setObjectName(key);
+        if (key == QLatin1String("shortName")) {
+            edit->setValidator(new WaypointTextFieldFormatter(edit));
+            edit->setToolTip(tr("At most %1 characters, as instruments take them")
+                                 .arg(WaypointTextFieldFormatter::MaxLength));
+        }
+        t.form->addRow(t.label, edit);
+        m_textFields.append({key, edit});
+        connect(edit, &QLineEdit::editingFinished, this, [this, key, edit] { applyText(key, edit->text()); });
+    }
+    m_country = new QComboBox(m_details);
+    m_country->setObjectName(QStringLiteral("country"));
+    m_country->setEditable(true);
+    m_country->setInsertPolicy(QComboBox::NoInsert);
+    right->addRow(tr("Co&untry:"), m_country);
+    connect(m_country, &QComboBox::textActivated, this,
+            [this](const QString& text) { applyText(QStringLiteral("country"), text); });
+    connect(m_country->lineEdit(), &QLineEdit::editingFinished, this,
+            [this] { applyText(QStringLiteral("country"), m_country->currentText()); });
+
+    m_altitude = new QSpinBox(m_details);
+    m_altitude->setObjectName(QStringLiteral("altitude"));
+    m_altitude->setRange(-1000, 10000);
+    m_altitude->setSuffix(QStringLiteral(" m"));
+    m_latitude = new QDoubleSpinBox(m_details);
+    m_latitude->setObjectName(QStringLiteral("latitude"));
+    m_latitude->setRange(-90, 90);
+    m_latitude->setDecimals(6);
+    m_latitude->setSuffix(QStringLiteral("°"));
+    m_longitude = new QDoubleSpinBox(m_details);
+    m_longitude->setObjectName(QStringLiteral("longitude"));
+    m_longitude->setRange(-180, 180);
+    m_longitude->setDecimals(6);
+    m_longitude->setSuffix(QStringLiteral("°"));
+    m_radius = new QSpinBox(m_details);
+    m_radius->setObjectName(QStringLiteral("radius"));
+    m_radius->setRange(0, 100000);
+    m_radius->setSuffix(QStringLiteral(" m"));
+    middle->addRow(tr("&Latitude:"), m_latitude);
+    middle->addRow(tr("Lon&gitude:"), m_longitude);
+    middle->addRow(tr("Alti&tude:"), m_altitude);
+    middle->addRow(tr("&Radius:"), m_radius);
+
+    connect(m_altitude, &QSpinBox::editingFinished, this, [this] {
+        const QList<Waypoint*> selected = selectedWaypoints();
+        if (!m_showingWaypoint && !selected.isEmpty() && selected.first()->altitude() != m_altitude->value())
+            selected.first()->setAltitude(m_altitude->value());
+    });
+    connect(m_radius, &QSpinBox::editingFinished, this, [this] {
+        const QList<Waypoint*> selected = selectedWaypoints();
+        if (!m_showingWaypoint && !selected.isEmpty() &&
+            selected.first()->radius().value_or(0) != m_radius->value())
+            selected.first()->setRadius(m_radius->value());
+    });
+    connect(m_latitude, &QDoubleSpinBox::editingFinished, this, [this] {
+        const QList<Waypoint*> selected = selectedWaypoints();
+        if (!m_showingWaypoint && !selected.isEmpty() &&
+            selected.first()->latitude() != toMicro(m_latitude->value()))
+            selected.first()->setDoubleLatitude(m_latitude->value());
+    });
+    connect(m_longitude, &QDoubleSpinBox::editingFinished, this, [this] {
+        const QList<Waypoint*> selected = selectedWaypoints();
+        if (!m_showingWaypoint && !selected.isEmpty() &&
+            selected.first()->longitude() != toMicro(m_longitude->value()))
+            selected.first()->setDoubleLongitude(m_longitude->value());
+    });
+
+    auto* row = new QHBoxLayout(m_details);
+    row->addLayout(left, 3);
+    row->addLayout(middle, 2);
+    row->addLayout(right, 3);
+    splitter->addWidget(m_details);
+}
+
+void WaypointWindowController::applyText(const QString& key, const QString& text)
+{
+    const QList<Waypoint*> selected = selectedWaypoints();
+    if (m_showingWaypoint || selected.isEmpty())
+        return;
+    Waypoint* w = selected.first();
+    if (w->stringValue(key) == text)
+        return;
+    w->setValue(key, text.isEmpty() ? QVariant() : QVariant(text));
+    m_model->waypointDidChange(w);
+}
+
+void WaypointWindowController::windowDidLoad()
+{
+    if (m_loaded)
+        return;
+    // 1. Notifications.
+    connect(&NotificationCenter::instance(), &NotificationCenter::notified, this,
+            &WaypointWindowController::notified);
+
+    // 2. The countries: every second line of the resource.
+    m_country->clear();
+    QFile countries(countriesResource());
+    if (countries.open(QIODevice::ReadOnly))
+        m_country->addItems(countryChoices(countries.readAll()));
+
+    // 3. The remembered sort order and layout.
+    restoreLayout();
+    bool ok = false;
+    const int stored = QSettings().value(kSortTypeKey).toInt(&ok);
+    m_sortType = waypointSortTypeFrom(ok ? stored : 0).value_or(WaypointSortType::Name);
+
+    // 4./5. The current position is asked anew each time the window loads.
+    Waypoint::setCurrentLocation(0, 0);
+    m_location.reset();
+    m_model->setReferencePoint(std::nullopt);
+    if (m_position)
+        m_position->requestPosition(this, [this](std::optional<GeoDegrees> p) { positionArrived(p); });
+
+    // 6. The list in its order. A distance order restored without a position measures from 0, 0.
+    m_loaded = true;
+    sortWaypoints(m_sortType);
+    postControllerDidChange();
+
+    // 7. The waypoint selected when the window last closed.
+    selectWaypoint(QSettings().value(kLastSelectedKey).toString());
+    updateToolbarItems();
+}
+
+void WaypointWindowController::positionArrived(std::optional<GeoDegrees> position)
+{
+    if (!position)
+        return;
+    m_location = MicroPoint{position->latitude * 1000000.0, position->longitude * 1000000.0};
+    m_model->setReferencePoint(m_location);
+    Waypoint::setCurrentLocation(m_location->latitude, m_location->longitude);
+    m_sortByDistance->setEnabled(true);
+    m_sortByDistance->setToolTip({});
+    sortWaypoints(m_sortType);
+}
+
+void WaypointWindowController::sortWaypoints(WaypointSortType type)
+{
+    if (type == WaypointSortType::Distance && !m_location && m_loaded && m_sortType != type)
+        return;
+    m_sortType = type;
+    if (QAction* chosen = m_sortGroup->actions().value(int(type)))
+        chosen->setChecked(true);
+    m_table->sortByColumn(columnFor(type), orderFor(type));
+    QSettings().setValue(kSortTypeKey, int(type));
+    const QModelIndex current = m_table->selectionModel()->currentIndex();
+    if (current.isValid())
+        m_table->scrollTo(current);
+}
+
+QList<Waypoint*> WaypointWindowController::selectedWaypoints() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QList<Waypoint*> waypoints;
+    for (int row : rows)
+        if (Waypoint* w = m_model->waypointAt(row))
+            waypoints << w;
+    return waypoints;
+}
+
+QList<Waypoint*> WaypointWindowController::waypointList() const
+{
+    return m_model->waypoints();
+}
+
+void WaypointWindowController::selectWaypoint(const QString& uri)
+{
+    if (uri.isEmpty() || !m_context)
+        return;
+    auto* w = qobject_cast<Waypoint*>(m_context->existingObject(uri));
+    if (!w || w->isDeleted())
+        return;
+    // A waypoint made elsewhere (the picker) may not be listed yet.
+    m_model->addWaypoint(w);
+    setSelectedWaypoints({w});
+}
+
+void WaypointWindowController::setSelectedWaypoints(const QList<Waypoint*>& waypoints)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    for (Waypoint* w : waypoints) {
+        const int row = m_model->rowOf(w);
+        if (row < 0)
+            continue;
+        const QModelIndex index = m_model->index(row, 0);
+        selection.select(index, index.siblingAtColumn(WaypointListModel::ColumnCount - 1));
+        if (!first.isValid())
+            first = index;
+    }
+    m_table->selectionModel()->select(selection,
+                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid()) {
+        m_table->selectionModel()->setCurrentIndex(first.siblingAtColumn(WaypointListModel::NameColumn),
+                                                   QItemSelectionModel::NoUpdate);
+        m_table->scrollTo(first);
+    }
+}
+
+WaypointSelectionState WaypointWindowController::selectionState() const
+{
+    return {m_model->rowCount(), int(m_table->selectionModel()->selectedRows().size())};
+}
+
+void WaypointWindowController::updateToolbarItems()
+{
+    const WaypointSelectionState state = selectionState();
+    for (QAction* action : m_toolbar->actions())
+        action->setEnabled(isWaypointToolbarItemEnabled(action->property(kTagProperty).toInt(), state));
+}
+
+void WaypointWindowController::selectionDidChange()
+{
+    updateToolbarItems();
+    showSelectedWaypoint();
+    if (m_loaded)
+        postControllerDidChange();
+}
+
+void WaypointWindowController::postControllerDidChange()
+{
+    QObjectList list;
+    list.reserve(m_model->rowCount());
+    for (Waypoint* w : m_model->waypoints())
+        list << w;
+    NotificationCenter::instance().post(QLatin1String(notifications::WaypointControllerDidChange), this,
+                                        {{QStringLiteral("WaypointController"), QVariant::fromValue(list)}});
+}
+
+void WaypointWindowController::showSelectedWaypoint()
+{
+    const QList<Waypoint*> selected = selectedWaypoints();
+    Waypoint* w = selected.isEmpty() ? nullptr : selected.first();
+    m_showingWaypoint = true;
+    m_details->setEnabled(w != nullptr);
+    for (const auto& [key, edit] : m_textFields) {
+        const QSignalBlocker quiet(edit);
+        edit->setText(w ? w->stringValue(key) : QString());
+    }
+    {
+        const QSignalBlocker quiet(m_country);
+        m_country->setCurrentIndex(-1);
+        m_country->setEditText(w ? w->country() : QString());
+    }
+    for (QSpinBox* spin : {m_altitude, m_radius}) {
+        const QSignalBlocker quiet(spin);
+        spin->setValue(!w ? 0 : spin == m_altitude ? int(w->altitude()) : int(w->radius().value_or(0)));
+    }
+    for (QDoubleSpinBox* spin : {m_latitude, m_longitude}) {
+        const QSignalBlocker quiet(spin);
+        spin->setValue(!w ? 0 : spin == m_latitude ? w->doubleLatitude() : w->doubleLongitude());
+    }
+    m_showingWaypoint = false;
+}
+
+void WaypointWindowController::notified(const QString& name, QObject* object, const QVariantMap& userInfo)
+{
+    Q_UNUSED(object);
+    Q_UNUSED(userInfo);
+    if (name == QLatin1String(notifications::SettingsUnitTypeChanged))
+        // The rows keep their order and the selection stays.
+        m_model->reformat();
+}
+
+Waypoint* WaypointWindowController::addWaypoint()
+{
+    if (!m_context)
+        return nullptr;
+    auto* w = m_context->insert<Waypoint>();
+    if (!w)
+        return nullptr;
+    w->clearWaypoint();
+    if (m_location && (m_location->latitude != 0 || m_location->longitude != 0)) {
+        w->setLatitude(qint64(std::trunc(m_location->latitude)));
+        w->setLongitude(qint64(std::trunc(m_location->longitude)));
+        m_addresses->fill(w);
+    }
+    m_model->addWaypoint(w);
+    (void)m_context->save();
+    sortWaypoints(m_sortType);
+    setSelectedWaypoints({w});
+    for (const auto& [key, edit] : m_textFields)
+        if (key == QLatin1String("name"))
+            edit->setFocus();
+    return w;
+}
+
+void WaypointWindowController::chooseImportFiles()
+{
+    QPointer<WaypointWindowController> self(this);
+    m_interaction->chooseImportFiles(this, waypointImportFilters(), [self](const QStringList& paths) {
+        if (self && !paths.isEmpty())
+            self->importFiles(paths);
+    });
+}
+
+bool WaypointWindowController::importFiles(const QStringList& paths)
+{
+    return m_import && m_import->start(paths);
+}
+
+void WaypointWindowController::chooseExportFile()
+{
+    QPointer<WaypointWindowController> self(this);
+    m_interaction->chooseExportFile(this, QStringLiteral("Waypoint.wpt"),
+                                    [self](const std::optional<QString>& path) {
+                                        if (self && path)
+                                            self->exportWaypoints(*path);
+                                    });
+}
+
+bool WaypointWindowController::exportWaypoints(const QString& path)
+{
+    QList<Waypoint*> chosen = selectedWaypoints();
+    if (chosen.isEmpty())
+        chosen = waypointList();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) >= 0 &&
+        file.commit())
+        return true;
+    m_interaction->alert(this, tr("The waypoints could not be exported."),
+                         tr("%1: %2").arg(path, file.errorString()));
+    return false;
+}
+
+void WaypointWindowController::openWebMap()
+{
+    const QList<Waypoint*> selected = selectedWaypoints();
+    if (!selected.isEmpty())
+        m_interaction->openUrl(webMapUrl(selected.first()->latitude(), selected.first()->longitude()));
+}
+
+void WaypointWindowController::shareTicked(Waypoint* waypoint)
+{
+    QList<QPointer<Waypoint>> targets{waypoint};
+    for (Waypoint* w : selectedWaypoints())
+        if (w != waypoint)
+            targets << w;
+    QPointer<WaypointWindowController> self(this);
+    m_interaction->askShare(this, [self, targets](bool ok) {
+        if (!self || !self->m_context)
+            return;
+        self->m_context->beginUndoGroup();
+        for (const QPointer<Waypoint>& w : targets) {
+            if (!w || w->isDeleted())
+                continue;
+            if (ok)
+                w->setSyncStatus(0);
+            else
+                w->setSyncOnline(0);
+            self->m_model->waypointDidChange(w);
+        }
+        self->m_context->endUndoGroup();
+        if (!ok)
+            return;
+        (void)self->m_context->save();
+        if (self->m_services.startUpload)
+            self->m_services.startUpload();
+    });
+}
+
+void WaypointWindowController::undo(bool redo)
+{
+    if (!m_context)
+        return;
+    if (redo)
+        m_context->redo();
+    else
+        m_context->undo();
+    m_model->reformat();
+    showSelectedWaypoint();
+}
+
+void WaypointWindowController::restoreLayout()
+{
+    QSettings settings;
+    settings.beginGroup(objectName());
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    m_splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
+    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("columns")).toByteArray());
+}
+
+void WaypointWindowController::storeLayout()
+{
+    QSettings settings;
+    settings.beginGroup(objectName());
+    settings.setValue(QStringLiteral("geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("splitter"), m_splitter->saveState());
+    settings.setValue(QStringLiteral("columns"), m_table->horizontalHeader()->saveState());
+}
+
+void WaypointWindowController::closeEvent(QCloseEvent* event)
+{
+    // The field being edited is written before the selection is remembered.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    const QList<Waypoint*> selected = selectedWaypoints();
+    if (!selected.isEmpty() && !selected.first()->objectId().isTemporary()) {
+        QSettings settings;
+        settings.setValue(kLastSelectedKey, selected.first()->objectId().uriString());
+        settings.sync();
+    }
+    storeLayout();
+    event->accept();
+}
+
+} // namespace kalvora
