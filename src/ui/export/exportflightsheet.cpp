@@ -45,7 +45,9 @@ ExportFlightSheet::ExportFlightSheet(QWidget* parent) : QDialog(parent)
 void ExportFlightSheet::begin(int selectedCount)
 {
     findChild<QLabel*>(QStringLiteral("heading"))
-        ->setText(QStringLiteral("<b>%1</b>").arg(tr("Export %n selected flight(s)", nullptr, selectedCount)));
+        ->setText(QStringLiteral("<b>%1</b>")
+                      .arg(selectedCount == 1 ? tr("Export the selected flight")
+                                              : tr("Export the %1 selected flights").arg(selectedCount)));
     open();
 }
 

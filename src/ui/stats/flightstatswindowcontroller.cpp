@@ -79,7 +79,7 @@ FlightStatsWindowController::FlightStatsWindowController(LogBookWindowController
 {
     setObjectName(QStringLiteral("FlightStats"));
     setWindowTitle(tr("Statistics — %1").arg(logbook->windowTitle()));
-    resize(1000, 720);
+    resize(1040, 740);
 
     // The three figures.
     m_count = new QLabel(this);
@@ -116,7 +116,7 @@ FlightStatsWindowController::FlightStatsWindowController(LogBookWindowController
     m_altitudeAxis->setTickType(QValueAxis::TicksDynamic);
     m_altitudeAxis->setTickAnchor(0);
     m_altitudeAxis->setTickInterval(500);
-    m_altitudeAxis->setMinorTickCount(4);
+    m_altitudeAxis->setMinorTickCount(0);
     m_altitudeAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_altitudeAxis, Qt::AlignLeft);
@@ -158,6 +158,7 @@ FlightStatsWindowController::FlightStatsWindowController(LogBookWindowController
     splitter->addWidget(m_table);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({420, 220});
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(figures);
     layout->addWidget(splitter, 1);
