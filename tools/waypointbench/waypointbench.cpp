@@ -150,9 +150,10 @@ int main(int argc, char* argv[])
         t.restart();
         model.sortBy(WaypointSortType::Distance);
         const double distanceMs = t.cpuMs();
-        std::printf("parts (CPU): store open + first read of %lld waypoints %.1f ms, model over the read records "
-                    "%.1f ms, model sort by name %.1f ms, by distance %.1f ms\n",
-                    static_cast<long long>(all.size()), fetchMs, modelMs, nameMs, distanceMs);
+        std::printf(
+            "parts (CPU): store open + first read of %lld waypoints %.1f ms, model over the read records "
+            "%.1f ms, model sort by name %.1f ms, by distance %.1f ms\n",
+            static_cast<long long>(all.size()), fetchMs, modelMs, nameMs, distanceMs);
     }
 
     struct Times
@@ -173,8 +174,8 @@ int main(int argc, char* argv[])
             return 1;
         auto position = std::make_unique<FixedPosition>();
         FixedPosition* source = position.get();
-        auto window = std::make_unique<WaypointWindowController>((*store)->mainContext(), WaypointServices{}, nullptr,
-                                                                 std::move(position));
+        auto window = std::make_unique<WaypointWindowController>((*store)->mainContext(), WaypointServices{},
+                                                                 nullptr, std::move(position));
         window->windowDidLoad();
         window->show();
         drawNow(*window);
@@ -197,11 +198,12 @@ int main(int argc, char* argv[])
         window.reset();
     }
 
-    std::printf("waypoints: %d, rounds: %d; medians, CPU time of the GUI thread (wall time on this machine)\n", count,
-                rounds);
+    std::printf(
+        "waypoints: %d, rounds: %d; medians, CPU time of the GUI thread (wall time on this machine)\n", count,
+        rounds);
     const auto line = [](const char* what, const Times& t) {
-        std::printf("%-52s %8.1f ms (%8.1f ms)  ratio to %.0f ms: %.2f\n", what, median(t.cpu), median(t.wall),
-                    kGoalMs, median(t.cpu) / kGoalMs);
+        std::printf("%-52s %8.1f ms (%8.1f ms)  ratio to %.0f ms: %.2f\n", what, median(t.cpu),
+                    median(t.wall), kGoalMs, median(t.cpu) / kGoalMs);
     };
     line("open (store, window, read, sort by name, draw):", open);
     line("sort by distance:", byDistance);

@@ -25,7 +25,6 @@ QTableView* makeTable(QWidget* parent, const char* name, const QString& accessib
     table->setAlternatingRowColors(true);
     table->setWordWrap(false);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
@@ -53,6 +52,7 @@ RouteWindowController::RouteWindowController(ObjectContext* context, QWidget* pa
                                  metrics.horizontalAdvance(QStringLiteral("Freeflight")) + 40);
     m_routeTable->setColumnWidth(RouteListModel::DistanceColumn,
                                  metrics.horizontalAdvance(QStringLiteral("Distance (km)")) + 30);
+    m_routeTable->horizontalHeader()->setSectionResizeMode(RouteListModel::NameColumn, QHeaderView::Stretch);
     connect(m_routeTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RouteWindowController::routeSelectionChanged);
     connect(m_routes, &QAbstractItemModel::modelReset, this, &RouteWindowController::routeSelectionChanged);
@@ -71,11 +71,16 @@ RouteWindowController::RouteWindowController(ObjectContext* context, QWidget* pa
     m_entryTable->setColumnWidth(RouteEntryModel::AltitudeColumn,
                                  metrics.horizontalAdvance(QStringLiteral("Altitude (m)")) + 30);
 
+    m_entryTable->horizontalHeader()->setSectionResizeMode(RouteEntryModel::NameColumn, QHeaderView::Stretch);
+    m_entryTable->setColumnWidth(RouteEntryModel::RadiusColumn,
+                                 metrics.horizontalAdvance(QStringLiteral("Radius (m)")) + 30);
+
     auto* lower = new QWidget(this);
     auto* lowerLayout = new QVBoxLayout(lower);
-    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->setContentsMargins(0, 6, 0, 0);
     m_entryTitle = new QLabel(lower);
     m_entryTitle->setObjectName(QStringLiteral("entryTitle"));
+    m_entryTitle->setIndent(6);
     lowerLayout->addWidget(m_entryTitle);
     lowerLayout->addWidget(m_entryTable, 1);
 

@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QLocale>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFormLayout>
@@ -101,7 +103,7 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     setObjectName(QStringLiteral("Waypoint"));
     setWindowTitle(tr("Waypoints"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    resize(1060, 680);
+    resize(1200, 700);
 
     m_model = new WaypointListModel(context, this);
     m_table = new QTableView(this);
@@ -118,17 +120,17 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
     QHeaderView* header = m_table->horizontalHeader();
-    header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSortIndicatorShown(true);
+    // Every column wide enough for its values; the name takes what is left, so nothing hides behind a scroll
+    // bar.
     const struct
     {
         int column;
         const char* sample;
     } widths[] = {
         {WaypointListModel::SharedColumn, "Online"},
-        {WaypointListModel::NameColumn, "Hohe Salve Startplatz Nord"},
-        {WaypointListModel::ShortNameColumn, "HoheSaNo"},
+        {WaypointListModel::ShortNameColumn, "HoheSaNo12"},
         {WaypointListModel::AltitudeColumn, "Altitude (ft)"},
         {WaypointListModel::LatitudeColumn, "47.123456° N"},
         {WaypointListModel::LongitudeColumn, "147.123456° E"},
@@ -138,7 +140,14 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     };
     for (const auto& w : widths)
         m_table->setColumnWidth(w.column,
-                                m_table->fontMetrics().horizontalAdvance(QString::fromUtf8(w.sample)) + 28);
+                                m_table->fontMetrics().horizontalAdvance(QString::fromUtf8(w.sample)) + 24);
+    m_table->setColumnWidth(WaypointListModel::ChangedColumn,
+                            m_table->fontMetrics().horizontalAdvance(QLocale().toString(
+                                QDateTime(QDate(2028, 12, 28), QTime(23, 59)), QLocale::ShortFormat)) +
+                                24);
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(WaypointListModel::NameColumn, QHeaderView::Stretch);
+    header->setMinimumSectionSize(40);
     m_table->setSortingEnabled(true);
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
         const auto type = sortTypeForColumn(column);
@@ -397,6 +406,8 @@ void WaypointWindowController::windowDidLoad()
     QFile countries(countriesResource());
     if (countries.open(QIODevice::ReadOnly))
         m_country->addItems(countryChoices(countries.readAll()));
+    // Filling the list chose its first entry; the field shows the selected waypoint's country only.
+    showSelectedWaypoint();
 
     // 3. The remembered sort order and layout.
     restoreLayout();
