@@ -7,6 +7,11 @@
 class QWidget;
 
 namespace kalvora {
+class PersistentStore;
+class WaypointSync;
+}
+
+namespace kalvora {
 
 /**
  * The questions and alerts of the application object, behind a seam so that a
@@ -36,8 +41,12 @@ class StartupServices
 public:
     virtual ~StartupServices() = default;
 
-    /** Starts the waypoint upload and then the download on background threads. */
-    virtual void startWaypointSync() {}
+    /** Starts the waypoint upload and then the download in the background, over @p global (may be null). */
+    virtual void startWaypointSync(PersistentStore* global) { (void)global; }
+    /** Ends background work before the global store goes; waits for a running pass. */
+    virtual void stop() {}
+    /** The waypoint database client the start-up passes run on; nullptr when there is none. */
+    virtual WaypointSync* waypointSync() const { return nullptr; }
     /** Looks for a new version unless the user switched that off. */
     virtual void checkForUpdates() {}
     /** Checks the USB-serial drivers (not forced). */

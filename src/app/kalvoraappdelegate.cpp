@@ -79,11 +79,12 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
         document->close();
     qDeleteAll(documents);
     m_documents.clear();
-    // Tool windows go before the global store they show.
+    // Tool windows and background passes go before the global store they use.
     delete m_equipmentWindow.data();
     delete m_waypointWindow.data();
     delete m_routeWindow.data();
     m_waypointSync.reset();
+    m_services->stop();
     Settings::setCurrent(nullptr);
 }
 
@@ -192,7 +193,8 @@ void KalvoraAppDelegate::applicationDidFinishLaunching()
 {
     m_applicationHasStarted = true;
     // Saves of background contexts are merged into each store's main context by the store itself.
-    m_services->startWaypointSync();
+    globalManagedObjectContext();
+    m_services->startWaypointSync(m_globalStore.get());
     m_services->checkForUpdates();
     m_services->checkSerialDrivers();
     m_services->storeSecurityKeys();
@@ -447,6 +449,11 @@ WaypointServices KalvoraAppDelegate::waypointServices()
         m_addressLookup = std::make_unique<PlaceFinderAddressLookup>(*m_placeFinder);
     services.addresses = m_addressLookup.get();
     services.startUpload = [this] {
+        // The passes of one store run one at a time: through the start-up client when there is one.
+        if (WaypointSync* running = m_services->waypointSync()) {
+            running->startUploadPass();
+            return;
+        }
         if (!m_waypointSync && m_globalStore)
             m_waypointSync = std::make_unique<WaypointSync>(*m_globalStore, defaultHttpClient(),
                                                             WaypointSync::baseUrlFromSettings());

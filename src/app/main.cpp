@@ -13,6 +13,7 @@
 #include "app/logbook.h"
 #include "app/launchoptions.h"
 #include "app/singleinstance.h"
+#include "app/startupservices.h"
 #include "track/version.h"
 
 namespace {
@@ -81,7 +82,7 @@ int main(int argc, char* argv[])
     kalvora::SingleInstance instance;
     instance.listen();
 
-    kalvora::KalvoraAppDelegate delegate;
+    kalvora::KalvoraAppDelegate delegate(nullptr, std::make_unique<kalvora::NetworkStartupServices>());
     QObject::connect(&instance, &kalvora::SingleInstance::filesReceived, &delegate,
                      &kalvora::KalvoraAppDelegate::openFiles);
     delegate.launch(options.files);

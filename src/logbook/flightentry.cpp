@@ -81,6 +81,37 @@ QString equipmentChoiceText(const QString& model, const QString& manufacturer)
     return manufacturer.isEmpty() ? model : QStringLiteral("%1 (%2)").arg(model, manufacturer);
 }
 
+QString placeName(const QString& name, const QString& country)
+{
+    const QString n = name.trimmed();
+    const QString c = country.trimmed();
+    if (n.isEmpty())
+        return c; // never ", Country"
+    return c.isEmpty() ? n : n + QStringLiteral(", ") + c;
+}
+
+void setFlightsPlace(ObjectContext* context, const QList<Flight*>& flights, bool takeOff, const ChosenPlace& place)
+{
+    // Millionths of a degree, as the import stores a matched waypoint.
+    const QVariant location = place.location.isEmpty() ? QVariant() : QVariant(place.location);
+    const QList<std::pair<QString, QVariant>> values = {
+        {takeOff ? QStringLiteral("startWaypointLatitude") : QStringLiteral("landingWaypointLatitude"),
+         double(place.latitudeMicro)},
+        {takeOff ? QStringLiteral("startWaypointLongitude") : QStringLiteral("landingWaypointLongitude"),
+         double(place.longitudeMicro)},
+        {takeOff ? QStringLiteral("startLocation") : QStringLiteral("landingLocation"), location},
+        {takeOff ? QStringLiteral("startAltitude") : QStringLiteral("landingAltitude"), place.altitude},
+    };
+    const UndoGroup group(context);
+    for (Flight* flight : flights) {
+        if (!flight || flight->isDeleted())
+            continue;
+        for (const auto& [key, value] : values)
+            if (flight->value(key) != value)
+                flight->setValue(key, value);
+    }
+}
+
 QStringList editableFlightKeys()
 {
     return {QStringLiteral("startUTC"),      QStringLiteral("landingUTC"),      QStringLiteral("startLocal"),

@@ -32,6 +32,25 @@ Flight* addFlightManually(ObjectContext& logbook, const QString& glider, const Q
 /** How a flight names equipment chosen for it: "Model (Manufacturer)", or the model alone. */
 [[nodiscard]] QString equipmentChoiceText(const QString& model, const QString& manufacturer);
 
+/** A flight's place name from a waypoint: "Name, Country"; either alone when the other is empty. */
+[[nodiscard]] QString placeName(const QString& name, const QString& country);
+
+/** Where a waypoint chosen as a flight's place is: coordinates as the waypoint and the import store them. */
+struct ChosenPlace
+{
+    QString location;
+    qint64 latitudeMicro = 0;  ///< [1e-6 deg]
+    qint64 longitudeMicro = 0; ///< [1e-6 deg]
+    double altitude = 0;       ///< [m]
+};
+
+/**
+ * Gives every flight @p place as its take-off (or landing) place: the name,
+ * the waypoint coordinates in millionths of a degree, and the waypoint's
+ * altitude as the take-off (landing) altitude. One undo step.
+ */
+void setFlightsPlace(ObjectContext* context, const QList<Flight*>& flights, bool takeOff, const ChosenPlace& place);
+
 /** The flight attributes that are edited by hand, in the order `flight edit` lists them. */
 [[nodiscard]] QStringList editableFlightKeys();
 

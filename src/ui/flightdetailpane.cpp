@@ -105,13 +105,6 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     times->addRow(tr("Landing (local):"), m_landingLocal);
     times->addRow(tr("Take-off (UTC):"), m_startUTC);
     times->addRow(tr("Landing (UTC):"), m_landingUTC);
-    auto* places = new QFormLayout;
-    places->addRow(tr("&Take-off place:"), m_startLocation);
-    places->addRow(tr("Take-off altitude:"), m_startAltitude);
-    places->addRow(tr("&Landing place:"), m_landingLocation);
-    places->addRow(tr("Landing altitude:"), m_landingAltitude);
-    places->addRow(m_summary);
-    auto* equipment = new QFormLayout;
     const auto withChooser = [this](QLineEdit* edit, const char* name, const QString& tip) {
         auto* row = new QHBoxLayout;
         row->setContentsMargins(0, 0, 0, 0);
@@ -126,6 +119,18 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
         row->addWidget(button);
         return row;
     };
+    auto* startRow = withChooser(m_startLocation, "chooseStartLocation", tr("Choose the take-off place from the waypoints"));
+    auto* landingRow =
+        withChooser(m_landingLocation, "chooseLandingLocation", tr("Choose the landing place from the waypoints"));
+    auto* places = new QFormLayout;
+    places->addRow(tr("&Take-off place:"), startRow);
+    static_cast<QLabel*>(places->labelForField(startRow))->setBuddy(m_startLocation);
+    places->addRow(tr("Take-off altitude:"), m_startAltitude);
+    places->addRow(tr("&Landing place:"), landingRow);
+    static_cast<QLabel*>(places->labelForField(landingRow))->setBuddy(m_landingLocation);
+    places->addRow(tr("Landing altitude:"), m_landingAltitude);
+    places->addRow(m_summary);
+    auto* equipment = new QFormLayout;
     auto* gliderRow = withChooser(m_glider, "chooseGlider", tr("Choose the glider from the equipment"));
     auto* harnessRow = withChooser(m_harness, "chooseHarness", tr("Choose the harness from the equipment"));
     equipment->addRow(tr("&Glider:"), gliderRow);
@@ -133,8 +138,10 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     equipment->addRow(tr("Glider t&ype:"), m_gliderType);
     equipment->addRow(tr("&Harness:"), harnessRow);
     static_cast<QLabel*>(equipment->labelForField(harnessRow))->setBuddy(m_harness);
-    connect(m_chooseButtons.at(0), &QPushButton::clicked, this, &FlightDetailPane::chooseGliderRequested);
-    connect(m_chooseButtons.at(1), &QPushButton::clicked, this, &FlightDetailPane::chooseHarnessRequested);
+    connect(m_chooseButtons.at(0), &QPushButton::clicked, this, &FlightDetailPane::chooseStartPlaceRequested);
+    connect(m_chooseButtons.at(1), &QPushButton::clicked, this, &FlightDetailPane::chooseLandingPlaceRequested);
+    connect(m_chooseButtons.at(2), &QPushButton::clicked, this, &FlightDetailPane::chooseGliderRequested);
+    connect(m_chooseButtons.at(3), &QPushButton::clicked, this, &FlightDetailPane::chooseHarnessRequested);
     equipment->addRow(QString(), m_validIGC);
     equipment->addRow(tr("&Notice:"), m_notice);
     auto* layout = new QHBoxLayout(this);
@@ -165,7 +172,7 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
 
 FlightDetailPane::~FlightDetailPane() = default;
 
-void FlightDetailPane::setEquipmentChoiceAvailable(bool available)
+void FlightDetailPane::setChoosersAvailable(bool available)
 {
     for (QPushButton* button : m_chooseButtons)
         button->setVisible(available);

@@ -44,8 +44,8 @@ public:
     [[nodiscard]] QList<Flight*> flights() const;
     /** Shows the flights' current values again, e.g. after they changed. */
     void refresh();
-    /** Shows the "Choose…" buttons of glider and harness (there is equipment to choose from). */
-    void setEquipmentChoiceAvailable(bool available);
+    /** Shows the "Choose…" buttons of places, glider and harness (there is a store to choose from). */
+    void setChoosersAvailable(bool available);
     /** Fills the offset list (40 entries, "0" selected). */
     void fillUtcOffsets();
     /** Puts the keyboard focus on the first field. */

@@ -39,7 +39,10 @@
 #include "store/persistentstore.h"
 #include "ui/addflightsheet.h"
 #include "ui/flightdetailpane.h"
+#include "model/waypoint.h"
 #include "ui/selectequipmentsheet.h"
+#include "ui/waypoints/selectwaypointcontroller.h"
+#include "ui/waypoints/waypointlistmodel.h"
 #include "ui/utcoffsetlist.h"
 #include "ui/windowinteraction.h"
 #include "ui/windowplacement.h"
@@ -124,6 +127,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
         logBookImport()->startCalcXCOperations(flights);
     });
     connect(m_details, &FlightDetailPane::chooseGliderRequested, this, [this] { chooseEquipment(1); });
+    connect(m_details, &FlightDetailPane::chooseStartPlaceRequested, this, [this] { choosePlace(true); });
+    connect(m_details, &FlightDetailPane::chooseLandingPlaceRequested, this, [this] { choosePlace(false); });
     connect(m_details, &FlightDetailPane::chooseHarnessRequested, this, [this] { chooseEquipment(2); });
 
     m_splitter = new QSplitter(Qt::Vertical, this);
@@ -482,7 +487,7 @@ void LogBookWindowController::lookUpKmlApplication()
 void LogBookWindowController::setImportServices(const ImportServices& services)
 {
     m_importServices = services;
-    m_details->setEquipmentChoiceAvailable(globalContext() != nullptr);
+    m_details->setChoosersAvailable(globalContext() != nullptr);
 }
 
 ObjectContext* LogBookWindowController::globalContext() const
@@ -539,6 +544,59 @@ void LogBookWindowController::chooseEquipment(int mark)
         return;
     if (SelectEquipmentSheet* sheet = equipmentSheet())
         sheet->ask(mark == SelectEquipmentSheet::Harness ? SelectEquipmentSheet::Harness : SelectEquipmentSheet::Glider);
+}
+
+SelectWaypointController* LogBookWindowController::choosePlace(bool takeOff)
+{
+    const QList<Flight*> selected = selectedFlights();
+    if (selected.isEmpty() || !globalContext())
+        return nullptr;
+    closeWaypointPicker();
+    // The first selected flight's position, when its track gave one; else no reference point at all.
+    const Flight* first = selected.first();
+    const QString latitude = takeOff ? QStringLiteral("startLatitude") : QStringLiteral("landingLatitude");
+    const QString longitude = takeOff ? QStringLiteral("startLongitude") : QStringLiteral("landingLongitude");
+    const bool positioned = first->hasValue(latitude) && first->hasValue(longitude);
+    auto* picker = new SelectWaypointController(globalContext(), first->value(latitude).toDouble(),
+                                                first->value(longitude).toDouble(),
+                                                takeOff ? first->startAltitude() : first->landingAltitude(),
+                                                m_waypointServices, this);
+    if (!positioned) {
+        // Not 0 deg, 0 deg: without a position nothing is near, and nothing can be made "here".
+        Waypoint::setFlightReferencePoint(std::nullopt, std::nullopt);
+        picker->setHideCreateNewButton(true);
+        picker->table()->hideColumn(WaypointListModel::DistanceColumn);
+        picker->table()->sortByColumn(WaypointListModel::NameColumn, Qt::AscendingOrder);
+    }
+    picker->setTag(takeOff ? 1 : 2);
+    (takeOff ? m_selectStartWaypointController : m_selectLandingWaypointController) = picker;
+    connect(picker, &SelectWaypointController::didSelectWaypoint, this,
+            [this, takeOff](SelectWaypointController*, Waypoint* waypoint) {
+        setFlightsPlace(m_context, selectedFlights(), takeOff,
+                        {placeName(waypoint->name(), waypoint->country()), waypoint->latitude(), waypoint->longitude(),
+                         double(waypoint->altitude())});
+        closeWaypointPicker();
+        showSelectedFlight();
+    });
+    connect(picker, &SelectWaypointController::didCancel, this, &LogBookWindowController::closeWaypointPicker);
+    picker->open();
+    return picker;
+}
+
+void LogBookWindowController::setWaypointServices(const WaypointServices& services)
+{
+    m_waypointServices = services;
+}
+
+void LogBookWindowController::closeWaypointPicker()
+{
+    for (QPointer<SelectWaypointController>* picker : {&m_selectStartWaypointController, &m_selectLandingWaypointController}) {
+        if (*picker) {
+            (*picker)->hide();
+            (*picker)->deleteLater();
+        }
+        *picker = nullptr;
+    }
 }
 
 void LogBookWindowController::equipmentChosen(Equipment* equipment, int mark)

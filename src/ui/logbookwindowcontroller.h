@@ -8,6 +8,7 @@
 #include <QVariantMap>
 
 #include "logbook/flightimporter.h"
+#include "ui/waypoints/waypointservices.h"
 #include "model/flight.h"
 
 class QAction;
@@ -30,6 +31,7 @@ class AddFlightSheet;
 class Equipment;
 class FlightDetailPane;
 class SelectEquipmentSheet;
+class SelectWaypointController;
 class FlightListModel;
 class LogBookImport;
 class LogBookOutput;
@@ -116,6 +118,16 @@ public:
     Flight* addFlightManually();
     /** Opens the equipment chooser for the selected flights' glider (1) or harness (2); nothing without a selection. */
     void chooseEquipment(int mark);
+    /**
+     * Opens the waypoint picker for the selected flights' take-off or landing
+     * place, near the first selected flight's position; nullptr without a
+     * selection or a global store.
+     */
+    SelectWaypointController* choosePlace(bool takeOff);
+    /** What the waypoint picker may use (addresses, upload, the waypoint window). */
+    void setWaypointServices(const WaypointServices& services);
+    /** Closes an open waypoint picker and forgets both. */
+    void closeWaypointPicker();
     /** The chooser, once there is a global store; nullptr before. */
     [[nodiscard]] SelectEquipmentSheet* equipmentSheet();
     /** The global store's main context from the import services; nullptr without. */
@@ -183,6 +195,9 @@ private:
     QSplitter* m_splitter = nullptr;
     AddFlightSheet* m_addFlightSheet = nullptr;
     SelectEquipmentSheet* m_equipmentSheet = nullptr;
+    WaypointServices m_waypointServices;
+    QPointer<SelectWaypointController> m_selectStartWaypointController;
+    QPointer<SelectWaypointController> m_selectLandingWaypointController;
     std::shared_ptr<WindowInteraction> m_interaction;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;

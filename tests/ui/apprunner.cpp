@@ -69,6 +69,7 @@ QProcessEnvironment FreshHome::environment() const
     // Place names and time zones would be asked of the internet: a closed loopback port answers at once.
     env.insert(QStringLiteral("KALVORA_NOMINATIM_URL"), QStringLiteral("http://127.0.0.1:9/"));
     env.insert(QStringLiteral("KALVORA_TIMEZONE_URL"), QStringLiteral("http://127.0.0.1:9/"));
+    env.insert(QStringLiteral("KALVORA_WAYPOINTDB_URL"), QStringLiteral("http://127.0.0.1:9/"));
     return env;
 }
 

@@ -2,10 +2,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
 #include "apprunner.h"
+#include "support/httpserver.h"
 
 namespace kalvora::test {
 namespace {
@@ -79,6 +81,18 @@ TEST(AppStart, RestartReopensTheLogbooksOpenAtQuitWithTheOneInUseInFront)
     EXPECT_EQ(again.exitCode, 0) << again.err.constData();
     EXPECT_EQ(again.logbooks(), (QStringList{original, other})) << "not only the most recently opened one";
     EXPECT_EQ(again.currentLogbook(), other);
+}
+
+TEST(AppStart, TheWaypointDatabaseIsAskedAtStartUp)
+{
+    FreshHome home;
+    LocalHttpServer database([](const HttpServerRequest&) { return HttpServerResponse{200, "text/xml", ""}; });
+    QProcessEnvironment env = home.environment();
+    env.insert(QStringLiteral("KALVORA_WAYPOINTDB_URL"), database.baseUrl().toString());
+    const AppRun run = runApp(kScripted, env);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_GE(database.requestCount(), 1) << "the download pass ran in the application, not only in the CLI";
 }
 
 TEST(AppStart, LogbookNamedOnCommandLineIsOpened)
