@@ -329,9 +329,11 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
     document->setImportServices(importServices());
     document->makeWindowControllers(m_noRecentDocument);
     addMenus(document);
-    if (LogBookWindowController* window = document->controller())
+    if (LogBookWindowController* window = document->controller()) {
         connect(window, &LogBookWindowController::equipmentWindowRequested, this,
                 &KalvoraAppDelegate::openEquipmentWindowWithEquipmentID);
+        window->setWaypointServices(waypointServices());
+    }
     document->openFlightsWindow();
     emit documentOpened(document);
     emit documentsChanged();
