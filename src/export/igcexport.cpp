@@ -116,6 +116,11 @@ Result<QString> writeIGCFile(const QString& folder, const QByteArray& igc, const
         if (!error.isEmpty() || written)
             return false;
         anyTried = true;
+        // The name comes from the record's own bytes: it must stay a plain name inside FOLDER.
+        if (name.empty() || name.front() == '.' || name.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) {
+            error = QObject::tr("the record's logger identifier cannot be used as a file name");
+            return false;
+        }
         const QString path = QDir(folder).filePath(QString::fromStdString(name));
         if (!noHardLinks) {
             if (::link(temporaryPath.constData(), QFile::encodeName(path).constData()) == 0) {

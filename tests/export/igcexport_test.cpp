@@ -99,6 +99,15 @@ TEST_F(IGCExport, ListsEveryFlightItCouldNotWriteAndWritesTheOthers)
     EXPECT_FALSE(full);
 }
 
+TEST_F(IGCExport, ALoggerIdentifierThatIsNoPlainNameWritesNothing)
+{
+    ASSERT_TRUE(QDir().mkpath(path("inner")));
+    const Result<QString> escaped = writeIGCFile(path("inner"), record("/../"), kStart);
+    EXPECT_FALSE(escaped);
+    EXPECT_EQ(files(), QStringList{});
+    EXPECT_TRUE(QDir(path("inner")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
 TEST_F(IGCExport, AFolderThatCannotBeWrittenFailsEachFlight)
 {
     const QList<IGCExportItem> items{{"a", "one", record(), kStart}, {"b", "two", record("5B3C"), kStart}};

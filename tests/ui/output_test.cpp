@@ -14,6 +14,7 @@
 #include "ui/export/exportflightsheet.h"
 #include "ui/export/logbookoutput.h"
 #include "ui/export/outputinteraction.h"
+#include "ui/export/sortflightsheet.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/longtimesheet.h"
 
@@ -191,6 +192,30 @@ TEST_F(OutputWindowTest, PrintingNeedsASelectionAndDrawsThePreview)
     ASSERT_EQ(m_script->alerts.size(), 2);
     EXPECT_EQ(m_script->alerts.last().message, QStringLiteral("Error while printing."));
     EXPECT_FALSE(m_script->alerts.last().informative.isEmpty());
+}
+
+TEST_F(OutputWindowTest, TheSortSheetSortsByThePressedTypeAndRemembersIt)
+{
+    auto window = windowWithFlights();
+    window->flightList().first()->setFreeDistance(45);
+    window->flightList().last()->setFreeDistance(-2); // still being computed: last
+    QAction* sort = toolbarItem(*window, "changeSort");
+    ASSERT_NE(sort, nullptr);
+    sort->trigger();
+    SortFlightSheet* sheet = window->output()->sortSheet();
+    ASSERT_TRUE(sheet->isVisible());
+    QTest::mouseClick(sheet->button(2), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(window->sortType(), 2);
+    EXPECT_EQ(QSettings().value(QStringLiteral("flightSortType")).toInt(), 2);
+    const QList<Flight*> listed = window->flightList();
+    EXPECT_DOUBLE_EQ(listed.first()->distance(), 45);
+    EXPECT_LT(listed.last()->freeDistance(), 0);
+
+    sort->trigger();
+    QTest::mouseClick(sheet->findChild<QPushButton*>(QStringLiteral("cancelSort")), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_EQ(window->sortType(), 2);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "store/persistentstore.h"
 #include "ui/export/exportflightsheet.h"
 #include "ui/export/outputinteraction.h"
+#include "ui/export/sortflightsheet.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/stats/flightstatswindowcontroller.h"
 #include "ui/longtimesheet.h"
@@ -53,6 +54,8 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
     m_progress->setObjectName(QStringLiteral("exportProgress"));
     m_cancel = m_progress->cancelFlag();
     connect(m_sheet, &ExportFlightSheet::igcChosen, this, &LogBookOutput::exportIGCFlight);
+    m_sortSheet = new SortFlightSheet(window);
+    connect(m_sortSheet, &SortFlightSheet::sortTypeChosen, window, &LogBookWindowController::sortFlights);
 
     const int igcSelection = static_cast<int>(ToolbarTag::NeedsIGCSelection);
     const int always = static_cast<int>(ToolbarTag::Always);
@@ -81,6 +84,9 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
     if (auto* toolbar = window->findChild<QToolBar*>(QStringLiteral("toolbar"))) {
         QAction* toolbarPrint = makeAction(this, tr("Print"), "printToolbarItem", static_cast<int>(ToolbarTag::NeedsFlights));
         connect(toolbarPrint, &QAction::triggered, this, &LogBookOutput::printDocument);
+        m_sortAction = makeAction(this, tr("Sort"), "changeSort", static_cast<int>(ToolbarTag::NeedsFlights));
+        connect(m_sortAction, &QAction::triggered, m_sortSheet, qOverload<>(&QDialog::open));
+        toolbar->addAction(m_sortAction);
         toolbar->addAction(m_exportAction);
         toolbar->addAction(toolbarPrint);
     }

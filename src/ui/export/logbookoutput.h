@@ -20,6 +20,7 @@ class FlightStatsWindowController;
 class LogBookWindowController;
 class LongTimeSheet;
 class OutputInteraction;
+class SortFlightSheet;
 
 /**
  * What takes the selected flights out of a logbook window: the export sheet and
@@ -51,6 +52,8 @@ public:
     [[nodiscard]] QAction* exportPdfAction() const { return m_exportPdfAction; }
     [[nodiscard]] QAction* statisticsAction() const { return m_statisticsAction; }
     [[nodiscard]] ExportFlightSheet* exportSheet() const { return m_sheet; }
+    [[nodiscard]] SortFlightSheet* sortSheet() const { return m_sortSheet; }
+    [[nodiscard]] QAction* sortAction() const { return m_sortAction; }
     /** The statistics window while it is open; nullptr otherwise. */
     [[nodiscard]] FlightStatsWindowController* statisticsWindow() const;
     [[nodiscard]] LongTimeSheet* progressSheet() const { return m_progress; }
@@ -88,6 +91,8 @@ private:
     std::shared_ptr<OutputInteraction> m_interaction;
     TemplateSource m_templateSource;
     ExportFlightSheet* m_sheet = nullptr;
+    SortFlightSheet* m_sortSheet = nullptr;
+    QAction* m_sortAction = nullptr;
     LongTimeSheet* m_progress = nullptr;
     QAction* m_exportAction = nullptr;
     QAction* m_exportIGCAction = nullptr;
