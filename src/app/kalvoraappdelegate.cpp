@@ -38,6 +38,7 @@
 #include "ui/waypoints/waypointservices.h"
 #include "ui/waypoints/waypointwindowcontroller.h"
 #include "ui/pilotwindowcontroller.h"
+#include "ui/settingswindowcontroller.h"
 
 namespace kalvora {
 
@@ -84,6 +85,7 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     delete m_waypointWindow.data();
     delete m_routeWindow.data();
     m_waypointSync.reset();
+    delete m_settingsWindow.data();
     m_services->stop();
     Settings::setCurrent(nullptr);
 }
@@ -550,6 +552,18 @@ void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
         m_equipmentWindow->selectEquipment(uri);
 }
 
+SettingsWindowController* KalvoraAppDelegate::settingsWindowController()
+{
+    if (!m_settingsWindow)
+        m_settingsWindow = new SettingsWindowController(m_settings);
+    return m_settingsWindow;
+}
+
+void KalvoraAppDelegate::openSettingsWindow()
+{
+    settingsWindowController()->showWindow();
+}
+
 QString KalvoraAppDelegate::lastUsedEquipment(const QString& key)
 {
     const QString uri = QSettings().value(key).toString();
@@ -669,6 +683,11 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         ->setObjectName(QStringLiteral("waypointsWindow"));
     windows->addAction(tr("&Routes"), this, &KalvoraAppDelegate::openRouteWindow)
         ->setObjectName(QStringLiteral("routesWindow"));
+    windows->addSeparator();
+    QAction* preferences = windows->addAction(tr("P&references…"), this, &KalvoraAppDelegate::openSettingsWindow);
+    preferences->setObjectName(QStringLiteral("preferences"));
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));

@@ -23,6 +23,7 @@ class ObjectContext;
 class PersistentStore;
 class PlaceFinderLookup;
 class Settings;
+class SettingsWindowController;
 
 /**
  * The application object: runs the start-up order, owns the global store and
@@ -110,6 +111,9 @@ public:
      * upload pass of the online database, and the waypoint window for new waypoints.
      */
     [[nodiscard]] WaypointServices waypointServices();
+    /** The preferences window, created on first use and then kept. */
+    [[nodiscard]] SettingsWindowController* settingsWindowController();
+    void openSettingsWindow();
 
     /** "Model, Manufacturer" of the Equipment stored under "LastUsedGlider" / "LastUsedHarness"; empty for none. */
     [[nodiscard]] QString getLastUsedGlider();
@@ -146,6 +150,7 @@ private:
     std::unique_ptr<WaypointSync> m_waypointSync; ///< made on the first upload the user asks for
     QPointer<WaypointWindowController> m_waypointWindow;
     QPointer<RouteWindowController> m_routeWindow;
+    QPointer<SettingsWindowController> m_settingsWindow;
     bool m_applicationHasStarted = false;
     bool m_noRecentDocument = false;
     bool m_quitting = false;

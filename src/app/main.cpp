@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/appicon.h"
 #include "app/kalvoraappdelegate.h"
 #include "app/logbook.h"
 #include "app/launchoptions.h"
@@ -70,7 +71,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Kalvora"));
     QApplication::setApplicationVersion(QString::fromLatin1(kalvora::versionString()));
     QApplication::setDesktopFileName(QStringLiteral("kalvora"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("kalvora")));
+    // The theme's icon once installed; painted when run from the build folder.
+    QApplication::setWindowIcon(kalvora::appIcon());
     // Closing the last logbook goes through the delegate's quit path, which may refuse.
     QApplication::setQuitOnLastWindowClosed(false);
 
