@@ -28,6 +28,7 @@
 #include "ui/equipmentwindowcontroller.h"
 #include "ui/logbookimport.h"
 #include "ui/windowinteraction.h"
+#include "ui/windowplacement.h"
 #include "ui/logbookwindowcontroller.h"
 #include "waypoints/placefinderlookup.h"
 #include "waypoints/waypointsync.h"
@@ -436,7 +437,11 @@ void KalvoraAppDelegate::openEquipmentWindow()
 {
     if (EquipmentWindowController* window = equipmentWindowController()) {
         window->reload();
+        if (!window->isVisible())
+            placeOver(window, QApplication::activeWindow());
         window->show();
+        // Once decorated, the whole frame is brought onto the screen.
+        QTimer::singleShot(100, window, [window] { keepOnScreen(window); });
         window->raise();
         window->activateWindow();
     }

@@ -119,6 +119,9 @@ void LogBook::openPilotWindow()
         return;
     if (!m_pilotWindowController)
         createPilotWindow();
+    // The logbook window first, so the pilot window opens over it with the keyboard.
+    if (m_controller && !m_controller->isVisible())
+        showWindow(m_controller);
     if (m_controller && m_pilotWindowController->parentWidget() != m_controller) {
         // Kept above its logbook window, so on a first start it is not hidden behind it.
         const bool first = !m_pilotWindowController->isVisible();
@@ -127,6 +130,13 @@ void LogBook::openPilotWindow()
             placeOver(m_pilotWindowController, m_controller);
     }
     showWindow(m_pilotWindowController);
+    // Again once the window system has mapped both, which may have given the focus to the other.
+    QTimer::singleShot(50, m_pilotWindowController, [window = m_pilotWindowController] {
+        if (window && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
+    });
 }
 
 void LogBook::openFlightsWindow()
@@ -143,6 +153,8 @@ void LogBook::showWindow(QWidget* window)
     window->show();
     window->raise();
     window->activateWindow();
+    // Once decorated, the whole frame is brought onto the screen (title bar included).
+    QTimer::singleShot(100, window, [window] { keepOnScreen(window); });
 }
 
 qint64 LogBook::flightCount() const

@@ -100,7 +100,7 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
 
     auto* times = new QFormLayout;
     times->addRow(tr("&Date:"), m_date);
-    times->addRow(tr("UTC o&ffset:"), m_utcOffset);
+    times->addRow(tr("&UTC offset:"), m_utcOffset);
     times->addRow(tr("Take-off (local):"), m_startLocal);
     times->addRow(tr("Landing (local):"), m_landingLocal);
     times->addRow(tr("Take-off (UTC):"), m_startUTC);
@@ -136,7 +136,7 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     equipment->addRow(tr("&Glider:"), gliderRow);
     static_cast<QLabel*>(equipment->labelForField(gliderRow))->setBuddy(m_glider);
     equipment->addRow(tr("Glider t&ype:"), m_gliderType);
-    equipment->addRow(tr("&Harness:"), harnessRow);
+    equipment->addRow(tr("Ha&rness:"), harnessRow);
     static_cast<QLabel*>(equipment->labelForField(harnessRow))->setBuddy(m_harness);
     connect(m_chooseButtons.at(0), &QPushButton::clicked, this, &FlightDetailPane::chooseStartPlaceRequested);
     connect(m_chooseButtons.at(1), &QPushButton::clicked, this, &FlightDetailPane::chooseLandingPlaceRequested);

@@ -63,10 +63,24 @@ bool restoreWindowGeometry(QWidget* window)
 {
     QSettings settings;
     settings.beginGroup(window->objectName());
+    // Qt puts a stored geometry that lies off the screens back onto one.
     const bool restored = window->restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
     settings.endGroup();
-    keepOnScreen(window);
+    if (!restored)
+        fitToScreen(window);
     return restored;
+}
+
+void fitToScreen(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // Before the window is shown its frame is unknown: room is left for a title bar.
+    const QSize room = screen->availableGeometry().size() - QSize(0, 40);
+    const QSize size = window->size().boundedTo(room);
+    if (size != window->size())
+        window->resize(size);
 }
 
 void saveWindowGeometry(const QWidget* window)

@@ -18,9 +18,13 @@ void keepOnScreen(QWidget* window);
 /** Places @p window centred over @p over, then keeps it on screen. GUI thread. */
 void placeOver(QWidget* window, const QWidget* over);
 
+/** Shrinks a window not yet shown so it fits its screen with room for a title bar. */
+void fitToScreen(QWidget* window);
+
 /**
  * Restores the geometry stored under the window's objectName (group key
- * "geometry"); false when none was stored. Keeps the result on screen.
+ * "geometry"); false when none was stored, and the window is then only
+ * shrunk to fit its screen.
  */
 bool restoreWindowGeometry(QWidget* window);
 /** Stores the geometry under the window's objectName. */
