@@ -26,6 +26,7 @@
 #include "ui/waypoints/waypointwindowcontroller.h"
 #include "waypointfixture.h"
 #include "waypoints/placefinderlookup.h"
+#include "waypoints/waypointfile.h"
 #include "waypoints/waypointsync.h"
 #include "waypoints/wptimporter.h"
 
@@ -42,15 +43,20 @@ public:
     int shareQuestions = 0;
     QList<QUrl> openedUrls;
     QStringList alerts;
+    QStringList alertDetails;
+    QStringList importFilters;
+    QStringList exportFilters;
 
-    void chooseImportFiles(QWidget*, const QStringList&,
+    void chooseImportFiles(QWidget*, const QStringList& filters,
                            std::function<void(const QStringList&)> reply) override
     {
+        importFilters = filters;
         QTimer::singleShot(0, [reply, files = importFiles] { reply(files); });
     }
-    void chooseExportFile(QWidget*, const QString&,
+    void chooseExportFile(QWidget*, const QString&, const QStringList& filters,
                           std::function<void(const std::optional<QString>&)> reply) override
     {
+        exportFilters = filters;
         QTimer::singleShot(0, [reply, path = exportPath] { reply(path); });
     }
     void askShare(QWidget*, std::function<void(bool)> reply) override
@@ -58,7 +64,11 @@ public:
         ++shareQuestions;
         QTimer::singleShot(0, [reply, ok = shareAnswer] { reply(ok); });
     }
-    void alert(QWidget*, const QString& message, const QString&) override { alerts << message; }
+    void alert(QWidget*, const QString& message, const QString& informative) override
+    {
+        alerts << message;
+        alertDetails << informative;
+    }
     void openUrl(const QUrl& url) override { openedUrls << url; }
 };
 
@@ -429,4 +439,117 @@ TEST(WaypointWindowRulesTest, CountryChoicesAreEverySecondLine)
 }
 
 } // namespace
+} // namespace kalvora::test
+
+namespace kalvora::test {
+namespace {
+
+QString turnpointFile(const char* name)
+{
+    return QStringLiteral(KALVORA_SOURCE_DIR "/tests/waypoints/data/") + QLatin1String(name);
+}
+
+} // namespace
+
+TEST_F(WaypointWindowTest, EveryWaypointFileFormatImportsToTheSamePlaces)
+{
+    open();
+    // The KMZ is the fuzzer's seed, packed by another zip writer than the tests' own.
+    m_interaction->importFiles = {
+        turnpointFile("turnpoints.wpt"),
+        turnpointFile("turnpoints_ozi.wpt"),
+        turnpointFile("turnpoints.cup"),
+        turnpointFile("turnpoints.gpx"),
+        turnpointFile("turnpoints.kml"),
+        QStringLiteral(KALVORA_SOURCE_DIR "/fuzz/seeds/waypoints_kmz/turnpoints.kmz")};
+    QSignalSpy finished(m_window->fileImport(), &WaypointFileImport::finished);
+    action("addFromFiles")->trigger();
+    // Records are checked against the stored waypoints only, so the six copies of each place go in unasked.
+    ASSERT_TRUE(waitFor([&] { return !finished.isEmpty(); }));
+
+    EXPECT_EQ(m_interaction->importFilters, waypointImportFilters());
+    EXPECT_TRUE(m_interaction->alerts.isEmpty()) << m_interaction->alertDetails.join(u'|').toStdString();
+    ASSERT_EQ(m_window->model()->rowCount(), 24);
+    QMap<QString, QList<Waypoint*>> byName;
+    for (Waypoint* w : m_window->waypointList())
+        byName[w->name()].append(w);
+    ASSERT_EQ(byName.size(), 4) << byName.keys().join(u'|').toStdString();
+    for (const QList<Waypoint*>& same : byName) {
+        ASSERT_EQ(same.size(), 6);
+        for (const Waypoint* w : same) {
+            // Truncated to microdegrees: 47.456783 and 47.4567833 may land one apart.
+            EXPECT_LE(std::abs(w->latitude() - same.first()->latitude()), 1) << w->name().toStdString();
+            EXPECT_LE(std::abs(w->longitude() - same.first()->longitude()), 1) << w->name().toStdString();
+            EXPECT_EQ(w->altitude(), same.first()->altitude()) << w->name().toStdString();
+        }
+    }
+}
+
+TEST_F(WaypointWindowTest, ImportSaysWhichFilesWereNotFullyReadAndImportsTheRest)
+{
+    open();
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile file(m_dir.filePath(QLatin1String(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QString notes = write("notes.wpt", "Hohe Salve 47.5 12.1\n");
+    const QString empty = write("empty.gpx", "");
+    const QString cup = write("tps.cup", "name,code,country,lat,lon,elev\r\n"
+                                         "\"Hohe Salve\",HS,AT,4727.407N,01207.407E,1829m\r\n"
+                                         "\"Broken\",BR,AT,4727.407Q,01207.407E,1829m\r\n"
+                                         "\"Bright\",BR,AU,3643.500S,14657.420E,330m\r\n");
+    m_interaction->importFiles = {notes, empty, cup};
+    QSignalSpy finished(m_window->fileImport(), &WaypointFileImport::finished);
+    action("addFromFiles")->trigger();
+    ASSERT_TRUE(waitFor([&] { return !finished.isEmpty(); }));
+
+    QStringList names = rowNames();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Bright", "Hohe Salve"}));
+    ASSERT_EQ(m_interaction->alerts,
+              QStringList{QStringLiteral("Not every waypoint file could be read completely.")});
+    const QStringList lines = m_interaction->alertDetails.first().split(u'\n');
+    ASSERT_EQ(lines.size(), 3) << m_interaction->alertDetails.first().toStdString();
+    EXPECT_TRUE(lines[0].startsWith(notes + QStringLiteral(": not a waypoint file")))
+        << lines[0].toStdString();
+    EXPECT_TRUE(
+        lines[0].endsWith(QStringLiteral("tried WPT, OziExplorer WPT, SeeYou CUP, GPX, KML and KMZ")));
+    EXPECT_TRUE(lines[1].startsWith(empty + QStringLiteral(": the file is empty"))) << lines[1].toStdString();
+    EXPECT_EQ(lines[2], cup + QStringLiteral(": 2 waypoints (SeeYou CUP), 1 unreadable entry skipped"));
+}
+
+TEST_F(WaypointWindowTest, ExportWritesTheFormatOfTheFileType)
+{
+    addWaypoint(QStringLiteral("Hohe Salve"), 47456783, 12123450);
+    addWaypoint(QStringLiteral("Bright"), -36725000, 146957000);
+    open();
+    const struct
+    {
+        const char* name;
+        WaypointFileFormat format;
+    } files[] = {{"out.cup", WaypointFileFormat::SeeYouCup},
+                 {"out.GPX", WaypointFileFormat::Gpx},
+                 {"out.wpt", WaypointFileFormat::Wpt}};
+    for (const auto& file : files) {
+        m_interaction->exportPath = m_dir.filePath(QLatin1String(file.name));
+        action("export")->trigger();
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(*m_interaction->exportPath); })) << file.name;
+        const auto back = readWaypointFile(*m_interaction->exportPath);
+        ASSERT_TRUE(back.ok()) << back.error();
+        EXPECT_EQ(back->format, file.format) << file.name;
+        ASSERT_EQ(back->waypoints.size(), 2u) << file.name;
+        EXPECT_EQ(back->waypoints[0].shortName, QStringLiteral("Bright")) << file.name;
+        EXPECT_NEAR(back->waypoints[1].latitude, 47.456783, 1e-5) << file.name;
+    }
+    EXPECT_EQ(m_interaction->exportFilters, waypointExportFilters());
+    EXPECT_TRUE(m_interaction->alerts.isEmpty());
+
+    EXPECT_FALSE(m_window->exportWaypoints(m_dir.filePath(QStringLiteral("out.kml"))));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("out.kml"))));
+    ASSERT_EQ(m_interaction->alerts, QStringList{QStringLiteral("The waypoints could not be exported.")});
+    EXPECT_TRUE(m_interaction->alertDetails.first().contains(QStringLiteral("use .cup, .gpx or .wpt")));
+}
+
 } // namespace kalvora::test

@@ -65,11 +65,22 @@ bool WaypointFileImport::start(const QStringList& paths)
     QThread* gui = thread();
     m_worker.reset(QThread::create([this, paths, gui] {
         std::vector<WaypointRecord> records;
-        // A file that cannot be read, or is of no known format, adds nothing.
-        for (const QString& path : paths)
-            if (auto reading = readWaypointFile(path); reading.ok())
-                for (WaypointRecord& r : reading->waypoints)
-                    records.push_back(std::move(r));
+        // A file that cannot be read, or is of no known format, adds nothing; the user is told which.
+        QStringList problems;
+        for (const QString& path : paths) {
+            auto reading = readWaypointFile(path);
+            if (!reading) {
+                problems << QString::fromStdString(reading.error());
+                continue;
+            }
+            if (reading->skipped > 0 || reading->routePointsNotRead > 0)
+                problems << waypointReadingSummary(path, *reading);
+            for (WaypointRecord& r : reading->waypoints)
+                records.push_back(std::move(r));
+        }
+        if (!problems.isEmpty())
+            QMetaObject::invokeMethod(
+                this, [this, problems] { emit filesNotFullyRead(problems); }, Qt::QueuedConnection);
         // Made here with the records, then handed to the GUI thread, where its signals are delivered.
         DuplicateQuestion& question = *this;
         auto importer = std::make_unique<WaypointImporter>(m_store, std::move(records), question, m_lookup);

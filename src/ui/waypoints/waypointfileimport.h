@@ -54,6 +54,12 @@ public:
 signals:
     /** The run ended; INSERTED names the new waypoints in order (none when cancelled). */
     void finished(const QList<kalvora::ObjectId>& inserted);
+    /**
+     * Some files could not be read (unknown format, empty, unreadable) or had
+     * entries that were skipped: one line per such file, naming it. Comes
+     * before the duplicate questions; the waypoints that were read are imported.
+     */
+    void filesNotFullyRead(const QStringList& lines);
 
 private:
     Answer ask(const QString& newName, const QString& existingName) override;

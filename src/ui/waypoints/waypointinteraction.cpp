@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "waypoints/waypointfile.h"
+
 namespace kalvora {
 namespace {
 
@@ -41,22 +43,39 @@ public:
         dialog->open();
     }
 
-    void chooseExportFile(QWidget* parent, const QString& proposedName,
+    void chooseExportFile(QWidget* parent, const QString& proposedName, const QStringList& filters,
                           std::function<void(const std::optional<QString>&)> reply) override
     {
         auto* dialog = new QFileDialog(parent, tr("Export waypoints"));
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
-        dialog->setNameFilters({tr("WPT files (*.wpt *.WPT)")});
-        dialog->setDefaultSuffix(QStringLiteral("wpt"));
+        dialog->setNameFilters(filters);
+        // The proposed name's type is the one chosen first; the default suffix follows the chosen type.
+        const auto follow = [dialog](const QString& filter) {
+            if (const auto format = waypointExportFormat(QString(), filter))
+                dialog->setDefaultSuffix(waypointFileSuffix(*format));
+        };
+        for (const QString& filter : filters) {
+            if (waypointExportFormat(proposedName) == waypointExportFormat(QString(), filter)) {
+                dialog->selectNameFilter(filter);
+                break;
+            }
+        }
+        follow(dialog->selectedNameFilter());
+        QObject::connect(dialog, &QFileDialog::filterSelected, dialog, follow);
         dialog->setDirectory(QDir::homePath());
         dialog->selectFile(proposedName);
         auto answered = std::make_shared<bool>(false);
-        QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [reply, answered](const QString& file) {
-            *answered = true;
-            reply(file);
-        });
+        QObject::connect(
+            dialog, &QFileDialog::fileSelected, dialog, [dialog, reply, answered](const QString& file) {
+                *answered = true;
+                // "route.txt" with the GPX type chosen becomes "route.txt.gpx": the path alone tells the
+                // format.
+                const auto chosen = waypointExportFormat(QString(), dialog->selectedNameFilter());
+                reply(!waypointExportFormat(file) && chosen ? file + u'.' + waypointFileSuffix(*chosen)
+                                                            : file);
+            });
         QObject::connect(dialog, &QDialog::rejected, dialog, [reply, answered] {
             if (!*answered)
                 reply(std::nullopt);

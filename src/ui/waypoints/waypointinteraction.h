@@ -27,8 +27,13 @@ public:
      */
     virtual void chooseImportFiles(QWidget* parent, const QStringList& filters,
                                    std::function<void(const QStringList& paths)> reply) = 0;
-    /** The save panel proposing PROPOSEDNAME; REPLY gets the path, nullopt when cancelled. */
-    virtual void chooseExportFile(QWidget* parent, const QString& proposedName,
+    /**
+     * The save panel proposing PROPOSEDNAME with FILTERS (one per file type,
+     * as waypointExportFilters() gives them); REPLY gets the path, nullopt
+     * when cancelled. A path typed without a known extension gets the one of
+     * the chosen filter, so the path alone tells the format.
+     */
+    virtual void chooseExportFile(QWidget* parent, const QString& proposedName, const QStringList& filters,
                                   std::function<void(const std::optional<QString>& path)> reply) = 0;
     /** The sharing alert ("Ok", "Cancel"); REPLY gets true for "Ok". */
     virtual void askShare(QWidget* parent, std::function<void(bool ok)> reply) = 0;

@@ -14,7 +14,6 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSaveFile>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -198,6 +197,10 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
                     waypoints << w;
                 }
             setSelectedWaypoints(waypoints);
+        });
+        connect(m_import, &WaypointFileImport::filesNotFullyRead, this, [this](const QStringList& lines) {
+            m_interaction->alert(this, tr("Not every waypoint file could be read completely."),
+                                 lines.join(QLatin1Char('\n')));
         });
     }
 
@@ -615,7 +618,7 @@ bool WaypointWindowController::importFiles(const QStringList& paths)
 void WaypointWindowController::chooseExportFile()
 {
     QPointer<WaypointWindowController> self(this);
-    m_interaction->chooseExportFile(this, QStringLiteral("Waypoint.wpt"),
+    m_interaction->chooseExportFile(this, QStringLiteral("Waypoint.wpt"), waypointExportFilters(),
                                     [self](const std::optional<QString>& path) {
                                         if (self && path)
                                             self->exportWaypoints(*path);
@@ -627,13 +630,21 @@ bool WaypointWindowController::exportWaypoints(const QString& path)
     QList<Waypoint*> chosen = selectedWaypoints();
     if (chosen.isEmpty())
         chosen = waypointList();
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(WPTImporter::encodeFile(WPTImporter::getWPTFileFromWaypoints(chosen))) >= 0 &&
-        file.commit())
+    // The file type decides the format: CUP, GPX or WPT.
+    const auto format = waypointExportFormat(path);
+    if (!format) {
+        m_interaction->alert(this, tr("The waypoints could not be exported."),
+                             tr("%1: the file type gives the format; use .cup, .gpx or .wpt").arg(path));
+        return false;
+    }
+    QList<WptEntry> entries;
+    for (const Waypoint* w : chosen)
+        entries.append(WPTImporter::entryFromWaypoint(*w));
+    const Result<Done> written = writeWaypointFile(path, *format, entries);
+    if (written)
         return true;
     m_interaction->alert(this, tr("The waypoints could not be exported."),
-                         tr("%1: %2").arg(path, file.errorString()));
+                         QString::fromStdString(written.error()));
     return false;
 }
 
