@@ -69,7 +69,9 @@ protected:
     void SetUp() override
     {
         LogbookTest::SetUp();
-        QStandardPaths::setTestModeEnabled(true);
+        // The KML view is written into the application folder: a temporary one here.
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toUtf8());
         m_script = std::make_shared<ScriptedOutput>();
         m_script->printerOutput = m_dir.filePath("preview.pdf");
     }
@@ -100,8 +102,18 @@ protected:
         return nullptr;
     }
 
+    void TearDown() override
+    {
+        if (m_oldDataHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_oldDataHome);
+        LogbookTest::TearDown();
+    }
+
     std::shared_ptr<ScriptedOutput> m_script;
     Flight* m_manual = nullptr;
+    QByteArray m_oldDataHome;
 };
 
 TEST_F(OutputWindowTest, TheExportSheetWritesTheRecordsAndListsTheFlightsItSkipped)
@@ -155,7 +167,7 @@ TEST_F(OutputWindowTest, GoogleEarthOpensTheFirstSelectedFlightsTrack)
     window->selectFlights({window->flightList().last()});
     ASSERT_TRUE(window->output()->googleEarth());
     ASSERT_EQ(m_script->opened.size(), 1);
-    EXPECT_TRUE(m_script->opened.first().endsWith(QStringLiteral("/Kalvora/tempKLM.kml")));
+    EXPECT_EQ(m_script->opened.first(), m_dir.filePath(QStringLiteral("data/Kalvora/tempKLM.kml")));
     QFile kml(m_script->opened.first());
     ASSERT_TRUE(kml.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(kml.readAll());
