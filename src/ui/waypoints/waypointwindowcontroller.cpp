@@ -6,16 +6,11 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QLocale>
-#include <QDoubleSpinBox>
 #include <QFile>
-#include <QFormLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -30,10 +25,10 @@
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
 #include "ui/waypoints/waypointaddressfiller.h"
+#include "ui/waypoints/waypointdetailspane.h"
 #include "ui/waypoints/waypointfileimport.h"
 #include "ui/waypoints/waypointinteraction.h"
 #include "ui/waypoints/waypointlistmodel.h"
-#include "ui/waypoints/waypointtextfieldformatter.h"
 #include "waypoints/waypointfile.h"
 #include "waypoints/wptimporter.h"
 
@@ -80,11 +75,6 @@ std::optional<WaypointSortType> sortTypeForColumn(int column)
     default:
         return std::nullopt;
     }
-}
-
-qint64 toMicro(double degrees)
-{
-    return qint64(std::trunc(degrees * 1000000.0));
 }
 
 } // namespace
@@ -170,7 +160,7 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& first, const QModelIndex& last) {
                 const QList<Waypoint*> selected = selectedWaypoints();
-                if (!m_showingWaypoint && !selected.isEmpty()) {
+                if (!m_details->isShowing() && !selected.isEmpty()) {
                     const int row = m_model->rowOf(selected.first());
                     if (row >= first.row() && row <= last.row())
                         showSelectedWaypoint();
@@ -181,7 +171,9 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     m_splitter = new QSplitter(Qt::Vertical, this);
     m_splitter->setObjectName(QStringLiteral("splitter"));
     m_splitter->addWidget(m_table);
-    buildDetails(this, m_splitter);
+    m_details = new WaypointDetailsPane(this);
+    m_splitter->addWidget(m_details);
+    connect(m_details, &WaypointDetailsPane::waypointEdited, m_model, &WaypointListModel::waypointDidChange);
     m_splitter->setStretchFactor(0, 1);
     setCentralWidget(m_splitter);
 
@@ -274,6 +266,11 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
 
 WaypointWindowController::~WaypointWindowController() = default;
 
+QComboBox* WaypointWindowController::countryList() const
+{
+    return m_details->countryList();
+}
+
 QString WaypointWindowController::countriesResource()
 {
     return QStringLiteral(":/kalvora/countries.txt");
@@ -288,114 +285,6 @@ QAction* WaypointWindowController::addToolbarItem(const QString& text, const cha
     return action;
 }
 
-void WaypointWindowController::buildDetails(QWidget* parent, QSplitter* splitter)
-{
-    m_details = new QWidget(parent);
-    m_details->setObjectName(QStringLiteral("details"));
-    auto* left = new QFormLayout;
-    auto* middle = new QFormLayout;
-    auto* right = new QFormLayout;
-    const struct
-    {
-        const char* key;
-        QString label;
-        QFormLayout* form;
-    } texts[] = {
-        {"name", tr("&Name:"), left},      {"shortName", tr("S&hort name:"), left},
-        {"group", tr("&Group:"), left},    {"notice", tr("N&otice:"), left},
-        {"street", tr("S&treet:"), right}, {"house", tr("Ho&use:"), right},
-        {"city", tr("C&ity:"), right},     {"county", tr("Count&y:"), right},
-        {"state", tr("St&ate:"), right},
-    };
-    for (const auto& t : texts) {
-        auto* edit = new QLineEdit(m_details);
-        const QString key = QLatin1String(t.key);
-        edit->setObjectName(key);
-        if (key == QLatin1String("shortName")) {
-            edit->setValidator(new WaypointTextFieldFormatter(edit));
-            edit->setToolTip(tr("At most %1 characters, as instruments take them")
-                                 .arg(WaypointTextFieldFormatter::MaxLength));
-        }
-        t.form->addRow(t.label, edit);
-        m_textFields.append({key, edit});
-        connect(edit, &QLineEdit::editingFinished, this, [this, key, edit] { applyText(key, edit->text()); });
-    }
-    m_country = new QComboBox(m_details);
-    m_country->setObjectName(QStringLiteral("country"));
-    m_country->setEditable(true);
-    m_country->setInsertPolicy(QComboBox::NoInsert);
-    right->addRow(tr("Co&untry:"), m_country);
-    connect(m_country, &QComboBox::textActivated, this,
-            [this](const QString& text) { applyText(QStringLiteral("country"), text); });
-    connect(m_country->lineEdit(), &QLineEdit::editingFinished, this,
-            [this] { applyText(QStringLiteral("country"), m_country->currentText()); });
-
-    m_altitude = new QSpinBox(m_details);
-    m_altitude->setObjectName(QStringLiteral("altitude"));
-    m_altitude->setRange(-1000, 10000);
-    m_altitude->setSuffix(QStringLiteral(" m"));
-    m_latitude = new QDoubleSpinBox(m_details);
-    m_latitude->setObjectName(QStringLiteral("latitude"));
-    m_latitude->setRange(-90, 90);
-    m_latitude->setDecimals(6);
-    m_latitude->setSuffix(QStringLiteral("°"));
-    m_longitude = new QDoubleSpinBox(m_details);
-    m_longitude->setObjectName(QStringLiteral("longitude"));
-    m_longitude->setRange(-180, 180);
-    m_longitude->setDecimals(6);
-    m_longitude->setSuffix(QStringLiteral("°"));
-    m_radius = new QSpinBox(m_details);
-    m_radius->setObjectName(QStringLiteral("radius"));
-    m_radius->setRange(0, 100000);
-    m_radius->setSuffix(QStringLiteral(" m"));
-    middle->addRow(tr("&Latitude:"), m_latitude);
-    middle->addRow(tr("Lon&gitude:"), m_longitude);
-    middle->addRow(tr("Alti&tude:"), m_altitude);
-    middle->addRow(tr("&Radius:"), m_radius);
-
-    connect(m_altitude, &QSpinBox::editingFinished, this, [this] {
-        const QList<Waypoint*> selected = selectedWaypoints();
-        if (!m_showingWaypoint && !selected.isEmpty() && selected.first()->altitude() != m_altitude->value())
-            selected.first()->setAltitude(m_altitude->value());
-    });
-    connect(m_radius, &QSpinBox::editingFinished, this, [this] {
-        const QList<Waypoint*> selected = selectedWaypoints();
-        if (!m_showingWaypoint && !selected.isEmpty() &&
-            selected.first()->radius().value_or(0) != m_radius->value())
-            selected.first()->setRadius(m_radius->value());
-    });
-    connect(m_latitude, &QDoubleSpinBox::editingFinished, this, [this] {
-        const QList<Waypoint*> selected = selectedWaypoints();
-        if (!m_showingWaypoint && !selected.isEmpty() &&
-            selected.first()->latitude() != toMicro(m_latitude->value()))
-            selected.first()->setDoubleLatitude(m_latitude->value());
-    });
-    connect(m_longitude, &QDoubleSpinBox::editingFinished, this, [this] {
-        const QList<Waypoint*> selected = selectedWaypoints();
-        if (!m_showingWaypoint && !selected.isEmpty() &&
-            selected.first()->longitude() != toMicro(m_longitude->value()))
-            selected.first()->setDoubleLongitude(m_longitude->value());
-    });
-
-    auto* row = new QHBoxLayout(m_details);
-    row->addLayout(left, 3);
-    row->addLayout(middle, 2);
-    row->addLayout(right, 3);
-    splitter->addWidget(m_details);
-}
-
-void WaypointWindowController::applyText(const QString& key, const QString& text)
-{
-    const QList<Waypoint*> selected = selectedWaypoints();
-    if (m_showingWaypoint || selected.isEmpty())
-        return;
-    Waypoint* w = selected.first();
-    if (w->stringValue(key) == text)
-        return;
-    w->setValue(key, text.isEmpty() ? QVariant() : QVariant(text));
-    m_model->waypointDidChange(w);
-}
-
 void WaypointWindowController::windowDidLoad()
 {
     if (m_loaded)
@@ -405,12 +294,9 @@ void WaypointWindowController::windowDidLoad()
             &WaypointWindowController::notified);
 
     // 2. The countries: every second line of the resource.
-    m_country->clear();
     QFile countries(countriesResource());
-    if (countries.open(QIODevice::ReadOnly))
-        m_country->addItems(countryChoices(countries.readAll()));
-    // Filling the list chose its first entry; the field shows the selected waypoint's country only.
-    showSelectedWaypoint();
+    m_details->setCountries(countries.open(QIODevice::ReadOnly) ? countryChoices(countries.readAll())
+                                                                : QStringList{});
 
     // 3. The remembered sort order and layout.
     restoreLayout();
@@ -546,27 +432,7 @@ void WaypointWindowController::postControllerDidChange()
 void WaypointWindowController::showSelectedWaypoint()
 {
     const QList<Waypoint*> selected = selectedWaypoints();
-    Waypoint* w = selected.isEmpty() ? nullptr : selected.first();
-    m_showingWaypoint = true;
-    m_details->setEnabled(w != nullptr);
-    for (const auto& [key, edit] : m_textFields) {
-        const QSignalBlocker quiet(edit);
-        edit->setText(w ? w->stringValue(key) : QString());
-    }
-    {
-        const QSignalBlocker quiet(m_country);
-        m_country->setCurrentIndex(-1);
-        m_country->setEditText(w ? w->country() : QString());
-    }
-    for (QSpinBox* spin : {m_altitude, m_radius}) {
-        const QSignalBlocker quiet(spin);
-        spin->setValue(!w ? 0 : spin == m_altitude ? int(w->altitude()) : int(w->radius().value_or(0)));
-    }
-    for (QDoubleSpinBox* spin : {m_latitude, m_longitude}) {
-        const QSignalBlocker quiet(spin);
-        spin->setValue(!w ? 0 : spin == m_latitude ? w->doubleLatitude() : w->doubleLongitude());
-    }
-    m_showingWaypoint = false;
+    m_details->showWaypoint(selected.isEmpty() ? nullptr : selected.first());
 }
 
 void WaypointWindowController::notified(const QString& name, QObject* object, const QVariantMap& userInfo)
@@ -595,9 +461,7 @@ Waypoint* WaypointWindowController::addWaypoint()
     (void)m_context->save();
     sortWaypoints(m_sortType);
     setSelectedWaypoints({w});
-    for (const auto& [key, edit] : m_textFields)
-        if (key == QLatin1String("name"))
-            edit->setFocus();
+    m_details->focusName();
     return w;
 }
 

@@ -18,9 +18,6 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
-class QDoubleSpinBox;
-class QLineEdit;
-class QSpinBox;
 class QSplitter;
 class QTableView;
 class QToolBar;
@@ -30,6 +27,7 @@ namespace kalvora {
 class ObjectContext;
 class Waypoint;
 class WaypointAddressFiller;
+class WaypointDetailsPane;
 class WaypointFileImport;
 class WaypointListModel;
 
@@ -91,7 +89,7 @@ public:
     [[nodiscard]] WaypointListModel* model() const { return m_model; }
     [[nodiscard]] QTableView* table() const { return m_table; }
     [[nodiscard]] QToolBar* toolbar() const { return m_toolbar; }
-    [[nodiscard]] QComboBox* countryList() const { return m_country; }
+    [[nodiscard]] QComboBox* countryList() const;
     [[nodiscard]] WaypointFileImport* fileImport() const { return m_import; }
     [[nodiscard]] WaypointAddressFiller* addressFiller() const { return m_addresses; }
     [[nodiscard]] WaypointSelectionState selectionState() const;
@@ -106,7 +104,6 @@ protected:
 
 private:
     QAction* addToolbarItem(const QString& text, const char* name, WaypointToolbarTag tag);
-    void buildDetails(QWidget* parent, QSplitter* splitter);
     void notified(const QString& name, QObject* object, const QVariantMap& userInfo);
     void selectionDidChange();
     void showSelectedWaypoint();
@@ -119,7 +116,6 @@ private:
     void storeLayout();
     void restoreLayout();
     void postControllerDidChange();
-    void applyText(const QString& key, const QString& text);
 
     QPointer<ObjectContext> m_context;
     WaypointServices m_services;
@@ -131,19 +127,12 @@ private:
     QToolBar* m_toolbar = nullptr;
     QActionGroup* m_sortGroup = nullptr;
     QAction* m_sortByDistance = nullptr;
-    QList<QPair<QString, QLineEdit*>> m_textFields;
-    QComboBox* m_country = nullptr;
-    QSpinBox* m_altitude = nullptr;
-    QDoubleSpinBox* m_latitude = nullptr;
-    QDoubleSpinBox* m_longitude = nullptr;
-    QSpinBox* m_radius = nullptr;
-    QWidget* m_details = nullptr;
+    WaypointDetailsPane* m_details = nullptr;
     WaypointAddressFiller* m_addresses = nullptr;
     WaypointFileImport* m_import = nullptr;
     std::optional<MicroPoint> m_location;
     WaypointSortType m_sortType = WaypointSortType::Name;
     bool m_loaded = false;
-    bool m_showingWaypoint = false;
 };
 
 } // namespace kalvora
