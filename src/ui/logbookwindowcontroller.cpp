@@ -567,6 +567,8 @@ SelectWaypointController* LogBookWindowController::choosePlace(bool takeOff)
         picker->setHideCreateNewButton(true);
         picker->table()->hideColumn(WaypointListModel::DistanceColumn);
         picker->table()->sortByColumn(WaypointListModel::NameColumn, Qt::AscendingOrder);
+        if (auto* intro = picker->findChild<QLabel*>(QStringLiteral("reference")))
+            intro->setText(tr("The flight has no recorded position: places are listed by name."));
     }
     picker->setTag(takeOff ? 1 : 2);
     (takeOff ? m_selectStartWaypointController : m_selectLandingWaypointController) = picker;

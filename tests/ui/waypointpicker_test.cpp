@@ -1,3 +1,4 @@
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -127,6 +128,7 @@ TEST_F(WaypointPickerTest, WithoutATrackPositionThereIsNoReferencePoint)
     EXPECT_TRUE(picker->hideCreateNewButton());
     EXPECT_FALSE(picker->findChild<QPushButton*>(QStringLiteral("createNew"))->isVisible());
     EXPECT_EQ(picker->listedWaypoints(), (QList<Waypoint*>{unnamed, far, niesen}));
+    EXPECT_FALSE(picker->findChild<QLabel*>(QStringLiteral("reference"))->text().contains(QStringLiteral("0, 0")));
     QTest::mouseClick(picker->findChild<QPushButton*>(QStringLiteral("cancel")), Qt::LeftButton);
     EXPECT_FALSE(picker->isVisible()) << "closed on cancel";
 }
