@@ -47,8 +47,6 @@ public:
     virtual void stop() {}
     /** The waypoint database client the start-up passes run on; nullptr when there is none. */
     virtual WaypointSync* waypointSync() const { return nullptr; }
-    /** Looks for a new version unless the user switched that off. */
-    virtual void checkForUpdates() {}
     /** Checks the USB-serial drivers (not forced). */
     virtual void checkSerialDrivers() {}
     /** Stores the two key strings of the IGC security record. */

@@ -2,7 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QSysInfo>
+#include <QVersionNumber>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
@@ -40,6 +43,9 @@
 #include "ui/waypoints/waypointwindowcontroller.h"
 #include "ui/pilotwindowcontroller.h"
 #include "ui/settingswindowcontroller.h"
+#include "ui/update/updatecontroller.h"
+#include "services/updatecheck.h"
+#include "track/version.h"
 
 namespace kalvora {
 
@@ -87,6 +93,7 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     delete m_routeWindow.data();
     m_waypointSync.reset();
     delete m_settingsWindow.data();
+    m_updateController.reset();
     m_services->stop();
     Settings::setCurrent(nullptr);
 }
@@ -198,7 +205,7 @@ void KalvoraAppDelegate::applicationDidFinishLaunching()
     // Saves of background contexts are merged into each store's main context by the store itself.
     globalManagedObjectContext();
     m_services->startWaypointSync(m_globalStore.get());
-    m_services->checkForUpdates();
+    updateController()->checkUpdates(UpdateController::Trigger::AtStart);
     m_services->checkSerialDrivers();
     m_services->storeSecurityKeys();
     loadSettings();
@@ -559,14 +566,32 @@ void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
 
 SettingsWindowController* KalvoraAppDelegate::settingsWindowController()
 {
-    if (!m_settingsWindow)
+    if (!m_settingsWindow) {
         m_settingsWindow = new SettingsWindowController(m_settings);
+        m_settingsWindow->setUpdateCheck([this](QWidget* window) {
+            updateController()->checkUpdates(UpdateController::Trigger::Manual, window);
+        });
+    }
     return m_settingsWindow;
 }
 
 void KalvoraAppDelegate::openSettingsWindow()
 {
     settingsWindowController()->showWindow();
+}
+
+UpdateController* KalvoraAppDelegate::updateController()
+{
+    if (!m_updateController)
+        m_updateController = std::make_unique<UpdateController>(
+            defaultHttpClient(), QVersionNumber::fromString(QString::fromLatin1(versionString())));
+    return m_updateController.get();
+}
+
+void KalvoraAppDelegate::reportBug()
+{
+    QDesktopServices::openUrl(bugReportUrl(bugReportAddress(), QString::fromLatin1(versionString()),
+                                           QString::fromLatin1(qVersion()), QSysInfo::prettyProductName()));
 }
 
 QString KalvoraAppDelegate::lastUsedEquipment(const QString& key)
@@ -696,6 +721,8 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
 
     QMenu* help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* bug = help->addAction(tr("&Report a Bug…"), this, &KalvoraAppDelegate::reportBug);
+    bug->setObjectName(QStringLiteral("reportBug"));
     QAction* about = help->addAction(tr("&About Kalvora"), this, [window] { showAboutBox(window); });
     about->setObjectName(QStringLiteral("about"));
     about->setMenuRole(QAction::AboutRole);

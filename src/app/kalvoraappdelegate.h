@@ -24,6 +24,7 @@ class PersistentStore;
 class PlaceFinderLookup;
 class Settings;
 class SettingsWindowController;
+class UpdateController;
 
 /**
  * The application object: runs the start-up order, owns the global store and
@@ -114,6 +115,10 @@ public:
     /** The preferences window, created on first use and then kept. */
     [[nodiscard]] SettingsWindowController* settingsWindowController();
     void openSettingsWindow();
+    /** The update check and download, made on first use. */
+    [[nodiscard]] UpdateController* updateController();
+    /** Opens a new e-mail with a prepared bug report in the user's mail program. */
+    void reportBug();
 
     /** "Model, Manufacturer" of the Equipment stored under "LastUsedGlider" / "LastUsedHarness"; empty for none. */
     [[nodiscard]] QString getLastUsedGlider();
@@ -151,6 +156,7 @@ private:
     QPointer<WaypointWindowController> m_waypointWindow;
     QPointer<RouteWindowController> m_routeWindow;
     QPointer<SettingsWindowController> m_settingsWindow;
+    std::unique_ptr<UpdateController> m_updateController;
     bool m_applicationHasStarted = false;
     bool m_noRecentDocument = false;
     bool m_quitting = false;

@@ -91,8 +91,19 @@ struct LocalHttpServer::Impl
                     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                                      + reasonPhrase(response.status) + "\r\n";
                     out += "Content-Type: " + response.contentType + "\r\n";
-                    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+                    if (!response.noContentLength)
+                        out += "Content-Length: "
+                               + QByteArray::number(response.contentLength >= 0 ? response.contentLength
+                                                                                : response.body.size())
+                               + "\r\n";
                     out += "Connection: close\r\n\r\n";
+                    if (response.sendBytes >= 0) {
+                        out += response.body.left(response.sendBytes);
+                        guarded->write(out);
+                        guarded->flush();
+                        guarded->abort();
+                        return;
+                    }
                     out += response.body;
                     guarded->write(out);
                     guarded->disconnectFromHost();

@@ -27,6 +27,9 @@ struct HttpServerResponse
     QByteArray body;
     int delayMs = 0;             ///< answer only after this long (a slow server)
     bool dropConnection = false; ///< close the connection without answering
+    bool noContentLength = false; ///< no Content-Length header: the body ends when the connection closes
+    qint64 contentLength = -1;   ///< the Content-Length header when >= 0 (a HEAD answer), else the body's size
+    qint64 sendBytes = -1;       ///< when >= 0, only this much of the body is sent before the connection drops
 };
 
 /**
