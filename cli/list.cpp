@@ -66,10 +66,14 @@ int runList(const QStringList& args)
         printError(QStringLiteral("usage: kalvora-cli list LOGBOOK [--with-igc]"));
         return 2;
     }
-    // Listing only reads: the file stays as it is, whoever else has it open.
+    // Listing only reads: the file stays as it is, whoever else has it open. It
+    // reads the pages of what it prints, and each failed read ends it with an
+    // error; the check of every page (a second per gigabyte), which the writing
+    // commands make before they write, would only find damage it does not print.
     PersistentStore::OpenOptions options;
     options.mode = PersistentStore::OpenMode::MustExist;
     options.access = PersistentStore::Access::ReadOnly;
+    options.checkIntegrity = false;
     auto store = PersistentStore::open(path, ObjectModel::logBook(), options);
     if (!store) {
         printError(QString::fromStdString(store.error()));

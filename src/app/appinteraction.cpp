@@ -34,6 +34,22 @@ public:
         box.exec();
         return box.clickedButton() == quit;
     }
+
+    bool askOpenDamagedReadOnly(const PresentableError& error) override
+    {
+        QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), error.description, QMessageBox::NoButton,
+                        QApplication::activeWindow());
+        box.setInformativeText(
+            error.failureReason + QStringLiteral("\n\n") +
+            QApplication::translate("KalvoraAppDelegate",
+                                    "Open it read-only to see what can still be read? Nothing will be written to it."));
+        QPushButton* open = box.addButton(QApplication::translate("KalvoraAppDelegate", "Open Read-Only"),
+                                          QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QApplication::translate("KalvoraAppDelegate", "Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(cancel);
+        box.exec();
+        return box.clickedButton() == open;
+    }
 };
 
 } // namespace

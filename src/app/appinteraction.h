@@ -26,6 +26,15 @@ public:
     virtual bool presentError(const PresentableError& error) = 0;
     /** "Could not save changes while quitting. Quit anyway?"; true for "Quit anyway". */
     virtual bool askQuitAnyway() = 0;
+    /**
+     * A logbook file is damaged: offers to open it read-only (nothing is then written
+     * to it). True for "Open Read-Only"; the default answers "Cancel".
+     */
+    virtual bool askOpenDamagedReadOnly(const PresentableError& error)
+    {
+        (void)error;
+        return false;
+    }
 };
 
 /** The interaction through message boxes. */

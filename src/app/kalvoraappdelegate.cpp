@@ -107,7 +107,7 @@ void KalvoraAppDelegate::launch(const QStringList& files)
         QString error;
         if (openDocumentWithContentsOfFile(path, &error))
             openedAtLaunch = true;
-        else
+        else if (!error.isEmpty())
             presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1, error, {}}});
     }
     if (!openedAtLaunch && applicationShouldOpenUntitledFile())
@@ -122,7 +122,7 @@ void KalvoraAppDelegate::openFiles(const QStringList& files)
         if (!isLogbookFile(path))
             continue;
         QString error;
-        if (!openDocumentWithContentsOfFile(path, &error))
+        if (!openDocumentWithContentsOfFile(path, &error) && !error.isEmpty())
             presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
                                             tr("The logbook could not be opened."), error}});
     }
@@ -335,6 +335,11 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
                                      tr("The logbook \"%1\" could not be saved.").arg(document->displayName()),
                                      message});
     });
+    connect(document, &LogBook::readFailed, this, [this, document](const QString& message) {
+        m_interaction->presentError({QStringLiteral("KalvoraDocumentError"), 3,
+                                     tr("The logbook \"%1\" could not be read completely.").arg(document->displayName()),
+                                     message});
+    });
     RecentLogbooks::noteOpened(document->filePath());
     document->setImportServices(importServices());
     document->makeWindowControllers(m_noRecentDocument);
@@ -359,7 +364,22 @@ LogBook* KalvoraAppDelegate::openDocumentWithContentsOfFile(const QString& path,
             return document;
         }
     }
-    auto opened = LogBook::open(absolute, PersistentStore::OpenMode::MustExist);
+    PersistentStore::OpenProblem problem = PersistentStore::OpenProblem::None;
+    auto opened = LogBook::open(absolute, {PersistentStore::OpenMode::MustExist, PersistentStore::Access::AsAllowed, true},
+                                &problem);
+    if (!opened && problem == PersistentStore::OpenProblem::Damaged) {
+        // Writing into a damaged file could spread the damage; reading it may still
+        // rescue flights. The user chooses; the answer is the whole message.
+        const PresentableError damaged{QStringLiteral("KalvoraDocumentError"), 2,
+                                       tr("The logbook \"%1\" is damaged.").arg(QFileInfo(absolute).fileName()),
+                                       QString::fromStdString(opened.error())};
+        if (!m_interaction->askOpenDamagedReadOnly(damaged)) {
+            if (error)
+                error->clear();
+            return nullptr;
+        }
+        opened = LogBook::open(absolute, {PersistentStore::OpenMode::MustExist, PersistentStore::Access::ReadOnly, false});
+    }
     if (!opened) {
         if (error)
             *error = QString::fromStdString(opened.error());
@@ -657,7 +677,7 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         if (path.isEmpty())
             return;
         QString error;
-        if (!openDocumentWithContentsOfFile(path, &error))
+        if (!openDocumentWithContentsOfFile(path, &error) && !error.isEmpty())
             presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
                                             tr("The logbook could not be opened."), error}});
     });
@@ -668,7 +688,7 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         for (const QString& path : RecentLogbooks::list()) {
             recent->addAction(QFileInfo(path).fileName(), this, [this, path] {
                 QString error;
-                if (!openDocumentWithContentsOfFile(path, &error))
+                if (!openDocumentWithContentsOfFile(path, &error) && !error.isEmpty())
                     presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
                                                     tr("The logbook could not be opened."), error}});
             });
@@ -677,10 +697,12 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
             recent->addAction(tr("No recent logbooks"))->setEnabled(false);
     });
     file->addSeparator();
-    QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, [window] {
-        window->logBookImport()->getIGCFlight();
-    });
-    import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    if (!document->isReadOnly()) {
+        QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, [window] {
+            window->logBookImport()->getIGCFlight();
+        });
+        import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    }
     if (LogBookOutput* output = window->output()) {
         file->addActions({output->exportIGCAction(), output->exportPdfAction()});
         file->addSeparator();

@@ -26,7 +26,14 @@ void postDocCountChanged()
 
 Result<std::unique_ptr<LogBook>> LogBook::open(const QString& path, PersistentStore::OpenMode mode)
 {
-    auto store = PersistentStore::open(path, ObjectModel::logBook(), mode);
+    // A logbook the user may not change (a read-only file or folder) is still shown.
+    return open(path, {mode, PersistentStore::Access::AsAllowed, true});
+}
+
+Result<std::unique_ptr<LogBook>> LogBook::open(const QString& path, const PersistentStore::OpenOptions& options,
+                                               PersistentStore::OpenProblem* problem)
+{
+    auto store = PersistentStore::open(path, ObjectModel::logBook(), options, problem);
     if (!store)
         return Error{store.error()};
     if (!store.value()->mainContext())
@@ -42,6 +49,14 @@ LogBook::LogBook(std::unique_ptr<PersistentStore> store) : m_store(std::move(sto
     m_autosaveTimer->setInterval(kAutosaveDelayMs);
     connect(m_autosaveTimer, &QTimer::timeout, this, &LogBook::autosave);
     m_autosaveTimer->start();
+    // Told once: a damaged file fails every read of the same pages again.
+    if (ObjectContext* context = m_store->mainContext())
+        connect(context, &ObjectContext::readFailedWith, this, [this, context](const QString& message) {
+            if (message == context->readError() && !m_readFailureTold) {
+                m_readFailureTold = true;
+                emit readFailed(message);
+            }
+        });
     postDocCountChanged();
 }
 
@@ -85,7 +100,7 @@ void LogBook::makeWindowControllers(bool noRecentDocument)
     ObjectContext* context = managedObjectContext();
     const FetchRequest pilots{QString::fromLatin1(Pilot::EntityName), {}, {}, 0};
     const auto count = context->count(pilots);
-    if (count && *count == 0) {
+    if (count && *count == 0 && !isReadOnly()) {
         Pilot* pilot = context->insert<Pilot>();
         m_pilotWindowController = new PilotWindowController(pilot, context);
         m_pilotWindowController->setWindowTitle(tr("Pilot – %1").arg(displayName()));
@@ -96,7 +111,8 @@ void LogBook::makeWindowControllers(bool noRecentDocument)
 
     m_controller = new LogBookWindowController(context);
     m_controller->setImportServices(m_importServices);
-    m_controller->setWindowTitle(tr("%1 - Kalvora").arg(displayName()));
+    m_controller->setWindowTitle(isReadOnly() ? tr("%1 (read-only) - Kalvora").arg(displayName())
+                                              : tr("%1 - Kalvora").arg(displayName()));
     m_controller->setWindowFilePath(filePath());
     m_controller->installEventFilter(this);
     connect(m_controller, &LogBookWindowController::pilotWindowRequested, this, &LogBook::openPilotWindow);
@@ -111,6 +127,8 @@ void LogBook::createPilotWindow()
     m_pilotWindowController = new PilotWindowController(pilots.isEmpty() ? nullptr : pilots.first(), context);
     m_pilotWindowController->setWindowTitle(tr("Pilot – %1").arg(displayName()));
     m_pilotWindowController->installEventFilter(this);
+    // Shown, not edited, in a logbook opened read-only.
+    m_pilotWindowController->setEnabled(!isReadOnly());
 }
 
 void LogBook::openPilotWindow()
@@ -166,7 +184,8 @@ qint64 LogBook::flightCount() const
 Result<Done> LogBook::save()
 {
     ObjectContext* context = managedObjectContext();
-    if (!context || !context->hasChanges())
+    // Nothing is offered that would change a read-only logbook; nothing is tried either.
+    if (!context || !context->hasChanges() || isReadOnly())
         return Done{};
     auto saved = context->save();
     if (!saved) {

@@ -35,12 +35,18 @@ public:
 
     /** Opens an existing logbook file (MustExist) or creates one (CreateIfMissing). */
     [[nodiscard]] static Result<std::unique_ptr<LogBook>> open(const QString& path, PersistentStore::OpenMode mode);
+    /** Opens with the store's options; PROBLEM tells a damaged or read-only file from others. */
+    [[nodiscard]] static Result<std::unique_ptr<LogBook>> open(const QString& path,
+                                                               const PersistentStore::OpenOptions& options,
+                                                               PersistentStore::OpenProblem* problem = nullptr);
     ~LogBook() override;
 
     [[nodiscard]] QString filePath() const;
     /** The file name without folder and extension, for window titles. */
     [[nodiscard]] QString displayName() const;
     [[nodiscard]] PersistentStore& store() const { return *m_store; }
+    /** Opened read-only (a read-only file or folder, or a damaged file looked into): never written. */
+    [[nodiscard]] bool isReadOnly() const { return m_store->isReadOnly(); }
     [[nodiscard]] ObjectContext* managedObjectContext() const;
 
     /**
@@ -71,6 +77,8 @@ signals:
     void closed(kalvora::LogBook* document);
     /** An automatic save failed; the changes stay pending and are tried again. */
     void saveFailed(const QString& message);
+    /** The first read of the file that failed (a damaged page): what is shown may be incomplete. */
+    void readFailed(const QString& message);
     /** One of this document's windows became active. */
     void activated(kalvora::LogBook* document);
 
@@ -90,6 +98,7 @@ private:
     QString m_lastSaveError;
     ImportServices m_importServices;
     bool m_closed = false;
+    bool m_readFailureTold = false;
 };
 
 } // namespace kalvora

@@ -156,10 +156,17 @@ QStringList eagerColumns(const EntityDescription& e)
 
 QString selectSql(const EntityDescription& e)
 {
-    QStringList quotedCols;
-    for (const QString& c : eagerColumns(e))
-        quotedCols.append(schema::quoted(c));
-    return QStringLiteral("SELECT %1 FROM %2").arg(quotedCols.join(QStringLiteral(", ")), schema::quoted(e.name));
+    // Built once per entity and thread: a duplicate check asks thousands of times.
+    thread_local QHash<const EntityDescription*, QString> built;
+    auto it = built.find(&e);
+    if (it == built.end()) {
+        QStringList quotedCols;
+        for (const QString& c : eagerColumns(e))
+            quotedCols.append(schema::quoted(c));
+        it = built.insert(&e, QStringLiteral("SELECT %1 FROM %2").arg(quotedCols.join(QStringLiteral(", ")),
+                                                                       schema::quoted(e.name)));
+    }
+    return *it;
 }
 
 } // namespace
@@ -174,6 +181,9 @@ ObjectContext::~ObjectContext()
     // Records are children of the context; delete them before the connection goes.
     const auto children = findChildren<StoredObject*>(Qt::FindDirectChildrenOnly);
     qDeleteAll(children);
+    // Prepared statements go before their connection.
+    qDeleteAll(m_statements);
+    m_statements.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isValid())
@@ -416,20 +426,48 @@ Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
         binds.append(value);
     }
 
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
     QString sql = selectSql(*e);
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY %1").arg(QLatin1String(schema::KeyColumn));
+    // A statement is prepared once and run again with new values, unless a fetch
+    // made while its rows are read (by a record waking up) needs the same one.
+    QSqlQuery fresh;
+    QSqlQuery* cached = m_busyStatements.contains(sql) ? nullptr : m_statements.value(sql, nullptr);
+    const bool fromCache = cached != nullptr || !m_busyStatements.contains(sql);
+    if (!cached && fromCache) {
+        if (m_statements.size() >= 32) {
+            qDeleteAll(m_statements);
+            m_statements.clear();
+        }
+        cached = new QSqlQuery(database());
+        cached->setForwardOnly(true);
+        if (!cached->prepare(sql)) {
+            const QSqlError error = cached->lastError();
+            delete cached;
+            readFailed(error);
+            return Error{schema::describe(error, m_store->path(), "The store could not be read")};
+        }
+        m_statements.insert(sql, cached);
+    }
+    if (!fromCache) {
+        fresh = QSqlQuery(database());
+        fresh.setForwardOnly(true);
+    }
+    QSqlQuery& q = fromCache ? *cached : fresh;
     auto failure = [&]() -> Result<QList<StoredObject*>> {
-        readFailed(q.lastError());
-        return Error{schema::describe(q.lastError(), m_store->path(), "The store could not be read")};
+        const QSqlError error = q.lastError();
+        q.finish();
+        m_busyStatements.remove(sql);
+        readFailed(error);
+        return Error{schema::describe(error, m_store->path(), "The store could not be read")};
     };
-    if (!q.prepare(sql))
+    if (!fromCache && !q.prepare(sql))
         return failure();
-    for (const QVariant& b : binds)
-        q.addBindValue(b);
+    if (fromCache)
+        m_busyStatements.insert(sql);
+    for (qsizetype i = 0; i < binds.size(); ++i)
+        q.bindValue(int(i), binds[i]);
     if (!q.exec())
         return failure();
 
@@ -446,6 +484,8 @@ Result<QList<StoredObject*>> ObjectContext::fetch(const FetchRequest& request)
     if (q.lastError().isValid())
         return failure();
     q.finish();
+    if (fromCache)
+        m_busyStatements.remove(sql);
     // Unsaved changes of this context count as well: records changed here may
     // now match (or no longer match), and inserted ones are not in the file yet.
     QList<StoredObject*> changed;

@@ -168,6 +168,8 @@ private:
     PersistentStore* m_store = nullptr;
     QString m_connectionName;
     QString m_readError;
+    QHash<QString, QSqlQuery*> m_statements; ///< prepared fetches by their SQL, owned
+    QSet<QString> m_busyStatements;          ///< those whose rows are being read
     QHash<QString, QHash<qint64, StoredObject*>> m_registered; // entity -> row -> record
     QList<StoredObject*> m_inserted;
     QSet<StoredObject*> m_updated;

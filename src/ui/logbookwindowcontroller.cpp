@@ -157,8 +157,20 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
 
     m_output = new LogBookOutput(this);
 
+    // A logbook opened read-only shows its flights and offers nothing that would change them.
+    if (isReadOnly()) {
+        for (QAction* action : {add, import, remove, recalc})
+            action->setVisible(false);
+        m_details->setEnabled(false);
+    }
+
     showSelectedFlight();
     updateToolbarItems();
+}
+
+bool LogBookWindowController::isReadOnly() const
+{
+    return m_context && m_context->store().isReadOnly();
 }
 
 void LogBookWindowController::createEditActions()
@@ -285,7 +297,7 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
         return;
 
     // 1. Dropped IGC files are imported.
-    setAcceptDrops(true);
+    setAcceptDrops(!isReadOnly());
     // 2. Notifications.
     connect(&NotificationCenter::instance(), &NotificationCenter::notified, this, &LogBookWindowController::notified);
 
@@ -308,7 +320,7 @@ void LogBookWindowController::windowDidLoad(const LoadOptions& options)
 
     // 8. Computations that were queued or interrupted when the logbook was last open.
     QList<Flight*> pending;
-    if (m_context) {
+    if (m_context && !isReadOnly()) {
         if (auto predicate = Predicate::parse(QStringLiteral("(freeDistance < 0)")))
             pending = m_context->fetch<Flight>(*predicate);
     }
@@ -624,6 +636,8 @@ LogBookImport* LogBookWindowController::logBookImport()
 
 bool LogBookWindowController::importFiles(const QStringList& paths)
 {
+    if (isReadOnly())
+        return false;
     LogBookImport* import = logBookImport();
     return import && import->checkIntersectFlightsWithIGC(paths);
 }

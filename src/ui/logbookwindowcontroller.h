@@ -70,6 +70,8 @@ public:
     void windowDidLoad(const LoadOptions& options);
 
     [[nodiscard]] ObjectContext* managedObjectContext() const;
+    /** Whether the logbook was opened read-only: no import, entry, deletion or edit is offered. */
+    [[nodiscard]] bool isReadOnly() const;
     [[nodiscard]] FlightListModel* flightModel() const { return m_model; }
     [[nodiscard]] QTableView* flightTable() const { return m_table; }
     /** The flights in list order. */

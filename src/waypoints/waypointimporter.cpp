@@ -100,7 +100,13 @@ bool WaypointImporter::checkDuplicates(ObjectContext& context)
     m_counter = 0;
     m_lastChoice = -1;
     m_cancel = false;
-    while (!m_cancel && m_counter < int(m_importList.size())) {
+    checkSome(context, std::numeric_limits<int>::max());
+    return !m_cancel;
+}
+
+void WaypointImporter::checkSome(ObjectContext& context, int count)
+{
+    for (int checked = 0; checked < count && !m_cancel && m_counter < int(m_importList.size()); ++checked) {
         const WaypointRecord& record = m_importList[size_t(m_counter)];
         Waypoint* existing =
             waypointIntersects(context, microdegrees(record.latitude), microdegrees(record.longitude));
@@ -119,14 +125,26 @@ bool WaypointImporter::checkDuplicates(ObjectContext& context)
             m_lastChoice = answer.choice;
         applyChoice(answer.choice);
     }
-    return !m_cancel;
 }
 
 void WaypointImporter::import()
 {
-    bool proceed = false;
-    if (auto context = m_store.newBackgroundContext())
-        proceed = checkDuplicates(**context);
+    m_counter = 0;
+    m_lastChoice = -1;
+    m_cancel = false;
+    bool proceed = true;
+    // A context per thousand records: the stored waypoints each check finds stay in
+    // its context, and a large file of duplicates would otherwise hold them all.
+    while (proceed && !m_cancel && m_counter < int(m_importList.size())) {
+        auto context = m_store.newBackgroundContext();
+        if (!context) {
+            proceed = false;
+            break;
+        }
+        (*context)->setUndoEnabled(false);
+        checkSome(**context, 1000);
+    }
+    proceed = proceed && !m_cancel;
     if (!proceed || m_importList.empty() || m_thread) {
         emit finished({});
         return;

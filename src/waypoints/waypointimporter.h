@@ -103,6 +103,8 @@ signals:
 
 private:
     void applyChoice(int choice);
+    /** Checks up to COUNT more records from m_counter on against CONTEXT's store. */
+    void checkSome(ObjectContext& context, int count);
     void insertAll();
 
     PersistentStore& m_store;
