@@ -62,8 +62,17 @@ protected:
     {
         ASSERT_TRUE(m_home.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home.filePath(QStringLiteral("config")));
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
         ASSERT_TRUE(QDir().mkpath(m_home.filePath(QStringLiteral("books"))));
+    }
+
+    void TearDown() override
+    {
+        if (m_oldDataHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_oldDataHome);
     }
 
     QString logbookPath() const { return m_home.filePath(QStringLiteral("books/2019.kalvora")); }
@@ -101,6 +110,7 @@ protected:
     }
 
     QTemporaryDir m_home;
+    QByteArray m_oldDataHome;
 };
 
 TEST_F(ReadOnlyLogbook, AReadOnlyFolderIsShownButNotEdited)
