@@ -1065,9 +1065,11 @@ private:
     // narrowest of those widths. The triangle of chords through three fixes
     // lies in that slab too, and seen from within its own plane the slab is at
     // most 1/0.99 times wider while the vertices lie within 0.06 rad of the
-    // centre. Arcs exceed chords by less than 0.1 % at that size; rounding
-    // each side to the metre moves the shape by at most a metre or so, which
-    // the constant 0.155 (instead of 0.1732) and 25 m cover with room to spare.
+    // centre. Arcs exceed chords by less than 0.1 % at that size. Each side
+    // is whole metres, up to 0.8 m from its arc (rounding and the law of
+    // cosines' error): then the smallest height h of a triangle whose integer
+    // perimeter is P obeys h² ≥ 0.03 P² − 0.624 P + 0.48, which P ≤ h / 0.168
+    // + 20 m covers for every P.
     static constexpr int kSlabs = 32;
     static constexpr double kSlabMaxAngle = 0.06;
 
@@ -1130,7 +1132,7 @@ private:
         double width = 4;
         for (int k = 0; k < kSlabs; ++k)
             width = std::min(width, std::max({hiI[k], hiJ[k], hiK[k]}) - std::min({loI[k], loJ[k], loK[k]}));
-        return static_cast<std::int64_t>(width * kEarthRadiusM / (0.99 * 0.155) * (1 + 1e-3) + 25.0);
+        return static_cast<std::int64_t>(width * kEarthRadiusM / (0.99 * 0.168) * (1 + 1e-3) + 20.0);
     }
 
     struct TriBounds
@@ -1294,6 +1296,7 @@ private:
         const Node& c = m_nodes[K];
         for (int i = a.lo; i <= a.hi; ++i)
             for (int k = std::max(c.lo, i + 2); k <= c.hi; ++k) {
+                tick();
                 const int jlo = std::max(b.lo, i + 1);
                 const int jhi = std::min(b.hi, k - 1);
                 if (jlo <= jhi)
