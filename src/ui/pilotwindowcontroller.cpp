@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImage>
@@ -18,6 +17,7 @@
 #include "store/objectcontext.h"
 #include "ui/datefield.h"
 #include "ui/imagereduction.h"
+#include "ui/windowinteraction.h"
 
 namespace kalvora {
 
@@ -29,7 +29,7 @@ constexpr int kPhotoBound = 111;
 } // namespace
 
 PilotWindowController::PilotWindowController(Pilot* pilot, ObjectContext* context, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_pilot(pilot), m_context(context)
+    : QWidget(parent, Qt::Window), m_pilot(pilot), m_context(context), m_interaction(makeSheetInteraction())
 {
     setObjectName(QStringLiteral("PilotWindowController"));
     setWindowTitle(tr("Pilot"));
@@ -184,10 +184,13 @@ void PilotWindowController::selectPhotoButtonClicked()
 {
     if (!m_pilot)
         return;
-    const QString path = QFileDialog::getOpenFileName(this, tr("Choose pilot photo"), QString(),
-                                                      tr("Pictures (*.jpg *.JPG *.png *.PNG)"));
-    if (!path.isEmpty())
-        setPhotoFromFile(path);
+    if (!m_interaction)
+        return;
+    m_interaction->chooseFile(this, {tr("Choose pilot photo"), tr("Pictures (*.jpg *.JPG *.png *.PNG)"), false},
+                              [self = QPointer(this)](const QString& path) {
+                                  if (self && !path.isEmpty())
+                                      self->setPhotoFromFile(path);
+                              });
 }
 
 bool PilotWindowController::setPhotoFromFile(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -14,6 +16,7 @@ namespace kalvora {
 class DateField;
 class ObjectContext;
 class Pilot;
+class WindowInteraction;
 
 /**
  * The pilot window "PilotWindowController": edits the logbook's Pilot record.
@@ -31,6 +34,9 @@ public:
     ~PilotWindowController() override;
 
     [[nodiscard]] Pilot* pilot() const;
+
+    /** Where the file chooser goes (a window-modal dialog unless replaced). */
+    void setInteraction(std::shared_ptr<WindowInteraction> interaction) { m_interaction = std::move(interaction); }
 
     /** Asks for a picture and stores it, reduced, as the pilot's photo. */
     void selectPhotoButtonClicked();
@@ -52,6 +58,7 @@ private:
     DateField* m_birth = nullptr;
     DateField* m_licenseDate = nullptr;
     QLabel* m_photo = nullptr;
+    std::shared_ptr<WindowInteraction> m_interaction;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
 };

@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "logbookfixture.h"
 #include "model/pilot.h"
+#include "scriptedinteraction.h"
 #include "ui/datefield.h"
 #include "ui/pilotwindowcontroller.h"
 
@@ -65,6 +68,33 @@ TEST_F(PilotWindowTest, TypedDatesAreTakenOrKeptForCorrectingAndTabLeavesTheFiel
 
     typeAndTab(text("licensedateText"), QStringLiteral("2001-07-03"));
     EXPECT_EQ(pilot->licensedate().date(), QDate(2001, 7, 3));
+}
+
+TEST_F(PilotWindowTest, PhotoIsChosenReducedAndEditsUndoInTheLogbook)
+{
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    window->setInteraction(interaction);
+    QImage picture(300, 600, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    interaction->chosenFile = m_dir.filePath(QStringLiteral("me.png"));
+    ASSERT_TRUE(picture.save(interaction->chosenFile));
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("photoButton")), Qt::LeftButton);
+    EXPECT_EQ(interaction->asked, QStringList{QStringLiteral("Choose pilot photo")});
+    QImage stored;
+    ASSERT_TRUE(stored.loadFromData(pilot->photo(), "JPEG"));
+    EXPECT_EQ(stored.size(), QSize(111, 222));
+
+    ctx()->clearUndoHistory();
+    QLineEdit* first = text("firstname");
+    first->setFocus();
+    QTest::keyClicks(first, QStringLiteral("Anna"));
+    EXPECT_EQ(pilot->firstname(), QStringLiteral("Anna"));
+    // Ctrl+Z outside a text field goes to the logbook's history.
+    window->findChild<QPushButton*>(QStringLiteral("photoButton"))->setFocus();
+    for (int i = 0; i < 10 && ctx()->canUndo(); ++i)
+        QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(pilot->firstname().isEmpty());
+    EXPECT_TRUE(first->text().isEmpty()) << "the field follows the record";
 }
 
 TEST_F(PilotWindowTest, TabFollowsTheRowsIncludingBorn)
