@@ -333,6 +333,14 @@ std::optional<WaypointFileFormat> waypointExportFormat(const QString& path, cons
     return fromSuffix(selectedFilter.mid(star + 3, close < 0 ? -1 : close - star - 3));
 }
 
+QString waypointExportPath(const QString& path, const QString& selectedFilter)
+{
+    if (waypointExportFormat(path))
+        return path;
+    const auto chosen = waypointExportFormat(QString(), selectedFilter);
+    return chosen ? path + u'.' + waypointFileSuffix(*chosen) : path;
+}
+
 std::optional<QByteArray> waypointFileBytes(WaypointFileFormat format, const QList<WptEntry>& entries)
 {
     switch (format) {

@@ -86,6 +86,14 @@ struct WaypointFileReading
 [[nodiscard]] std::optional<WaypointFileFormat> waypointExportFormat(const QString& path,
                                                                      const QString& selectedFilter = {});
 
+/**
+ * PATH as the export writes it: unchanged when its extension names a
+ * writable format, else with the extension of SELECTEDFILTER's format added
+ * ("route.txt" with the GPX filter gives "route.txt.gpx"), so that the path
+ * alone tells the format.
+ */
+[[nodiscard]] QString waypointExportPath(const QString& path, const QString& selectedFilter);
+
 /** The extension of files written in FORMAT, without the dot ("cup", "gpx", "wpt"). */
 [[nodiscard]] QString waypointFileSuffix(WaypointFileFormat format);
 

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -550,6 +551,41 @@ TEST_F(WaypointWindowTest, ExportWritesTheFormatOfTheFileType)
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("out.kml"))));
     ASSERT_EQ(m_interaction->alerts, QStringList{QStringLiteral("The waypoints could not be exported.")});
     EXPECT_TRUE(m_interaction->alertDetails.first().contains(QStringLiteral("use .cup, .gpx or .wpt")));
+}
+
+} // namespace kalvora::test
+
+namespace kalvora::test {
+
+// The chooser the window shows in production, driven through its type box.
+TEST(WaypointDialogInteraction, ExportChooserStartsAtTheProposedTypeAndItsSuffixFollowsTheChosenType)
+{
+    const QStringList filters = waypointExportFilters();
+    QWidget parent;
+    parent.show();
+    auto interaction = makeWaypointDialogInteraction();
+    std::optional<QString> chosen;
+    bool replied = false;
+    interaction->chooseExportFile(&parent, QStringLiteral("Waypoint.wpt"), filters,
+                                  [&](const std::optional<QString>& path) {
+                                      chosen = path;
+                                      replied = true;
+                                  });
+    auto* dialog = parent.findChild<QFileDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }));
+    EXPECT_EQ(dialog->selectedNameFilter(), filters.last()) << "Waypoint.wpt proposes the WPT type";
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("wpt"));
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(types, nullptr);
+    QTest::keyClick(types, Qt::Key_Up);
+    EXPECT_EQ(types->currentText(), filters[1]);
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("gpx"));
+    QTest::keyClick(types, Qt::Key_Up);
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("cup"));
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_TRUE(replied);
+    EXPECT_FALSE(chosen.has_value());
 }
 
 } // namespace kalvora::test

@@ -529,6 +529,14 @@ TEST(WaypointFileChoosers, FiltersAndFormatsForExport)
         EXPECT_EQ(kalvora::waypointExportFormat(QString::fromUtf8(c.path), c.filter), c.format)
             << c.path << " " << c.filter.toStdString();
 
+    EXPECT_EQ(kalvora::waypointExportPath(QStringLiteral("/tmp/tps"), writable[0]),
+              QStringLiteral("/tmp/tps.cup"));
+    EXPECT_EQ(kalvora::waypointExportPath(QStringLiteral("/tmp/r.txt"), writable[1]),
+              QStringLiteral("/tmp/r.txt.gpx"));
+    EXPECT_EQ(kalvora::waypointExportPath(QStringLiteral("/tmp/a.WPT"), writable[1]),
+              QStringLiteral("/tmp/a.WPT"));
+    EXPECT_EQ(kalvora::waypointExportPath(QStringLiteral("/tmp/a"), QString()), QStringLiteral("/tmp/a"));
+
     QTemporaryDir dir;
     const auto refused = kalvora::writeWaypointFile(dir.filePath(QStringLiteral("missing/a.gpx")),
                                                     WaypointFileFormat::Gpx, {});

@@ -67,15 +67,11 @@ public:
         dialog->setDirectory(QDir::homePath());
         dialog->selectFile(proposedName);
         auto answered = std::make_shared<bool>(false);
-        QObject::connect(
-            dialog, &QFileDialog::fileSelected, dialog, [dialog, reply, answered](const QString& file) {
-                *answered = true;
-                // "route.txt" with the GPX type chosen becomes "route.txt.gpx": the path alone tells the
-                // format.
-                const auto chosen = waypointExportFormat(QString(), dialog->selectedNameFilter());
-                reply(!waypointExportFormat(file) && chosen ? file + u'.' + waypointFileSuffix(*chosen)
-                                                            : file);
-            });
+        QObject::connect(dialog, &QFileDialog::fileSelected, dialog,
+                         [dialog, reply, answered](const QString& file) {
+                             *answered = true;
+                             reply(waypointExportPath(file, dialog->selectedNameFilter()));
+                         });
         QObject::connect(dialog, &QDialog::rejected, dialog, [reply, answered] {
             if (!*answered)
                 reply(std::nullopt);
