@@ -43,6 +43,7 @@
 #include "ui/waypoints/waypointwindowcontroller.h"
 #include "ui/pilotwindowcontroller.h"
 #include "ui/settingswindowcontroller.h"
+#include "ui/spots/spotswindowcontroller.h"
 #include "ui/update/updatecontroller.h"
 #include "services/updatecheck.h"
 #include "track/version.h"
@@ -93,6 +94,7 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     delete m_routeWindow.data();
     m_waypointSync.reset();
     delete m_settingsWindow.data();
+    delete m_spotsWindow.data();
     m_updateController.reset();
     m_services->stop();
     Settings::setCurrent(nullptr);
@@ -600,6 +602,18 @@ void KalvoraAppDelegate::openSettingsWindow()
     settingsWindowController()->showWindow();
 }
 
+SpotsWindowController* KalvoraAppDelegate::spotsWindowController()
+{
+    if (!m_spotsWindow)
+        m_spotsWindow = new SpotsWindowController;
+    return m_spotsWindow;
+}
+
+void KalvoraAppDelegate::openSpotsWindow()
+{
+    spotsWindowController()->showWindow();
+}
+
 UpdateController* KalvoraAppDelegate::updateController()
 {
     if (!m_updateController)
@@ -735,6 +749,8 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         ->setObjectName(QStringLiteral("waypointsWindow"));
     windows->addAction(tr("&Routes"), this, &KalvoraAppDelegate::openRouteWindow)
         ->setObjectName(QStringLiteral("routesWindow"));
+    windows->addAction(tr("&Spots"), this, &KalvoraAppDelegate::openSpotsWindow)
+        ->setObjectName(QStringLiteral("spotsWindow"));
     windows->addSeparator();
     QAction* preferences = windows->addAction(tr("P&references…"), this, &KalvoraAppDelegate::openSettingsWindow);
     preferences->setObjectName(QStringLiteral("preferences"));

@@ -24,6 +24,7 @@ class PersistentStore;
 class PlaceFinderLookup;
 class Settings;
 class SettingsWindowController;
+class SpotsWindowController;
 class UpdateController;
 
 /**
@@ -115,6 +116,9 @@ public:
     /** The preferences window, created on first use and then kept. */
     [[nodiscard]] SettingsWindowController* settingsWindowController();
     void openSettingsWindow();
+    /** The spots window, created on first use and then kept. */
+    [[nodiscard]] SpotsWindowController* spotsWindowController();
+    void openSpotsWindow();
     /** The update check and download, made on first use. */
     [[nodiscard]] UpdateController* updateController();
     /** Opens a new e-mail with a prepared bug report in the user's mail program. */
@@ -156,6 +160,7 @@ private:
     QPointer<WaypointWindowController> m_waypointWindow;
     QPointer<RouteWindowController> m_routeWindow;
     QPointer<SettingsWindowController> m_settingsWindow;
+    QPointer<SpotsWindowController> m_spotsWindow;
     std::unique_ptr<UpdateController> m_updateController;
     bool m_applicationHasStarted = false;
     bool m_noRecentDocument = false;
