@@ -115,7 +115,7 @@ void crossCountry(Drawing& d, std::mt19937& rng, int seconds, double& e, double&
             const double a = 2 * kPi * k / 24.0, drift = 2.5 * k;
             e = cx + r * std::cos(a) + drift * std::sin(wind);
             n = cy + r * std::sin(a) + drift * std::cos(wind);
-            d.add(e + gps(rng), n + gps(rng), alt += 2);
+            d.add(e + gps(rng), n + gps(rng), alt = std::min(3000, alt + 2));
         }
         const int glideS = 200 + int(500 * u(rng));
         const double course = wind + (u(rng) - 0.5) * kPi / 3;
