@@ -163,12 +163,17 @@ int main(int argc, char** argv)
                          summary = s;
                      });
     int alerts = 0;
-    QObject::connect(import, &kalvora::LogBookImport::fileAlertShown, &app, [&](const QString& path) {
-        ++alerts;
-        std::fprintf(stderr, "guistallbench: no flight from %s\n", qPrintable(path));
-        if (auto* alert = window->findChild<QMessageBox*>(QStringLiteral("importErrorAlert")))
-            QTimer::singleShot(0, alert, &QMessageBox::accept);
-    });
+    QObject::connect(import, &kalvora::LogBookImport::failuresShown, &app,
+                     [&](const QList<kalvora::ImportFileFailure>& failures) {
+                         for (const kalvora::ImportFileFailure& failure : failures) {
+                             ++alerts;
+                             std::fprintf(stderr, "guistallbench: no flight from %s (%s)\n", qPrintable(failure.path),
+                                          qPrintable(failure.reason));
+                         }
+                         // The run's one alert is window-modal; answer it so the run can go on.
+                         for (QMessageBox* alert : window->findChildren<QMessageBox*>())
+                             QTimer::singleShot(0, alert, &QMessageBox::accept);
+                     });
 
     const bool trace = qEnvironmentVariableIntValue("KALVORA_STALL_TRACE") != 0;
     app.trace = trace;
