@@ -1075,8 +1075,8 @@ private:
 
     void prepareSlabs()
     {
-        m_slabLo.clear();
-        m_slabHi.clear();
+        m_slabLo.reset();
+        m_slabHi.reset();
         std::array<double, 3> c{0, 0, 0};
         for (const auto& v : m_vec)
             for (int d = 0; d < 3; ++d)
@@ -1102,36 +1102,47 @@ private:
             for (int d = 0; d < 3; ++d)
                 m_slabDir[k][d] = std::cos(a) * e1[d] + std::sin(a) * e2[d];
         }
-        m_slabLo.assign(m_nodes.size(), {});
-        m_slabHi.assign(m_nodes.size(), {});
+        // Single precision, rounded outwards, so that widths only grow: the
+        // extents along directions tangent at the centre are small numbers
+        // (at most 0.06), where a float is good to a few centimetres. The
+        // tables are read only, and shared by the threads of one search.
+        auto slabLo = std::make_shared<std::vector<SlabRow>>(m_nodes.size());
+        auto slabHi = std::make_shared<std::vector<SlabRow>>(m_nodes.size());
         // Children come after their parent in the node list.
         for (int id = static_cast<int>(m_nodes.size()) - 1; id >= 0; --id) {
             const Node& nd = m_nodes[std::size_t(id)];
-            auto& lo = m_slabLo[std::size_t(id)];
-            auto& hi = m_slabHi[std::size_t(id)];
+            SlabRow& lo = (*slabLo)[std::size_t(id)];
+            SlabRow& hi = (*slabHi)[std::size_t(id)];
             if (nd.left < 0) {
                 const auto& v = m_vec[std::size_t(nd.lo)];
-                for (int k = 0; k < kSlabs; ++k)
-                    lo[k] = hi[k] = v[0] * m_slabDir[k][0] + v[1] * m_slabDir[k][1] + v[2] * m_slabDir[k][2];
+                for (int k = 0; k < kSlabs; ++k) {
+                    const double p = v[0] * m_slabDir[k][0] + v[1] * m_slabDir[k][1] + v[2] * m_slabDir[k][2];
+                    lo[k] = std::nextafter(static_cast<float>(p), -1.0f);
+                    hi[k] = std::nextafter(static_cast<float>(p), 1.0f);
+                }
             } else {
                 for (int k = 0; k < kSlabs; ++k) {
-                    lo[k] = std::min(m_slabLo[std::size_t(nd.left)][k], m_slabLo[std::size_t(nd.right)][k]);
-                    hi[k] = std::max(m_slabHi[std::size_t(nd.left)][k], m_slabHi[std::size_t(nd.right)][k]);
+                    lo[k] = std::min((*slabLo)[std::size_t(nd.left)][k], (*slabLo)[std::size_t(nd.right)][k]);
+                    hi[k] = std::max((*slabHi)[std::size_t(nd.left)][k], (*slabHi)[std::size_t(nd.right)][k]);
                 }
             }
         }
+        m_slabLo = std::move(slabLo);
+        m_slabHi = std::move(slabHi);
     }
 
     // The largest perimeter [m] of an FAI triangle with a vertex in each of I, J, K.
     std::int64_t faiPerimeterByWidth(int I, int J, int K) const
     {
-        if (m_slabLo.empty())
+        if (!m_slabLo)
             return std::numeric_limits<std::int64_t>::max();
-        const auto &loI = m_slabLo[std::size_t(I)], &loJ = m_slabLo[std::size_t(J)], &loK = m_slabLo[std::size_t(K)];
-        const auto &hiI = m_slabHi[std::size_t(I)], &hiJ = m_slabHi[std::size_t(J)], &hiK = m_slabHi[std::size_t(K)];
+        const std::vector<SlabRow>& los = *m_slabLo;
+        const std::vector<SlabRow>& his = *m_slabHi;
+        const SlabRow &loI = los[std::size_t(I)], &loJ = los[std::size_t(J)], &loK = los[std::size_t(K)];
+        const SlabRow &hiI = his[std::size_t(I)], &hiJ = his[std::size_t(J)], &hiK = his[std::size_t(K)];
         double width = 4;
         for (int k = 0; k < kSlabs; ++k)
-            width = std::min(width, std::max({hiI[k], hiJ[k], hiK[k]}) - std::min({loI[k], loJ[k], loK[k]}));
+            width = std::min(width, double(std::max({hiI[k], hiJ[k], hiK[k]})) - double(std::min({loI[k], loJ[k], loK[k]})));
         return static_cast<std::int64_t>(width * kEarthRadiusM / (0.99 * 0.168) * (1 + 1e-3) + 20.0);
     }
 
@@ -1391,7 +1402,8 @@ private:
     bool m_seriesExact = false;
 
     std::array<std::array<double, 3>, kSlabs> m_slabDir{};
-    std::vector<std::array<double, kSlabs>> m_slabLo, m_slabHi;
+    using SlabRow = std::array<float, kSlabs>;
+    std::shared_ptr<const std::vector<SlabRow>> m_slabLo, m_slabHi;
 
     int m_blockSize = 1;
     int m_blocks = 0;
