@@ -20,6 +20,7 @@
 #include <QTemporaryFile>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 #include "instruments/devices.h"
@@ -259,8 +260,10 @@ void SettingsWindowController::buildLayout()
     serialLayout->addWidget(m_accessPorts);
     serialLayout->addLayout(serialButtons);
     layout->addWidget(serial);
-    layout->addStretch(1);
-    resize(520, 0);
+    // A wrapped label asks for the height it needs at its narrowest; give it the window's width.
+    m_accessSummary->setMinimumWidth(480);
+    // The port list and the rule button come and go with each check: the window follows what it shows.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void SettingsWindowController::setSerialPortSource(std::function<QStringList()> ports, QStringList ruleFolders,

@@ -103,7 +103,9 @@ SpotsWindowController::SpotsWindowController(std::shared_ptr<SpotsInteraction> i
     m_browser->setModel(m_model);
     m_details = new QLabel(this);
     m_details->setObjectName(QStringLiteral("details"));
-    m_details->setMinimumWidth(200);
+    // The preview column takes the label's size when it is made, before any site is chosen.
+    m_details->setMinimumSize(240, 90);
+    m_details->setWordWrap(true);
     m_details->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     m_details->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_browser->setPreviewWidget(m_details);
@@ -201,6 +203,7 @@ void SpotsWindowController::selectionChanged()
     if (spot->hasAltitude)
         text += tr("<br>Altitude: %1 m").arg(QString::number(spot->altitude, 'f', 0));
     m_details->setText(text);
+    m_details->adjustSize();
 }
 
 QUrl SpotsWindowController::linkForSelection() const
