@@ -723,9 +723,20 @@ private:
                     const double slack = arc < 200 ? 0.3 : 2e-3;
                     reach[t] = ww[t] + arc * (1 + 1e-9) + slack;
                 }
+                // The pair that reaches farthest first: near a straight line all
+                // pairs nearly tie, and a high best early leaves few to measure.
+                int top = 0;
+                for (int t = 1; t < m; ++t)
+                    if (reach[t] > reach[top])
+                        top = t;
+                if (reach[top] >= best + 0.5)
+                    if (const int v = w[a0 + top] + leg(a0 + top, b); v > best) {
+                        best = v;
+                        bestArg = a0 + top;
+                    }
                 const double need = best + 0.5;
                 for (int t = 0; t < m; ++t) {
-                    if (reach[t] < need)
+                    if (reach[t] < need || t == top)
                         continue;
                     const int a = a0 + t;
                     if (const int v = w[a] + leg(a, b); v > best) {
