@@ -61,6 +61,13 @@ deb)
   grep -q 'libqt6sql6-sqlite' <<<"$info" || fail "no SQLite driver dependency"
   dpkg-deb -x "$deb" "$work/root"
   check_files "$work/root" "/usr" "/usr/lib/udev/rules.d"
+  # The packaged program starts as the launcher starts it and shows its logbook window.
+  home="$work/home"
+  mkdir -p "$home"
+  out=$(HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" QT_QPA_PLATFORM=offscreen \
+        timeout 60 "$work/root/usr/bin/kalvora" --report-windows --quit-after-ms 1500 2>/dev/null) \
+    || fail "the packaged kalvora did not start and quit"
+  grep -q '^window: LogBook' <<<"$out" || fail "no logbook window: $out"
   # Nothing outside /usr, where a package may not put files without maintainer scripts.
   stray=$(cd "$work/root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
   [ -z "$stray" ] || fail "files outside /usr: $stray"
