@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "instruments/devices.h"
 #include "instruments/gpsdevice.h"
+#include "track/georange.h"
 
 namespace kalvora::cli {
 namespace {
@@ -164,6 +165,23 @@ int runDevice(const QStringList& args)
         printError(QStringLiteral("usage: kalvora-cli device write-waypoint --name NAME --lat DEG --lon DEG "
                                   "[--alt M] [--radius M] [--port PATH]"));
         return 2;
+    }
+
+    // Checked before any port is opened: an instrument stores whatever it is sent.
+    if (sub == QLatin1String("write-waypoint")) {
+        QStringList bad;
+        if (!geo::isLatitude(*o.latitude))
+            bad << QStringLiteral("--lat must be a latitude from -90 to 90 degrees");
+        if (!geo::isLongitude(*o.longitude))
+            bad << QStringLiteral("--lon must be a longitude from -180 to 180 degrees");
+        if (o.altitude && !geo::isAltitude(*o.altitude))
+            bad << QStringLiteral("--alt must be an altitude from %1 to %2 m").arg(geo::minAltitudeM).arg(geo::maxAltitudeM);
+        if (o.radius && !geo::isRadius(*o.radius))
+            bad << QStringLiteral("--radius must be from 0 to %1 m").arg(geo::maxRadiusM);
+        if (!bad.isEmpty()) {
+            printError(bad.join(QLatin1Char('\n')));
+            return 2;
+        }
     }
 
     std::unique_ptr<GpsDevice> device = findDevice(o);

@@ -9,6 +9,8 @@
 #include <iostream>
 #include <string>
 
+#include <unistd.h>
+
 #include "cli/command.h"
 #include "cli/importsetup.h"
 #include "logbook/flightimporter.h"
@@ -41,8 +43,21 @@ QJsonValue textJson(const QString& text)
 class TerminalOverlapQuestion final : public OverlapQuestion
 {
 public:
+    /** True when a question came up but there was no terminal to put it to. */
+    bool refused() const { return m_refused; }
+
     void ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply) override
     {
+        // Input from a pipe or file is no pilot's answer: reading it would
+        // take whatever comes (or its end) as a choice for the whole run.
+        if (!::isatty(STDIN_FILENO)) {
+            m_refused = true;
+            printError(QStringLiteral("%1 overlaps a flight of the logbook and there is no terminal to ask: "
+                                      "pass --overlap import, replace or skip. Nothing was imported.")
+                           .arg(QFileInfo(conflict.path).fileName()));
+            reply({OverlapChoice::Cancel, true});
+            return;
+        }
         const QString format = QStringLiteral("yyyy-MM-dd HH:mm 'UTC'");
         printError(QStringLiteral("%1 (%2, %3) overlaps the flight of %4 (%5).")
                        .arg(QFileInfo(conflict.path).fileName(), conflict.fileStartUTC.toString(format),
@@ -80,6 +95,9 @@ public:
             }
         }
     }
+
+private:
+    bool m_refused = false;
 };
 
 int runImport(const QStringList& args)
@@ -117,8 +135,9 @@ int runImport(const QStringList& args)
     PersistentStore& logbook = *setup->logbook;
 
     std::unique_ptr<OverlapQuestion> question;
+    TerminalOverlapQuestion* terminal = nullptr;
     if (overlap == QLatin1String("ask"))
-        question = std::make_unique<TerminalOverlapQuestion>();
+        question = std::unique_ptr<OverlapQuestion>(terminal = new TerminalOverlapQuestion);
     else if (overlap == QLatin1String("import"))
         question = std::make_unique<FixedOverlapAnswer>(OverlapChoice::ImportAsWell);
     else if (overlap == QLatin1String("replace"))
@@ -128,10 +147,13 @@ int runImport(const QStringList& args)
 
     ImportSummary summary;
     QHash<ObjectId, QString> fileOfFlight;
+    QList<std::pair<ObjectId, QString>> notSaved;
     {
         XCQueue queue(logbook);
         FlightImporter importer(logbook, queue, *question, setup->services());
         ScoredWait wait(queue);
+        QObject::connect(&queue, &XCQueue::scoreNotSaved, &queue,
+                         [&](const ObjectId& id, const QString& reason) { notSaved.append({id, reason}); });
         QList<ObjectId> insertedOrder;
         QObject::connect(&importer, &FlightImporter::flightInserted, &importer,
                          [&](const ObjectId& id) { insertedOrder.append(id); });
@@ -160,6 +182,19 @@ int runImport(const QStringList& args)
     QJsonArray failed;
     for (const ImportFileFailure& failure : summary.failed)
         failed.append(QJsonObject{{"file", failure.path}, {"reason", failure.reason}});
+    // Imported, but its score is not in the file: it is computed again at the next opening.
+    for (const auto& [id, reason] : notSaved) {
+        failed.append(QJsonObject{
+            {"file", fileOfFlight.value(id)},
+            {"flight", id.uriString()},
+            {"reason", QStringLiteral("The XC score could not be saved: %1 It is computed again when the "
+                                      "logbook is next opened.")
+                           .arg(reason)}});
+    }
+    if (!summary.placesMissing.isEmpty())
+        printError(QStringLiteral("The place finder did not answer: take-off or landing places are missing "
+                                  "for %1 of the files (see placesMissing).")
+                       .arg(summary.placesMissing.size()));
     printJson(QJsonObject{
         {"logbook", QFileInfo(logbookPath).absoluteFilePath()},
         {"imported", QJsonArray::fromStringList(summary.imported)},
@@ -168,8 +203,11 @@ int runImport(const QStringList& args)
         {"failed", failed},
         {"cancelled", summary.cancelled},
         {"flights", flights},
+        {"placesMissing", QJsonArray::fromStringList(summary.placesMissing)},
     });
-    return summary.failed.isEmpty() ? 0 : 1;
+    if (terminal && terminal->refused())
+        return 2;
+    return failed.isEmpty() ? 0 : 1;
 }
 
 } // namespace

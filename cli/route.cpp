@@ -3,11 +3,10 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
-#include <cmath>
-
 #include "cli/command.h"
 #include "model/route.h"
 #include "model/routewaypoint.h"
+#include "track/georange.h"
 
 namespace kalvora::cli {
 namespace {
@@ -27,10 +26,13 @@ int runRoute(const QStringList& args)
         const double lat = parts.value(0).toDouble(&okLat);
         const double lon = parts.value(1).toDouble(&okLon);
         const double alt = parts.size() > 2 ? parts.at(2).toDouble(&okAlt) : 0.0;
-        if (parts.size() < 2 || parts.size() > 3 || !okLat || !okLon || !okAlt || std::fabs(lat) > 90 ||
-            std::fabs(lon) > 180) {
-            printError(
-                QStringLiteral("route score: \"%1\" is not a point LAT,LON[,ALT] in degrees").arg(arg));
+        if (parts.size() < 2 || parts.size() > 3 || !okLat || !okLon || !okAlt || !geo::isLatitude(lat) ||
+            !geo::isLongitude(lon) || !geo::isAltitude(alt)) {
+            printError(QStringLiteral("route score: \"%1\" is not a point LAT,LON[,ALT]: latitude -90..90 and "
+                                      "longitude -180..180 degrees, altitude %2..%3 m")
+                           .arg(arg)
+                           .arg(geo::minAltitudeM)
+                           .arg(geo::maxAltitudeM));
             return 2;
         }
         lines.push_back(RouteWaypoint::igcLineFor(lat, lon, alt));

@@ -1,12 +1,12 @@
 // kalvora-cli sign FILE [--replace]: the IGC record with the system's security record.
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <chrono>
 #include <cstdio>
 
 #include "cli/command.h"
+#include "cli/flightfile.h"
 #include "track/securityrecord.h"
 #include "track/utcdate.h"
 
@@ -31,12 +31,16 @@ int runSign(const QStringList& args)
         printError(QStringLiteral("Usage: kalvora-cli sign FILE [--replace]"));
         return 2;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printError(QStringLiteral("%1: cannot read the file: %2").arg(path, file.errorString()));
+    const std::optional<QByteArray> read = readIGCFile(path);
+    if (!read)
+        return 1;
+    const QByteArray& bytes = *read;
+    // A stamp vouches for a flight record; on anything else it would only mislead.
+    if (!isIGCRecord(bytes)) {
+        printError(QStringLiteral("%1: not an IGC record: it needs a date record and fixes, and no binary data")
+                       .arg(path));
         return 1;
     }
-    const QByteArray bytes = file.readAll();
     SecurityStamp stamp;
     stamp.versionText =
         SecurityStamp::makeVersionText(QCoreApplication::applicationVersion().toStdString(), 0);

@@ -122,6 +122,7 @@ bool getDataFromIGC(FlightData& data, const QString& igc, const FlightDataSource
                 sources.placeFinder->lookup(static_cast<double>(a), static_cast<double>(o), data.startUTC);
             if (!data.startLocation && !place.locationName.isEmpty())
                 data.startLocation = place.locationName;
+            data.placesMissing = data.placesMissing || (!data.startLocation && place.unanswered);
             if (place.hasUtcOffset)
                 data.utcOffset = place.utcOffset;
         } else {
@@ -141,6 +142,7 @@ bool getDataFromIGC(FlightData& data, const QString& igc, const FlightDataSource
             const PlaceLookupResult place = sources.placeFinder->lookup(static_cast<double>(a), static_cast<double>(o));
             if (!place.locationName.isEmpty())
                 data.landingLocation = place.locationName;
+            data.placesMissing = data.placesMissing || place.unanswered;
         }
     }
 

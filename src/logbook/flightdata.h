@@ -53,6 +53,8 @@ struct FlightData
     std::optional<double> freeDistance; ///< [km] not set by the derivation
     std::optional<double> flatDistance; ///< [km]
     std::optional<double> faiDistance;  ///< [km]
+    /** The place finder was to name the take-off or landing place but did not answer. Not stored. */
+    bool placesMissing = false;
 
     bool operator==(const FlightData&) const = default;
 };

@@ -1,7 +1,5 @@
 #include "logbook/flightimporter.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QSet>
@@ -16,17 +14,15 @@
 #include "logbook/xcqueue.h"
 #include "model/equipment.h"
 #include "model/flight.h"
+#include "services/boundedfile.h"
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
 #include "track/igc.h"
+#include "waypoints/placefinderlookup.h"
 
 namespace kalvora {
 
 namespace {
-
-// IGC files are a few megabytes at most; anything far larger is not one, and
-// reading it whole would only exhaust memory.
-constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
 
 QDateTime toDateTime(std::chrono::sys_seconds instant)
 {
@@ -123,17 +119,16 @@ bool FlightImporter::start(const QStringList& paths)
         for (const QString& path : paths) {
             ReadFile file;
             file.path = path;
-            QFile f(path);
-            if (QFileInfo(path).isDir() || !f.open(QIODevice::ReadOnly)) {
-                file.failure = tr("The file cannot be read");
-            } else if (f.size() > maxFileBytes) {
-                file.failure = tr("The file is too large for an IGC record");
+            const Result<QByteArray> read = readRegularFile(path, maxIGCFileBytes);
+            if (!read) {
+                file.failure = QString::fromStdString(read.error());
             } else {
-                const QByteArray bytes = f.readAll();
+                const QByteArray& bytes = *read;
                 const auto summary =
                     IGC::getTrackFromIGCData(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
                 if (!summary) {
-                    file.failure = tr("The file holds no IGC track: no date record or no fixes");
+                    file.failure = tr("The file holds no IGC track: no date record, or not two fixes forward "
+                                      "in time with a time of day and a place on the globe");
                 } else {
                     // Latin-1 keeps every byte, so the stored record can be written out unchanged.
                     file.text = QString::fromLatin1(bytes);
@@ -265,6 +260,9 @@ void FlightImporter::deriveAccepted()
     PersistentStore* global = m_services.globalStore;
     const quint64 generation = m_generation;
     PersistentStore* logbook = &m_logbook;
+    // A service that failed in an earlier run may be back.
+    if (m_services.placeFinder)
+        m_services.placeFinder->resetFailures();
     m_worker->start([this, work, sources, global, logbook, generation] {
         FlightDataSources mine = sources;
         const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);
@@ -292,10 +290,12 @@ void FlightImporter::deriveAccepted()
                 if (m_cancel)
                     break;
                 derived = insertFlight(context.get(), data);
+                derived.placesMissing = data.placesMissing;
                 if (!context)
                     derived.failure = unwritable;
             } else {
-                derived.failure = tr("The file is no valid IGC record");
+                derived.failure = tr("The file is no valid IGC record: its fixes show no flight (no usable "
+                                     "fixes, or a landing that would come before the take-off)");
             }
             QMetaObject::invokeMethod(
                 this,
@@ -348,6 +348,8 @@ void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived
         run.newFlights.append(flight);
         run.newFlightFiles.append(index);
         run.summary.imported.append(path);
+        if (derived.placesMissing)
+            run.summary.placesMissing.append(path);
         emit flightInserted(flight->objectId());
     } else if (!derived.valid) {
         run.summary.failed.append({path, derived.failure});
@@ -463,6 +465,8 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
     }
     const FlightDataSources sources = sourcesForRun();
     PersistentStore* global = m_services.globalStore;
+    if (m_services.placeFinder)
+        m_services.placeFinder->resetFailures();
     m_worker->start([this, work, sources, global, generation] {
         FlightDataSources mine = sources;
         const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);

@@ -84,6 +84,8 @@ struct ImportSummary
     QStringList skipped;             ///< files left out by the overlap answers
     QList<ImportFileFailure> failed; ///< unreadable, no track, or no flight data
     QList<ObjectId> newFlights;      ///< the flights inserted (still existing at the end)
+    /** Imported files whose take-off or landing place the place finder could not name (it did not answer). */
+    QStringList placesMissing;
     int replaced = 0;                ///< flights deleted because a file replaced them
     bool cancelled = false;          ///< cancelled in the overlap question: nothing imported or deleted
     bool stopped = false;            ///< the progress was cancelled: the rest of the files were not imported
@@ -179,6 +181,7 @@ private:
         bool valid = false; ///< the file gave flight data
         ObjectId flight;    ///< the inserted flight; invalid when it could not be written
         QString failure;    ///< why not, for the user
+        bool placesMissing = false;
     };
 
     void filesRead(QList<ReadFile> files);

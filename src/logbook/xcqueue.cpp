@@ -122,16 +122,33 @@ void XCQueue::onNotification(const QString& name, QObject*, const QVariantMap& u
         return;
     const XCData data = xcData(*scored);
     flight->setXCData(&data);
-    (void)m_logbook.mainContext()->save();
+    if (const auto saved = m_logbook.mainContext()->save(); !saved) {
+        // The score is not in the file: the flight must not show it, and a
+        // later save of another change must not write it half. It keeps the
+        // mark the file has, so the next opening computes it again.
+        XCData pending;
+        pending.freeDistance = -2;
+        pending.flatDistance = -1;
+        pending.faiDistance = -1;
+        flight->setXCData(&pending);
+        m_notSaved.insert(id, QString::fromStdString(saved.error()));
+        return;
+    }
     m_scored.insert(id);
 }
 
 void XCQueue::operationEnded(const ObjectId& flight)
 {
-    if (m_scored.remove(flight))
+    if (m_scored.remove(flight)) {
         emit flightScored(flight);
-    else
+    } else {
+        if (const auto notSaved = m_notSaved.constFind(flight); notSaved != m_notSaved.cend()) {
+            const QString reason = notSaved.value();
+            m_notSaved.erase(notSaved);
+            emit scoreNotSaved(flight, reason);
+        }
         emit flightNotScored(flight);
+    }
     auto it = m_pending.find(flight);
     if (it != m_pending.end() && --it.value() <= 0)
         m_pending.erase(it);

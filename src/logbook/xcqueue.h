@@ -94,6 +94,12 @@ signals:
     void flightScored(const kalvora::ObjectId& flight);
     /** The computation of FLIGHT ended without a result (analysis yielded nothing, or the flight is gone). */
     void flightNotScored(const kalvora::ObjectId& flight);
+    /**
+     * FLIGHT was scored but the logbook could not be written (REASON, for the
+     * user): it stays marked as being computed, so the next opening queues it
+     * again. Emitted just before flightNotScored() for the same flight.
+     */
+    void scoreNotSaved(const kalvora::ObjectId& flight, const QString& reason);
     /** Nothing is queued or running any more. */
     void idle();
 
@@ -105,6 +111,7 @@ private:
     std::unique_ptr<QThreadPool> m_pool;
     QHash<ObjectId, int> m_pending; // flight -> computations queued or running
     QSet<ObjectId> m_scored;        // results stored, not yet reported
+    QHash<ObjectId, QString> m_notSaved; // results that could not be written, not yet reported
 };
 
 } // namespace kalvora

@@ -53,6 +53,21 @@ HttpResponse NetworkHttpClient::send(const HttpRequest& request)
     netRequest.setTransferTimeout(request.timeoutMs);
 
     QNetworkReply* reply = threadManager().sendCustomRequest(netRequest, request.method, request.body);
+    // The body is taken in as it comes, so that Qt holds no more than this
+    // ahead of it and an endless answer is cut at the cap, not at the end of memory.
+    reply->setReadBufferSize(64 * 1024);
+    QByteArray body;
+    bool tooLarge = false;
+    const auto takeBody = [&] {
+        if (tooLarge)
+            return;
+        body += reply->readAll();
+        if (body.size() > request.maxBodyBytes) {
+            tooLarge = true;
+            body.clear();
+            reply->abort();
+        }
+    };
     QEventLoop loop;
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -61,21 +76,32 @@ HttpResponse NetworkHttpClient::send(const HttpRequest& request)
         timedOut = true;
         reply->abort();
     });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (!tooLarge && length.isValid() && length.toLongLong() > request.maxBodyBytes) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, takeBody);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     deadline.start(request.timeoutMs);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     deadline.stop();
+    takeBody();
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (timedOut || reply->error() == QNetworkReply::OperationCanceledError
+    if (tooLarge) {
+        response.error = QStringLiteral("The answer of the server is larger than %1 bytes").arg(request.maxBodyBytes);
+    } else if (timedOut || reply->error() == QNetworkReply::OperationCanceledError
         || reply->error() == QNetworkReply::TimeoutError) {
         response.error = QStringLiteral("The server did not answer within %1 s").arg(request.timeoutMs / 1000.0);
     } else if (!status.isValid()) {
         response.error = reply->errorString();
     } else {
         response.status = status.toInt();
-        response.body = reply->readAll();
+        response.body = std::move(body);
         for (const auto& pair : reply->rawHeaderPairs())
             response.headers.append({pair.first, pair.second});
     }

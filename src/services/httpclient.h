@@ -9,14 +9,22 @@
 
 namespace kalvora {
 
-/** One HTTP request. timeoutMs bounds the whole exchange, connect to last byte. */
+/**
+ * One HTTP request. timeoutMs bounds the whole exchange, connect to last byte;
+ * maxBodyBytes bounds the answer's body: a longer one (announced or sent) ends
+ * the exchange with an error instead of filling memory.
+ */
 struct HttpRequest
 {
+    /** [bytes] the cap of an answer when the caller names none: ample for a look-up or a form reply. */
+    static constexpr qint64 defaultMaxBodyBytes = 1024 * 1024;
+
     QByteArray method = "GET";
     QUrl url;
     QList<std::pair<QByteArray, QByteArray>> headers;
     QByteArray body;
     int timeoutMs = 3000;
+    qint64 maxBodyBytes = defaultMaxBodyBytes;
 };
 
 /**
@@ -41,7 +49,11 @@ class HttpClient
 {
 public:
     virtual ~HttpClient() = default;
-    /** Sends REQUEST and waits for the answer or the time-out. Never throws. */
+    /**
+     * Sends REQUEST and waits for the answer or the time-out. An answer whose
+     * body exceeds REQUEST.maxBodyBytes comes back as an error, without body.
+     * Never throws.
+     */
     virtual HttpResponse send(const HttpRequest& request) = 0;
 };
 

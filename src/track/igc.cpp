@@ -11,6 +11,9 @@ namespace {
 
 using igcfields::leadingInt;
 
+// A backward step of this size or more between fixes is a crossing of 00:00 UTC.
+constexpr std::int64_t kMidnightStepS = 36000;
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -35,6 +38,34 @@ int twoDigits(std::string_view line, std::size_t pos)
 bool isFixLineForSummary(std::string_view line)
 {
     return !line.empty() && line[0] == 'B' && line.size() >= 34 && line.size() <= 100;
+}
+
+/**
+ * A B record whose time is a time of day and whose place is on the globe:
+ * "HHMMSS" digits up to 23:59:59, minutes (in thousandths) below 60, and no
+ * more than 90 deg of latitude or 180 deg of longitude. The line must hold
+ * the fixed fields (24 characters or more).
+ */
+bool hasTimeAndPlace(std::string_view line)
+{
+    if (line.size() < 24 || !sixDigitsAt(line, 1))
+        return false;
+    if (twoDigits(line, 1) > 23 || twoDigits(line, 3) > 59 || twoDigits(line, 5) > 59)
+        return false;
+    const char ns = line[14];
+    const char ew = line[23];
+    if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W'))
+        return false;
+    for (std::size_t i = 7; i < 23; ++i) {
+        if (i != 14 && !isDigit(line[i]))
+            return false;
+    }
+    const std::int64_t latDeg = leadingInt(line.substr(7, 2));
+    const std::int64_t latMin = leadingInt(line.substr(9, 5));
+    const std::int64_t lonDeg = leadingInt(line.substr(15, 3));
+    const std::int64_t lonMin = leadingInt(line.substr(18, 5));
+    return latMin < 60000 && lonMin < 60000 && latDeg * 60000 + latMin <= 90 * 60000 &&
+           lonDeg * 60000 + lonMin <= 180 * 60000;
 }
 
 } // namespace
@@ -106,37 +137,39 @@ std::optional<IGCTrackSummary> IGC::getTrackFromIGCData(std::string_view text)
         return std::nullopt;
     std::optional<IGCDate> date;
     bool dateSeen = false;
-    std::string_view startLine;
-    std::string_view endLine;
+    std::int64_t startS = 0;
+    std::int64_t previousS = 0;
+    std::int64_t endS = 0; // counted on from the first fix's day
+    std::int64_t dayS = 0;
+    std::size_t fixes = 0;
     for (const std::string_view line : lines) {
         if (line.starts_with("HFDTE")) {
             // A later date record replaces an earlier one, readable or not.
             date = dateFromHeaderLine(line);
             dateSeen = true;
-        } else if (isFixLineForSummary(line)) {
-            if (startLine.empty())
-                startLine = line;
-            endLine = line;
+        } else if (isFixLineForSummary(line) && hasTimeAndPlace(line)) {
+            const std::int64_t timeS = static_cast<std::int64_t>(timeFromIGCLine(line));
+            if (fixes == 0) {
+                startS = timeS;
+            } else if (timeS <= previousS - kMidnightStepS) {
+                // Only a step back of many hours is the passing of 00:00 UTC;
+                // smaller ones are fixes out of order, not a day gone by.
+                dayS += 86400;
+            }
+            previousS = timeS;
+            endS = dayS + timeS;
+            ++fixes;
         }
     }
-    if (!dateSeen || startLine.empty() || !date)
+    if (!dateSeen || fixes < 2 || !date)
         return std::nullopt;
     const std::optional<utc::CivilDate> day = date->civil();
-    if (!day || !sixDigitsAt(startLine, 1))
+    if (!day)
         return std::nullopt;
-    const int hh = twoDigits(startLine, 1);
-    const int mm = twoDigits(startLine, 3);
-    const int ss = twoDigits(startLine, 5);
-    if (hh > 23 || mm > 59 || ss > 59)
-        return std::nullopt;
-
-    const std::int64_t startS = static_cast<std::int64_t>(timeFromIGCLine(startLine));
-    std::int64_t flightTimeS = static_cast<std::int64_t>(timeFromIGCLine(endLine)) - startS;
-    // A record that passes 00:00 UTC ends on the next day: its flight time is
-    // what is left of the first day plus the time into the next.
-    if (flightTimeS < 0)
-        flightTimeS += 86400;
-    if (flightTimeS == 0)
+    // A record whose last fix is not after its first (one that runs backwards)
+    // covers no time at all.
+    const std::int64_t flightTimeS = endS - startS;
+    if (flightTimeS <= 0)
         return std::nullopt;
 
     IGCTrackSummary summary;
@@ -152,7 +185,7 @@ std::vector<IGCTrackPoint> IGC::getWaypoints(std::string_view text, bool normali
 {
     std::vector<IGCTrackPoint> points;
     for (const std::string_view line : getICGLines(text)) {
-        if (!isFixLineForSummary(line))
+        if (!isFixLineForSummary(line) || !hasTimeAndPlace(line))
             continue;
         const std::int64_t lat = PlaceFinder::latitudeFromString(line.substr(7, 8));
         const std::int64_t lon = PlaceFinder::longitudeFromString(line.substr(15, 9));
@@ -218,8 +251,17 @@ std::optional<std::string> IGC::getIGCFilename(std::string_view igcData, std::ch
         (start.time_since_epoch().count() - (start.time_since_epoch().count() % 86400 + 86400) % 86400) /
         86400;
     const utc::CivilDate date = utc::civilFromDays(days);
+    // The G record is whatever bytes the file holds; only letters and digits
+    // go into a file name, so that "/", ".." or control bytes cannot lead it
+    // out of the export folder or make it unreadable.
+    std::string loggerPart(logger);
+    for (char& c : loggerPart) {
+        const bool safe = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!safe)
+            c = '_';
+    }
     const std::string prefix = *igcStringFromInt(date.year % 10) + *igcStringFromInt(date.month) +
-                               *igcStringFromInt(date.day) + std::string(logger);
+                               *igcStringFromInt(date.day) + loggerPart;
     for (int n = 1; n <= 34; ++n) {
         std::string name = prefix + *igcStringFromInt(n) + ".igc";
         if (!nameTaken || !nameTaken(name))

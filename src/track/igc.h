@@ -76,11 +76,13 @@ public:
 
     /**
      * The quick summary: date record + first fix time as start, last minus first
-     * fix time as flight time (a track that passes 00:00 UTC gets the 24 h added).
-     * Only B records of 34 to 100 characters count; the date comes from the last
-     * "HFDTE" record, in either form (see dateFromHeaderLine()).
-     * @return nullopt without lines, without a readable date or start time, or
-     *         when the flight time is 0.
+     * fix time as flight time (a track that passes 00:00 UTC, seen as a step
+     * back of 10 h or more between two fixes, gets the 24 h added).
+     * Only B records of 34 to 100 characters with a time of day and a place on
+     * the globe count; the date comes from the last "HFDTE" record, in either
+     * form (see dateFromHeaderLine()).
+     * @return nullopt without lines, without a readable date, with fewer than
+     *         two fixes, or when the last fix is not after the first.
      */
     [[nodiscard]] static std::optional<IGCTrackSummary> getTrackFromIGCData(std::string_view text);
 
@@ -93,8 +95,10 @@ public:
     /**
      * The short IGC file name "YMDLLLLN.igc" of a flight for export: IGC
      * characters of the last year digit, month and day of START (in UTC), the
-     * characters 1-4 of the first G record longer than 5 characters, and the
-     * first number N = 1..34 whose name NAMETAKEN reports free.
+     * characters 1-4 of the first G record longer than 5 characters (each one
+     * that is not an ASCII letter or digit written as "_", so that the name
+     * never holds a path), and the first number N = 1..34 whose name
+     * NAMETAKEN reports free.
      * Example: 23 November 2014 with "G4F2A..." gives "4BN4F2A1.igc".
      * @return nullopt without such a G record or when all 34 names are taken.
      */

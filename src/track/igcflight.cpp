@@ -250,6 +250,9 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
     flight.setAllowedParams();
 
     const std::vector<BRecord> records = readBRecords(original);
+    // Fixes off the globe or outside the day are not read; what is left must still make a track.
+    if (std::count_if(records.begin(), records.end(), [](const BRecord& r) { return r.readable; }) < 2)
+        return std::nullopt;
 
     // Pre-filter: first with the start rule, then without it.
     std::vector<std::string_view> lines = original;
@@ -481,6 +484,12 @@ std::optional<IGCFlight> IGCFlight::flightFromIGC(std::string_view text, int gli
     }
     flight.DURATION = flight.END_TIME - flight.START_TIME +
                       static_cast<std::int64_t>(flight.endDayOffset - flight.startDayOffset) * kDayS;
+    // A landing before the take-off is no flight: a track that never took off
+    // ends just before the anchor the take-off detection last moved on, and one
+    // whose fixes run backwards ends before it began. Stored, either would
+    // become a flight of nearly a day.
+    if (flight.DURATION < 0)
+        return std::nullopt;
     // A flight without a single sample has no mean speed; 0 rather than 0 / 0.
     flight.MEAN_SPEED = samples > 0 ? speedSumKmh / static_cast<double>(samples) : 0;
     return flight;

@@ -80,9 +80,13 @@ struct IGCFlight
      * cleaned records are left in igcLines for the XC optimiser.
      * Date records are read in both forms ("HFDTEddmmyy", "HFDTEDATE:ddmmyy,nn"),
      * and a record that passes 00:00 UTC stays one flight (see DURATION, landingUTC()).
-     * @return nullopt for a text without lines or of 10 lines or fewer, or one in
-     *         which no fix passes the pre-filter and whose fixes do carry times.
-     *         Never throws; any bytes are safe.
+     * Fixes whose time is no time of day or whose place is off the globe are
+     * not read (see IGCPoint::igcPointWithIGCLine()).
+     * @return nullopt for a text without lines or of 10 lines or fewer, one with
+     *         fewer than two readable fixes, one in which no fix passes the
+     *         pre-filter and whose fixes do carry times, and one whose landing
+     *         would come before its take-off (a track that never takes off, or
+     *         whose fixes run backwards). Never throws; any bytes are safe.
      */
     [[nodiscard]] static std::optional<IGCFlight> flightFromIGC(std::string_view text, int gliderType,
                                                                 bool saned);

@@ -21,18 +21,29 @@ std::optional<IGCPoint> IGCPoint::igcPointWithIGCLine(std::string_view line, std
     const char ew = line[23];
     if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W'))
         return std::nullopt;
+    // Out-of-range fields are no fix: minutes are written in thousandths, so
+    // 60000 or more (or a degree past the pole or the date line) is garbage,
+    // as is a time of day such as 99:99:99.
+    const std::int64_t hh = leadingInt(line.substr(1, 2));
+    const std::int64_t mm = leadingInt(line.substr(3, 2));
+    const std::int64_t ss = leadingInt(line.substr(5, 2));
+    const std::int64_t latDeg = leadingInt(line.substr(7, 2));
+    const std::int64_t latMin = leadingInt(line.substr(9, 5));
+    const std::int64_t lonDeg = leadingInt(line.substr(15, 3));
+    const std::int64_t lonMin = leadingInt(line.substr(18, 5));
+    if (hh < 0 || hh > 23 || mm < 0 || mm > 59 || ss < 0 || ss > 59 || latMin < 0 || latMin >= 60000 ||
+        lonMin < 0 || lonMin >= 60000 || latDeg < 0 || lonDeg < 0 || latDeg * 60000 + latMin > 90 * 60000 ||
+        lonDeg * 60000 + lonMin > 180 * 60000)
+        return std::nullopt;
     IGCPoint p;
     p.timezone = timeZoneH;
-    p.lat = static_cast<double>(leadingInt(line.substr(7, 2))) +
-            static_cast<double>(leadingInt(line.substr(9, 5))) / 60000.0;
+    p.lat = static_cast<double>(latDeg) + static_cast<double>(latMin) / 60000.0;
     if (ns == 'S')
         p.lat = -p.lat;
-    p.lon = static_cast<double>(leadingInt(line.substr(15, 3))) +
-            static_cast<double>(leadingInt(line.substr(18, 5))) / 60000.0;
+    p.lon = static_cast<double>(lonDeg) + static_cast<double>(lonMin) / 60000.0;
     if (ew == 'W')
         p.lon = -p.lon;
-    p.gpsTime = leadingInt(line.substr(1, 2)) * 3600 + leadingInt(line.substr(3, 2)) * 60 +
-                leadingInt(line.substr(5, 2));
+    p.gpsTime = hh * 3600 + mm * 60 + ss;
     p.varioAlt = static_cast<double>(leadingInt(line.substr(25, 5)));
     p.gpsAlt = static_cast<double>(leadingInt(line.substr(30, 5)));
     return p;

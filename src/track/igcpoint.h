@@ -23,7 +23,9 @@ struct IGCPoint
      * 11:01:35 UTC, 52.1057166 N, 0.1033 E, pressure 587 m, GNSS 558 m.
      * The line must start with 'B', have 'N'/'S' at 14, 'E'/'W' at 23 and at
      * least 35 characters; the validity flag (24) is not looked at.
-     * @return nullopt when the line is not such a record. Never throws.
+     * @return nullopt when the line is not such a record, or when its time is
+     *         no time of day (past 23:59:59) or its place is off the globe
+     *         (minutes of 60 or more, past 90 deg or 180 deg). Never throws.
      */
     [[nodiscard]] static std::optional<IGCPoint> igcPointWithIGCLine(std::string_view line,
                                                                      std::int64_t timeZoneH = 0);

@@ -4,6 +4,7 @@
 #include <QRegularExpression>
 #include <QUrlQuery>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -92,6 +93,32 @@ std::optional<QString> tagValue(const QString& text, const QString& tag)
     return decodeEntities(text.mid(valueStart, end - valueStart));
 }
 
+/**
+ * A place name as the user will see it: control characters and line breaks
+ * become spaces, runs of spaces one, and at most maxPlaceNameLength
+ * characters stay (never half a surrogate pair).
+ */
+QString cleanPlaceName(const QString& text)
+{
+    QString out;
+    out.reserve(std::min<qsizetype>(text.size(), PlaceFinderLookup::maxPlaceNameLength + 1));
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        const bool breaking = category == QChar::Other_Control || category == QChar::Separator_Line ||
+                              category == QChar::Separator_Paragraph;
+        out += breaking ? QChar(u' ') : c;
+    }
+    out = out.simplified();
+    if (out.size() > PlaceFinderLookup::maxPlaceNameLength) {
+        qsizetype keep = PlaceFinderLookup::maxPlaceNameLength;
+        if (out.at(keep - 1).isHighSurrogate())
+            --keep;
+        out.truncate(keep);
+        out = out.trimmed();
+    }
+    return out;
+}
+
 struct PacingState
 {
     std::mutex mutex;
@@ -120,6 +147,15 @@ PlaceFinderLookup::PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QU
 {
 }
 
+PlaceFinderLookup::PlaceFinderLookup(const PlaceFinderLookup& other)
+    : m_http(other.m_http),
+      m_nominatimBaseUrl(other.m_nominatimBaseUrl),
+      m_timezoneBaseUrl(other.m_timezoneBaseUrl),
+      m_timeZones(other.m_timeZones),
+      m_failuresInARow(other.m_failuresInARow.load())
+{
+}
+
 PlaceFinderLookup PlaceFinderLookup::fromSettings(HttpClient& http)
 {
     return PlaceFinderLookup(
@@ -138,6 +174,7 @@ HttpRequest PlaceFinderLookup::reverseRequest(const QUrl& base, double latitudeD
                              .arg(sixDecimals(latitudeDeg), sixDecimals(longitudeDeg)));
     request.headers.append(std::pair<QByteArray, QByteArray>("Cache-Control", "no-cache"));
     request.timeoutMs = requestTimeoutMs;
+    request.maxBodyBytes = maxAnswerBytes;
     return request;
 }
 
@@ -148,6 +185,7 @@ HttpRequest PlaceFinderLookup::timezoneRequest(const QUrl& base, double latitude
         withPath(base, QStringLiteral("/timezone/%1/%2").arg(sixDecimals(latitudeDeg), sixDecimals(longitudeDeg)));
     request.headers.append(std::pair<QByteArray, QByteArray>("Cache-Control", "no-cache"));
     request.timeoutMs = requestTimeoutMs;
+    request.maxBodyBytes = maxAnswerBytes;
     return request;
 }
 
@@ -169,8 +207,11 @@ void PlaceFinderLookup::readAnswer(const QByteArray& answer, PlaceLookupResult& 
         result.utcOffset += 1;
 
     const auto take = [&](const char* tag, std::optional<QString>& field) {
-        if (auto value = tagValue(text, QString::fromLatin1(tag)); value && !value->isEmpty())
-            field = std::move(*value);
+        if (auto value = tagValue(text, QString::fromLatin1(tag))) {
+            QString clean = cleanPlaceName(*value);
+            if (!clean.isEmpty())
+                field = std::move(clean);
+        }
     };
     take("city", result.city);
     take("county", result.county);
@@ -192,7 +233,7 @@ QString PlaceFinderLookup::joinLocationName(const PlaceLookupResult& result)
     if (result.country)
         parts << *result.country;
     parts.removeAll(QString());
-    return parts.join(QStringLiteral(", "));
+    return cleanPlaceName(parts.join(QStringLiteral(", ")));
 }
 
 std::chrono::milliseconds PlaceFinderLookup::pace()
@@ -231,28 +272,57 @@ PlaceLookupResult PlaceFinderLookup::lookup(double latitudeMicroDeg, double long
 PlaceLookupResult PlaceFinderLookup::lookupAt(double latitudeMicroDeg, double longitudeMicroDeg,
                                               const QDateTime* offsetAt) const
 {
-    pace();
-
     PlaceLookupResult result;
     result.latitude = latitudeMicroDeg / 1000000.0;
     result.longitude = longitudeMicroDeg / 1000000.0;
-
-    const auto ask = [&](const HttpRequest& request) {
-        const HttpResponse response = m_http.send(request);
-        result.downloadData = response.ok() ? response.body : QByteArray();
-        readAnswer(result.downloadData, result);
-    };
-    ask(reverseRequest(m_nominatimBaseUrl, result.latitude, result.longitude));
-    if (!m_timezoneBaseUrl.isEmpty()) {
-        ask(timezoneRequest(m_timezoneBaseUrl, result.latitude, result.longitude));
-    } else if (offsetAt) {
+    const auto fromZoneDatabase = [&] {
+        if (!offsetAt)
+            return;
         const QString country = result.countryCode.value_or(QString());
         if (const auto zone = m_timeZones->find(result.latitude, result.longitude, country, *offsetAt)) {
             result.utcOffset = zone->utcOffset;
             result.hasUtcOffset = true;
         }
+    };
+
+    // A service that failed several times in a row is not asked again until
+    // resetFailures(): each failed look-up costs its time-outs and its pacing.
+    if (hasGivenUp()) {
+        result.unanswered = true;
+        fromZoneDatabase();
+        return result;
     }
+    pace();
+
+    const auto ask = [&](const HttpRequest& request) {
+        const HttpResponse response = m_http.send(request);
+        result.downloadData = response.ok() ? response.body : QByteArray();
+        readAnswer(result.downloadData, result);
+        return response.ok();
+    };
+    if (ask(reverseRequest(m_nominatimBaseUrl, result.latitude, result.longitude))) {
+        m_failuresInARow = 0;
+    } else {
+        result.unanswered = true;
+        ++m_failuresInARow;
+    }
+    if (!m_timezoneBaseUrl.isEmpty() && !hasGivenUp())
+        ask(timezoneRequest(m_timezoneBaseUrl, result.latitude, result.longitude));
+    // A configured service that fails is no reason to show UTC: the zone
+    // database answers as it does without a service.
+    if (!result.hasUtcOffset)
+        fromZoneDatabase();
     return result;
+}
+
+bool PlaceFinderLookup::hasGivenUp() const
+{
+    return m_failuresInARow >= failuresBeforeGivingUp;
+}
+
+void PlaceFinderLookup::resetFailures() const
+{
+    m_failuresInARow = 0;
 }
 
 std::optional<WaypointAddress> PlaceFinderAddressLookup::lookup(double latitudeMicro, double longitudeMicro)

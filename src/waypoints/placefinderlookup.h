@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 
@@ -36,6 +37,8 @@ struct PlaceLookupResult
     bool hasUtcOffset = false;
     /** The last answer received (the time-zone one when it came). */
     QByteArray downloadData;
+    /** The reverse service gave no answer, or was not asked after failing again and again. */
+    bool unanswered = false;
 
     bool operator==(const PlaceLookupResult&) const = default;
 };
@@ -61,6 +64,12 @@ public:
     static constexpr const char* nominatimEnvVar = "KALVORA_NOMINATIM_URL";
     static constexpr const char* timezoneEnvVar = "KALVORA_TIMEZONE_URL";
     static constexpr int requestTimeoutMs = 3000;
+    /** [bytes] An answer names one place; anything longer is not one. */
+    static constexpr qint64 maxAnswerBytes = 1024 * 1024;
+    /** [characters] The longest place name (and address part) taken from an answer. */
+    static constexpr qsizetype maxPlaceNameLength = 200;
+    /** Look-ups failing in a row after which the services are no longer asked. */
+    static constexpr int failuresBeforeGivingUp = 3;
 
     /**
      * HTTP and TIMEZONES must outlive this object. An empty TIMEZONEBASEURL
@@ -69,6 +78,9 @@ public:
     PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl, const TimeZoneFinder& timeZones);
     /** As above with the system's zone database. */
     PlaceFinderLookup(HttpClient& http, QUrl nominatimBaseUrl, QUrl timezoneBaseUrl);
+    /** The same services, and the failures counted so far. */
+    PlaceFinderLookup(const PlaceFinderLookup& other);
+    PlaceFinderLookup& operator=(const PlaceFinderLookup&) = delete;
 
     /**
      * With the base URLs from the environment, else the settings, else the
@@ -80,7 +92,9 @@ public:
      * Looks up the point (latitudeMicroDeg, longitudeMicroDeg) [1e-6 deg].
      * Always returns a result; a service that fails or does not answer in time
      * contributes nothing to it. Without a time-zone service no offset is
-     * looked up. Any thread but the GUI thread.
+     * looked up. After failuresBeforeGivingUp failed look-ups in a row the
+     * services are not asked any more (the result is marked unanswered) until
+     * resetFailures(). Any thread but the GUI thread.
      */
     PlaceLookupResult lookup(double latitudeMicroDeg, double longitudeMicroDeg) const;
 
@@ -88,7 +102,8 @@ public:
      * As lookup() above, and the offset is the one in force at OFFSETAT (UTC):
      * without a time-zone service it comes from the zone database, using the
      * reverse answer's country code when there is one. The time-zone service,
-     * when configured, answers for the time of asking, as it always did.
+     * when configured, answers for the time of asking, as it always did; when
+     * it fails, the zone database answers instead.
      */
     PlaceLookupResult lookup(double latitudeMicroDeg, double longitudeMicroDeg, const QDateTime& offsetAt) const;
 
@@ -116,6 +131,11 @@ public:
      */
     static std::chrono::milliseconds pace();
 
+    /** True once the look-ups failed failuresBeforeGivingUp times in a row. Any thread. */
+    [[nodiscard]] bool hasGivenUp() const;
+    /** Asks the services again from the next look-up on (a new run starts). Any thread. */
+    void resetFailures() const;
+
 private:
     PlaceLookupResult lookupAt(double latitudeMicroDeg, double longitudeMicroDeg, const QDateTime* offsetAt) const;
 
@@ -123,6 +143,8 @@ private:
     QUrl m_nominatimBaseUrl;
     QUrl m_timezoneBaseUrl;
     const TimeZoneFinder* m_timeZones;
+    // Shared by every thread using this object; a run's failures tell the next look-up to skip.
+    mutable std::atomic<int> m_failuresInARow{0};
 };
 
 /** The waypoint importer's address look-up answered by the place finder. */

@@ -123,8 +123,10 @@ bool WaypointSync::downloadWaypoints()
 {
     QMutexLocker lock(&m_passLock);
     const double lastSync = std::trunc(lastWaypointSync());
-    const HttpResponse response = m_http.send(
-        formRequest(endpoint(m_baseUrl, waypointdb::downloadPath), downloadBody(m_identity, lastSync)));
+    HttpRequest request =
+        formRequest(endpoint(m_baseUrl, waypointdb::downloadPath), downloadBody(m_identity, lastSync));
+    request.maxBodyBytes = waypointdb::maxDownloadBytes;
+    const HttpResponse response = m_http.send(request);
     if (!answered(response)) {
         emit downloadFinished(false);
         return false;

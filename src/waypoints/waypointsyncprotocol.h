@@ -21,6 +21,8 @@ inline constexpr const char* settingsKey = "waypointDatabase/url";
 inline constexpr const char* envVar = "KALVORA_WAYPOINTDB_URL";
 inline constexpr const char* defaultUrl = "http://waypoints.kalvora.org";
 inline constexpr const char* lastSyncKey = "lastWaypointSync";
+/** [bytes] The largest download answer taken in: the whole database is a few megabytes. */
+inline constexpr qint64 maxDownloadBytes = 16 * 1024 * 1024;
 } // namespace waypointdb
 
 /**

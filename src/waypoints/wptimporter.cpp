@@ -1,10 +1,10 @@
 #include "waypoints/wptimporter.h"
 
-#include <QFile>
-
 #include <cmath>
 
 #include "model/waypoint.h"
+#include "services/boundedfile.h"
+#include "track/georange.h"
 
 namespace kalvora {
 namespace {
@@ -94,6 +94,36 @@ QString coordinateText(const QString& token)
     return text;
 }
 
+/**
+ * True when TOKEN is written as a coordinate: unsigned digits with at most one
+ * decimal point, any degree mark (in whatever encoding it arrived), then one of
+ * the two hemisphere letters. "47.5000000000ºN" passes; "1e308ºN", "47.5ºQ"
+ * and "ºN" do not.
+ */
+bool isCoordinateToken(const QString& token, char positive, char negative)
+{
+    if (token.isEmpty())
+        return false;
+    const QChar letter = token.back().toUpper();
+    if (letter != QLatin1Char(positive) && letter != QLatin1Char(negative))
+        return false;
+    qsizetype end = token.size() - 1;
+    while (end > 0 && token.at(end - 1).unicode() > 0x7F)
+        --end;
+    int digits = 0;
+    int points = 0;
+    for (qsizetype i = 0; i < end; ++i) {
+        const QChar c = token.at(i);
+        if (c.isDigit() && c.unicode() < 0x80)
+            ++digits;
+        else if (c == QLatin1Char('.'))
+            ++points;
+        else
+            return false;
+    }
+    return digits > 0 && points <= 1;
+}
+
 QString formatCoordinate(double value, char positive, char negative)
 {
     const char hemisphere = value < 0 ? negative : positive;
@@ -114,10 +144,10 @@ std::vector<WaypointRecord> WPTImporter::getDeviceWaypoints() const
 {
     if (m_path.isEmpty())
         return {};
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    const Result<QByteArray> bytes = readRegularFile(m_path, maxWaypointFileBytes);
+    if (!bytes)
         return {};
-    return parseWptText(file.readAll());
+    return parseWptText(*bytes);
 }
 
 std::vector<WaypointRecord> WPTImporter::parseWptText(const QByteArray& latin1)
@@ -149,14 +179,23 @@ std::optional<WaypointRecord> WPTImporter::getDeviceWaypointFromLine(const QStri
     if (line.size() < 2)
         return std::nullopt;
     const QStringList tokens = seperateLine(line);
-    // A line without its altitude token has no place to take its fields from.
-    if (tokens.size() < 8 || tokens.at(0) != QLatin1String("W"))
+    // A line without its description would give a nameless waypoint that
+    // nobody could find again.
+    if (tokens.size() < 9 || tokens.at(0) != QLatin1String("W"))
+        return std::nullopt;
+    if (!isCoordinateToken(tokens.at(3), 'N', 'S') || !isCoordinateToken(tokens.at(4), 'E', 'W'))
+        return std::nullopt;
+    bool numeric = false;
+    const double altitude = tokens.at(7).toDouble(&numeric);
+    if (!numeric || !geo::isAltitude(altitude))
         return std::nullopt;
 
     WaypointRecord point;
     point.latitude = coordFromString(coordinateText(tokens.at(3)));
     point.longitude = coordFromString(coordinateText(tokens.at(4)));
-    point.altitude = double(float(leadingNumber(tokens.at(7))));
+    if (!geo::isLatitude(point.latitude) || !geo::isLongitude(point.longitude))
+        return std::nullopt;
+    point.altitude = double(float(altitude));
     point.gpsaltitude = point.altitude;
     point.shortName = tokens.mid(8).join(QLatin1Char(' '));
     return point;

@@ -41,13 +41,21 @@ public:
     /** Prepares a reader for the file at PATH. */
     explicit WPTImporter(QString path) : m_path(std::move(path)) {}
 
-    /** The waypoints of the file in file order; empty when there is no file or it cannot be read. */
+    /**
+     * The waypoints of the file in file order; empty when there is no file or
+     * it cannot be read (not a regular file, or larger than maxWaypointFileBytes).
+     */
     [[nodiscard]] std::vector<WaypointRecord> getDeviceWaypoints() const;
 
     /** The waypoints of FILE TEXT (ISO 8859-1 bytes), in order. Lines that cannot be read are skipped. */
     [[nodiscard]] static std::vector<WaypointRecord> parseWptText(const QByteArray& latin1);
 
-    /** One "W" line as a record; nullopt for any other line or one too short to read. */
+    /**
+     * One "W" line as a record. nullopt for any other line, for one without
+     * a description (fewer than 9 fields), and for one whose coordinates lack
+     * their hemisphere letter (N/S, E/W) or lie off the globe, or whose
+     * altitude is no number of the range geo::isAltitude() accepts.
+     */
     [[nodiscard]] static std::optional<WaypointRecord> getDeviceWaypointFromLine(const QString& line);
 
     /** The complete file text for ENTRIES, in order, with CR LF line ends. */

@@ -2,6 +2,10 @@
 
 #include <QProcess>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace kalvora::test {
 
 CliRun runCli(const QStringList& args, const QProcessEnvironment& env, int timeoutMs, const QByteArray& stdinData)
@@ -23,6 +27,43 @@ CliRun runCli(const QStringList& args, const QProcessEnvironment& env, int timeo
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
+    return run;
+}
+
+CliRun runCliOnTerminal(const QStringList& args, const QProcessEnvironment& env, const QByteArray& typed,
+                        int timeoutMs)
+{
+    CliRun run;
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        if (master >= 0)
+            ::close(master);
+        return run;
+    }
+    const QByteArray slaveName = ::ptsname(master);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier([&slaveName] {
+        // In the child, before exec: a session of its own, the terminal as stdin.
+        ::setsid();
+        const int slave = ::open(slaveName.constData(), O_RDWR);
+        if (slave >= 0)
+            ::dup2(slave, STDIN_FILENO);
+    });
+    process.start(QStringLiteral(KALVORA_CLI), args);
+    if (process.waitForStarted(10000)) {
+        if (!typed.isEmpty())
+            (void)!::write(master, typed.constData(), static_cast<size_t>(typed.size()));
+        if (process.waitForFinished(timeoutMs)) {
+            run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+            run.out = process.readAllStandardOutput();
+            run.err = process.readAllStandardError();
+        } else {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    ::close(master);
     return run;
 }
 

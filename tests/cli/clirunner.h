@@ -20,4 +20,12 @@ struct CliRun
 CliRun runCli(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
               int timeoutMs = 120000, const QByteArray& stdinData = {});
 
+/**
+ * As runCli(), with a pseudo-terminal as standard input on which TYPED is
+ * typed (as a pilot would; "\x04" at the start of a line ends the input).
+ * Standard output and error stay pipes.
+ */
+CliRun runCliOnTerminal(const QStringList& args, const QProcessEnvironment& env, const QByteArray& typed,
+                        int timeoutMs = 120000);
+
 } // namespace kalvora::test

@@ -16,6 +16,7 @@ using kalvora::test::HttpServerRequest;
 using kalvora::test::HttpServerResponse;
 using kalvora::test::LocalHttpServer;
 using kalvora::test::runCli;
+using kalvora::test::runCliOnTerminal;
 
 namespace {
 
@@ -207,12 +208,21 @@ TEST_F(ImportCommand, OverlapAnswersFromTheOptionAndTheTerminal)
     const QString touching = writeFile("touch.igc", syntheticIGC(9 * 3600, 3600));
 
     // Terminal: an answer that is no choice is asked again; end of input cancels.
-    QJsonObject asked = run({"import", logbook(), touching, overlapping, "--offline"}, 0, "x\ns\n");
-    EXPECT_EQ(asked.value("imported").toArray(), QJsonArray{touching});
-    EXPECT_EQ(asked.value("skipped").toArray(), QJsonArray{overlapping});
-    QJsonObject cancelled = run({"import", logbook(), overlapping, "--offline"}, 0, "");
-    EXPECT_TRUE(cancelled.value("cancelled").toBool());
-    EXPECT_TRUE(cancelled.value("imported").toArray().isEmpty());
+    const auto asked = runCliOnTerminal({"import", logbook(), touching, overlapping, "--offline"}, m_env, "x\ns\n");
+    ASSERT_EQ(asked.exitCode, 0) << asked.err.toStdString();
+    const QJsonObject askedSummary = QJsonDocument::fromJson(asked.out).object();
+    EXPECT_EQ(askedSummary.value("imported").toArray(), QJsonArray{touching});
+    EXPECT_EQ(askedSummary.value("skipped").toArray(), QJsonArray{overlapping});
+    const auto cancelled = runCliOnTerminal({"import", logbook(), overlapping, "--offline"}, m_env, "\x04");
+    EXPECT_EQ(cancelled.exitCode, 0) << cancelled.err.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(cancelled.out).object().value("cancelled").toBool());
+
+    // Without a terminal there is nobody to ask: the run is refused, naming
+    // the option, and answers piped in are not taken for the pilot's.
+    const auto piped = runCli({"import", logbook(), overlapping, "--offline"}, m_env, 60000, "r\n");
+    EXPECT_EQ(piped.exitCode, 2);
+    EXPECT_TRUE(piped.err.contains("--overlap")) << piped.err.toStdString();
+    EXPECT_TRUE(QJsonDocument::fromJson(piped.out).object().value("imported").toArray().isEmpty());
 
     const QJsonObject replaced = run({"import", logbook(), overlapping, "--overlap", "replace", "--offline"});
     EXPECT_EQ(replaced.value("replaced").toInt(), 1);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "logbook/flightdata.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
@@ -297,6 +299,22 @@ TEST_F(Importing, UnreadableFilesAreReportedAndTheRestImported)
     EXPECT_EQ(summary.failed.size(), 5);
     for (const ImportFileFailure& failure : summary.failed)
         EXPECT_FALSE(failure.reason.isEmpty());
+}
+
+TEST_F(Importing, SpecialFilesAreRefusedWithoutWaitingOrReadingWithoutEnd)
+{
+    // The window's import takes this path too: a FIFO named like a recording
+    // waited for a writer for ever, /dev/zero read until memory ran out.
+    const QString good = writeFile("good.igc", syntheticIGC(hm(10), 1800));
+    const QString pipe = m_dir.filePath("pipe.igc");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString zero = m_dir.filePath("zero.igc");
+    ASSERT_TRUE(QFile::link("/dev/zero", zero));
+    const ImportSummary summary = import({pipe, zero, good});
+    EXPECT_EQ(summary.imported, QStringList{good});
+    ASSERT_EQ(summary.failed.size(), 2);
+    for (const ImportFileFailure& failure : summary.failed)
+        EXPECT_TRUE(failure.reason.contains(QStringLiteral("not a regular file"))) << failure.reason.toStdString();
 }
 
 TEST_F(Importing, CancellingTheProgressKeepsWhatWasWrittenAndStopsBeforeTheNextFile)

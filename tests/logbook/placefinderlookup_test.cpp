@@ -99,6 +99,34 @@ TEST(ReadAnswer, NonUtf8BytesDoNotBreakTheName)
     EXPECT_TRUE(result.locationName.contains(QStringLiteral(", ")));
 }
 
+TEST(ReadAnswer, PlaceNamesAreCleanedAndBounded)
+{
+    PlaceLookupResult result;
+    PlaceFinderLookup::readAnswer("<addressparts><city>Inns\x01"
+                                  "bruck\r\n\x1b[31m</city><state>Ti&#10;rol&#8232;"
+                                  "</state><country>" + QByteArray(5000, 'A') + "</country><county>\x07</county>"
+                                  "</addressparts>",
+                                  result);
+    EXPECT_EQ(result.city, QStringLiteral("Inns bruck [31m"));
+    EXPECT_EQ(result.state, QStringLiteral("Ti rol"));
+    EXPECT_FALSE(result.county); // nothing left but a control character
+    ASSERT_TRUE(result.country);
+    EXPECT_EQ(result.country->size(), PlaceFinderLookup::maxPlaceNameLength);
+    EXPECT_LE(result.locationName.size(), PlaceFinderLookup::maxPlaceNameLength);
+    for (const QChar c : result.locationName)
+        EXPECT_NE(c.category(), QChar::Other_Control);
+
+    // A cut never leaves half a character behind.
+    PlaceLookupResult emoji;
+    QByteArray faces;
+    for (int i = 0; i < 150; ++i)
+        faces += "\xF0\x9F\x98\x80";
+    PlaceFinderLookup::readAnswer("<city>" + faces + "</city>", emoji);
+    ASSERT_TRUE(emoji.city);
+    EXPECT_LE(emoji.city->size(), PlaceFinderLookup::maxPlaceNameLength);
+    EXPECT_FALSE(emoji.city->back().isHighSurrogate());
+}
+
 TEST(PlaceFinderRequests, CarryTheServicesPathsAndSixDecimals)
 {
     const auto reverse = PlaceFinderLookup::reverseRequest(QUrl("http://127.0.0.1:1/nominatim/"), 47.2623, -11.5);
@@ -226,6 +254,50 @@ TEST(PlaceFinderLookup, FailingServicesLeaveTheFieldsEmpty)
         EXPECT_DOUBLE_EQ(result.utcOffset, 0);
         EXPECT_FALSE(result.hasUtcOffset);
     }
+}
+
+TEST(PlaceFinderLookup, AFailingTimeZoneServiceLeavesTheOffsetToTheZoneDatabase)
+{
+    if (TimeZoneFinder::system().zoneCount() == 0 || !QTimeZone(QByteArray("Europe/Vienna")).isValid())
+        GTEST_SKIP() << "no time-zone database under /usr/share/zoneinfo; skipping";
+    FakeServices services;
+    services.timezone.status = 503;
+    const QDateTime july(QDate(2024, 7, 15), QTime(12, 0), QTimeZone::utc());
+    const QDateTime january(QDate(2024, 1, 15), QTime(12, 0), QTimeZone::utc());
+    const PlaceFinderLookup lookup = services.lookup();
+    const auto summer = lookup.lookup(47262300, 11394700, july);
+    EXPECT_TRUE(summer.hasUtcOffset);
+    EXPECT_DOUBLE_EQ(summer.utcOffset, 2);
+    EXPECT_DOUBLE_EQ(lookup.lookup(47262300, 11394700, january).utcOffset, 1);
+}
+
+TEST(PlaceFinderLookup, ServicesFailingAgainAndAgainAreNotAskedForTheRestOfTheRun)
+{
+    // An answer without end is cut at the cap and counts as a failure.
+    FakeServices services;
+    services.reverse.endlessBody = true;
+    services.timezone.status = 503;
+    const PlaceFinderLookup lookup = services.lookup();
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 10; ++i) {
+        const auto result = lookup.lookup(47262300, 11394700);
+        EXPECT_TRUE(result.unanswered);
+        EXPECT_TRUE(result.locationName.isEmpty());
+    }
+    EXPECT_TRUE(lookup.hasGivenUp());
+    // Three look-ups were tried (the third without its time-zone request); the
+    // other seven neither asked nor waited for their turn.
+    EXPECT_EQ(services.server.requestCount(), 5);
+    EXPECT_LT(timer.elapsed(), 6000);
+
+    // A new run asks again, and an answer resets the count.
+    services.reverse = {200, "text/xml; charset=utf-8", innsbruckAnswer};
+    lookup.resetFailures();
+    const auto answered = lookup.lookup(47262300, 11394700);
+    EXPECT_FALSE(answered.unanswered);
+    EXPECT_EQ(answered.locationName, QStringLiteral("Innsbruck, Tirol, Österreich"));
+    EXPECT_FALSE(lookup.hasGivenUp());
 }
 
 TEST(PlaceFinderLookup, AClosedPortFailsAtOnce)

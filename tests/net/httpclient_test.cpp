@@ -81,6 +81,41 @@ TEST(HttpClient, FailuresComeBackAsErrorsWithinTheTimeout)
     EXPECT_FALSE(client.send(get(QUrl("not a url"))).ok());
 }
 
+TEST(HttpClient, AnswersLargerThanTheCapFailCleanly)
+{
+    LocalHttpServer server([](const HttpServerRequest& r) {
+        HttpServerResponse response;
+        response.endlessBody = r.path == "/endless";
+        response.body = r.path == "/big" ? QByteArray(300 * 1024, 'b') : QByteArray(100 * 1024, 'a');
+        return response;
+    });
+    NetworkHttpClient client;
+
+    // Without the cap this answer fills memory until the process dies.
+    HttpRequest endless = get(server.baseUrl().resolved(QUrl("/endless")), 20000);
+    endless.maxBodyBytes = 1024 * 1024;
+    QElapsedTimer timer;
+    timer.start();
+    const HttpResponse cut = client.send(endless);
+    EXPECT_FALSE(cut.ok());
+    EXPECT_TRUE(cut.error.contains("larger than")) << cut.error.toStdString();
+    EXPECT_TRUE(cut.body.isEmpty());
+    EXPECT_LT(timer.elapsed(), 15000);
+
+    // An announced length over the cap is refused; one within it arrives whole.
+    HttpRequest big = get(server.baseUrl().resolved(QUrl("/big")));
+    big.maxBodyBytes = 200 * 1024;
+    EXPECT_TRUE(client.send(big).error.contains("larger than"));
+    HttpRequest fits = get(server.baseUrl().resolved(QUrl("/fits")));
+    fits.maxBodyBytes = 100 * 1024;
+    const HttpResponse whole = client.send(fits);
+    ASSERT_TRUE(whole.ok()) << whole.error.toStdString();
+    EXPECT_EQ(whole.body.size(), 100 * 1024);
+
+    // The default cap holds for a caller that names none.
+    EXPECT_FALSE(client.send(get(server.baseUrl().resolved(QUrl("/endless")), 20000)).ok());
+}
+
 TEST(HttpClient, WorksFromWorkerThreads)
 {
     LocalHttpServer server([](const HttpServerRequest&) {

@@ -56,6 +56,20 @@ bool parseRequest(QByteArray& buffer, HttpServerRequest& request)
     return true;
 }
 
+// Keeps a few chunks in flight and tops them up as they go out, until the peer hangs up.
+void streamEndlessly(QTcpSocket* socket, const QByteArray& pattern)
+{
+    QByteArray chunk = pattern.isEmpty() ? QByteArray(1024, 'x') : pattern;
+    while (chunk.size() < 64 * 1024)
+        chunk += chunk;
+    const auto topUp = [socket, chunk] {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size())
+            socket->write(chunk);
+    };
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, topUp);
+    topUp();
+}
+
 } // namespace
 
 struct LocalHttpServer::Impl
@@ -91,6 +105,12 @@ struct LocalHttpServer::Impl
                     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                                      + reasonPhrase(response.status) + "\r\n";
                     out += "Content-Type: " + response.contentType + "\r\n";
+                    if (response.endlessBody) {
+                        out += "Connection: close\r\n\r\n";
+                        guarded->write(out);
+                        streamEndlessly(guarded, response.body);
+                        return;
+                    }
                     if (!response.noContentLength)
                         out += "Content-Length: "
                                + QByteArray::number(response.contentLength >= 0 ? response.contentLength

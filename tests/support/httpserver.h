@@ -30,6 +30,8 @@ struct HttpServerResponse
     bool noContentLength = false; ///< no Content-Length header: the body ends when the connection closes
     qint64 contentLength = -1;   ///< the Content-Length header when >= 0 (a HEAD answer), else the body's size
     qint64 sendBytes = -1;       ///< when >= 0, only this much of the body is sent before the connection drops
+    /** Send no length and repeat BODY (or filler) until the client hangs up: an answer that never ends. */
+    bool endlessBody = false;
 };
 
 /**

@@ -114,6 +114,35 @@ TEST(IGCTrackSummary, AFlightOverMidnightKeepsAPositiveFlightTime)
     EXPECT_EQ(summary->flightTimeS, 30 * 60);
 }
 
+TEST(IGCTrackSummary, OnlyFixesForwardInTimeAndOnTheGlobeCount)
+{
+    // Written backwards: the last fix is hours before the first, which is no
+    // crossing of midnight (it gave a flight of 21.6 hours).
+    EXPECT_FALSE(IGC::getTrackFromIGCData(summaryText("HFDTE020715", {50000, 45000, 41360})));
+    // Small steps back inside a forward record are fixes out of order, not days.
+    const auto jitter = IGC::getTrackFromIGCData(summaryText("HFDTE020715", {36000, 36010, 36005, 36600}));
+    ASSERT_TRUE(jitter);
+    EXPECT_EQ(jitter->flightTimeS, 600);
+
+    // Out-of-range fixes neither start nor end the track; one fix left is none.
+    const std::string text = "AXXX001\r\nHFDTE020715\r\n"
+                             "B9999994630000N00730000EA0100001000\r\n"
+                             "B1000004630000N00730000EA0100001000\r\n"
+                             "B1010009959999N00730000EA0100001000\r\n"
+                             "B1020004630000N00730000EA0100001000\r\n"
+                             "B1030004630000N99999999EA0100001000\r\n";
+    const auto summary = IGC::getTrackFromIGCData(text);
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(kalvora::utc::toIso8601(summary->startUTC), "2015-07-02T10:00:00Z");
+    EXPECT_EQ(summary->flightTimeS, 1200);
+    EXPECT_FALSE(IGC::getTrackFromIGCData("AXXX001\r\nHFDTE020715\r\n"
+                                          "B1000004630000N00730000EA0100001000\r\n"
+                                          "B1010009959999N00730000EA0100001000\r\n"));
+    const auto points = IGC::getWaypoints(text, false);
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[1].timeS, 10 * 3600 + 20 * 60);
+}
+
 TEST(IGCPointList, ReadsFixesAndFillsGapsPerSecond)
 {
     using kalvora::test::bRecord;
@@ -160,6 +189,25 @@ TEST(IGCFileName, ShortNameFromDateLoggerAndNumber)
     EXPECT_EQ(IGC::getIGCFilename(igc, start, isTaken), "4BN4F2A3.igc");
     EXPECT_FALSE(IGC::getIGCFilename(igc, start, [](const std::string&) { return true; }));
     EXPECT_FALSE(IGC::getIGCFilename("AXXX\r\nGABC\r\n", start, isTaken));
+
+    // The G record is the file's bytes: nothing in it may lead the name out of its folder.
+    struct Case
+    {
+        std::string gRecord;
+        std::string name;
+    } hostile[] = {
+        {"G../..xxx", "4BN____1.igc"},
+        {"G/etc/passwd", "4BN_etc1.igc"},
+        {"Ga\\b\x01zz", "4BNa_b_1.igc"},
+        {"G\xc3\xa9\xc3\xa9x", "4BN____1.igc"},
+    };
+    for (const Case& c : hostile) {
+        const auto name = IGC::getIGCFilename("AXXX\r\n" + c.gRecord + "\r\n", start, isTaken);
+        ASSERT_TRUE(name) << c.gRecord;
+        EXPECT_EQ(*name, c.name) << c.gRecord;
+        EXPECT_EQ(name->find('/'), std::string::npos);
+        EXPECT_EQ(name->find(".."), std::string::npos);
+    }
 }
 
 TEST(IGCNumberCharacters, BothDirections)

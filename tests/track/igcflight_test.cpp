@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -225,6 +226,76 @@ TEST(FlightAnalysis, NothingFromTextsWithoutUsableFixes)
     for (const std::string& text :
          {std::string(), std::string("\r\n\r\n"), igcText(invalid), igcText(tenLines)})
         EXPECT_FALSE(analyse(text));
+}
+
+TEST(FlightAnalysis, ALandingBeforeTheTakeoffIsNoFlight)
+{
+    // A walk: 201 fixes a second at 4 km/h never confirms a take-off. The
+    // anchor moves on with every slow pair, so the last candidate lies one
+    // second before it; stored, that became a flight of 23:59:59.
+    std::vector<std::string> walk{"AXXX001", "HFDTE020715"};
+    for (long t = 0; t <= 200; ++t)
+        walk.push_back(bRecord(36000 + t, 46.0 + t * 4 / 3.6 * kalvora::test::kDegPerMetre, 7.0, 1500));
+    EXPECT_FALSE(analyse(igcText(walk)));
+
+    // A flight whose fixes run backwards (last written first): its landing would
+    // come hours before its take-off.
+    std::vector<std::string> backwards = SimpleFlight{}.lines();
+    std::reverse(backwards.begin() + 3, backwards.end());
+    EXPECT_FALSE(analyse(igcText(backwards)));
+
+    // The same flight in order, and one passing 00:00 UTC, still are flights.
+    const auto forward = analyse(SimpleFlight{}.text());
+    ASSERT_TRUE(forward);
+    EXPECT_GT(forward->DURATION, 0);
+    SimpleFlight overMidnight;
+    overMidnight.startS = 86400 - 300;
+    const auto late = analyse(overMidnight.text());
+    ASSERT_TRUE(late);
+    EXPECT_GT(late->DURATION, 0);
+    EXPECT_LT(late->DURATION, 3600);
+    EXPECT_EQ(late->endDayOffset, 1);
+}
+
+TEST(FlightAnalysis, FixesOffTheGlobeOrTheDayAreNotRead)
+{
+    // Each of these replaces one fix in the middle of the flight: lat 99.99998,
+    // lon 1000.67, time 99:99:99, minutes of 60.
+    const std::vector<std::string> bad{"B1005009959999N00700000EA0150001500", "B1005004600000N99999999EA0150001500",
+                                       "B9999994600000N00700000EA0150001500", "B1005004660000N00700000EA0150001500"};
+    const auto clean = analyse(SimpleFlight{}.text());
+    ASSERT_TRUE(clean);
+    for (const std::string& fix : bad) {
+        std::vector<std::string> lines = SimpleFlight{}.lines();
+        lines[3 + 300] = fix;
+        const auto flight = analyse(igcText(lines));
+        ASSERT_TRUE(flight) << fix;
+        EXPECT_EQ(flight->DURATION, clean->DURATION) << fix;
+        EXPECT_LT(flight->MAX_SPEED, 40) << fix;
+        EXPECT_LE(std::fabs(flight->lastTrackPoint->lon), 180) << fix;
+        for (const std::string& line : flight->igcLines)
+            EXPECT_NE(line, fix);
+    }
+
+    // A whole record off the globe, or outside the day, is no flight at all.
+    const auto rewritten = [](std::size_t at, const char* field) {
+        std::vector<std::string> lines = SimpleFlight{}.lines();
+        for (std::string& line : lines) {
+            if (line[0] == 'B')
+                line.replace(at, 2, field);
+        }
+        return igcText(lines);
+    };
+    EXPECT_FALSE(analyse(rewritten(7, "99")));  // latitude 99 deg
+    EXPECT_FALSE(analyse(rewritten(15, "99"))); // longitude 997 deg
+    EXPECT_FALSE(analyse(rewritten(1, "99")));  // hour 99
+    EXPECT_FALSE(kalvora::IGC::getTrackFromIGCData(rewritten(7, "99")));
+
+    // Left with fewer than two readable fixes, a record is no flight even in no-time mode.
+    std::vector<std::string> allBad{"AXXX001", "HFDTE020715", "B1000004600000N00700000EA0150001500"};
+    for (int i = 0; i < 40; ++i)
+        allBad.push_back(bad[static_cast<std::size_t>(i) % bad.size()]);
+    EXPECT_FALSE(analyse(igcText(allBad)));
 }
 
 TEST(FlightAnalysis, SanedLinesHoldNoPlaceholders)

@@ -55,6 +55,33 @@ TEST(IGCPointReading, RejectsWhatIsNoFix)
     }
 }
 
+TEST(IGCPointReading, OutOfRangeFieldsAreNoFix)
+{
+    struct Case
+    {
+        const char* line;
+        bool fix;
+    } cases[] = {
+        {"B1101359959999N00006198EA0058700558", false}, // 99.99998 deg north
+        {"B1101359000001N00006198EA0058700558", false}, // a thousandth past the pole
+        {"B1101359000000S00006198EA0058700558", true},  // the pole itself
+        {"B1101355206343N99999999EA0058700558", false}, // 1000.67 deg east
+        {"B1101355206343N18000001WA0058700558", false},
+        {"B1101355206343N18000000WA0058700558", true},
+        {"B1101355260000N00006198EA0058700558", false}, // 60 minutes
+        {"B1101355206343N00060000EA0058700558", false},
+        {"B9999995206343N00006198EA0058700558", false}, // 99:99:99
+        {"B2400005206343N00006198EA0058700558", false},
+        {"B1160005206343N00006198EA0058700558", false},
+        {"B1101605206343N00006198EA0058700558", false},
+        {"B2359595206343N00006198EA0058700558", true},
+        {"B11-1355206343N00006198EA0058700558", false}, // a sign inside a field
+        {"B110135-206343N00006198EA0058700558", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IGCPoint::igcPointWithIGCLine(c.line).has_value(), c.fix) << c.line;
+}
+
 TEST(IGCPointReading, ValidityFlagIsNotLookedAt)
 {
     std::string line = kFix;

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "logbook/xcqueue.h"
 #include "logbookfixture.h"
 #include "scriptedinteraction.h"
@@ -277,6 +279,23 @@ TEST_F(ImportWindowTest, FilesWithoutFlightsAreNamedInOneAlertAndTheOthersGoOn)
     for (const ImportFileFailure& failure : summary.failed)
         EXPECT_TRUE(alert.contains(QFileInfo(failure.path).fileName() + QStringLiteral(": ") + failure.reason))
             << alert.toStdString();
+    EXPECT_EQ(m_window->flightList().size(), 1);
+}
+
+TEST_F(ImportWindowTest, ADroppedPipeOrDeviceDoesNotHoldUpTheWindow)
+{
+    // Named like recordings, so the drop takes them; reading them waited for a
+    // writer for ever (the pipe) or until memory ran out (the device).
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.igc"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString zero = m_dir.filePath(QStringLiteral("zero.igc"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString good = writeIGC(QStringLiteral("good.igc"), 12 * 3600, 1800);
+    const ImportSummary summary = importAnswering({pipe, zero, good}, std::nullopt);
+    EXPECT_EQ(summary.imported, QStringList{good});
+    ASSERT_EQ(summary.failed.size(), 2);
+    EXPECT_EQ(summary.failed[0].path, pipe);
+    EXPECT_EQ(summary.failed[1].path, zero);
     EXPECT_EQ(m_window->flightList().size(), 1);
 }
 

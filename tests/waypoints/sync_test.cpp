@@ -56,6 +56,7 @@ public:
         ++m_requests;
         HttpServerResponse response;
         response.delayMs = delayMs;
+        response.endlessBody = endless;
         if (dropFromRequest > 0 && m_requests >= dropFromRequest) {
             response.dropConnection = true;
         } else if (request.path == waypointdb::downloadPath) {
@@ -132,6 +133,7 @@ public:
     QByteArray malformed;
     int dropFromRequest = 0;
     int delayMs = 0;
+    bool endless = false;
 
     QMutex m_mutex;
 
@@ -267,6 +269,22 @@ TEST_F(SyncTest, FailedDownloadsKeepTheSyncPosition)
     m_server->stop();
     EXPECT_FALSE(download());
     EXPECT_EQ(m_sync->lastWaypointSync(), 1234.5);
+}
+
+TEST_F(SyncTest, AnAnswerWithoutEndIsCutAndChangesNothing)
+{
+    // Taken in whole, this answer ended the process with bad_alloc.
+    m_sync->setLastWaypointSync(1234.5);
+    db.addPlace(1, QStringLiteral("Hohe Salve"), 47500000, 12100000, 2000);
+    db.endless = true;
+    EXPECT_FALSE(download());
+    EXPECT_EQ(m_sync->lastWaypointSync(), 1234.5);
+    EXPECT_TRUE(waypoints().isEmpty());
+
+    // The next pass against a sound server works as ever.
+    db.endless = false;
+    EXPECT_TRUE(download());
+    EXPECT_EQ(waypoints().size(), 1);
 }
 
 TEST_F(SyncTest, UploadsWaitingSharedWaypoints)

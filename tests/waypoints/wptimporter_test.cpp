@@ -3,7 +3,10 @@
 #include <QTemporaryDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include "support/germannumbers.h"
+#include "waypoints/waypointfile.h"
 #include "waypoints/wptimporter.h"
 
 using kalvora::WaypointRecord;
@@ -141,7 +144,7 @@ TEST(WptReading, HeaderRulesAndUnreadableLines)
                "W  X A 4\xBAN 11\xBA"
                "E 27-MAR-62 00:00:00 5",
                good}),
-         2},
+         1},
         {"lowercase w and others skipped", file({"G  WGS 84", "U  1", "w W  X", "Wx", "X", good}), 1},
     };
     for (const Case& c : cases)
@@ -152,12 +155,52 @@ TEST(WptReading, HeaderRulesAndUnreadableLines)
         file({"G  WGS 84", "U  1", "W  X A 4\xBAN 11\xBAW 27-MAR-62 00:00:00 7 Short"}));
     ASSERT_EQ(shortTokens.size(), 1u);
     EXPECT_EQ(shortTokens[0], (rec(QStringLiteral("Short"), 4, -11, 7)));
-    EXPECT_EQ(WPTImporter::parseWptText(file({"G  WGS 84", "U  1",
-                                              "W  X A 4\xBAN 11\xBA"
-                                              "E 27-MAR-62 00:00:00 5"}))
-                  .at(0)
-                  .shortName,
-              QString());
+}
+
+TEST(WptReading, LinesWithValuesNoPlaceCanHaveAreSkippedAndCounted)
+{
+    const char* good = "W  X A 47.5000000000\xBAN 11.2500000000\xBAW 27-MAR-62 00:00:00 100.000000 Good";
+    const char* bad[] = {
+        "W  X A 999.5000000000\xBAN 11.2500000000\xBA" "E 27-MAR-62 00:00:00 100.000000 Latitude 999.5",
+        "W  X A 1e308\xBAN 11.2500000000\xBA" "E 27-MAR-62 00:00:00 100.000000 Exponent",
+        "W  X A 47.5000000000\xBAN 400.0000000000\xBA" "E 27-MAR-62 00:00:00 100.000000 Longitude 400",
+        "W  X A 47.5000000000\xBAQ 11.2500000000\xBA" "E 27-MAR-62 00:00:00 100.000000 Hemisphere Q",
+        "W  X A 47.5000000000\xBA" "E 11.2500000000\xBAN 27-MAR-62 00:00:00 100.000000 Letters swapped",
+        "W  X A \xBAN \xBA" "E 27-MAR-62 00:00:00 100.000000 No digits",
+        "W  X A 47.5000000000\xBAN 11.2500000000\xBA" "E 27-MAR-62 00:00:00 1e12 Altitude 1e12",
+        "W  X A 47.5000000000\xBAN 11.2500000000\xBA" "E 27-MAR-62 00:00:00 nan Altitude NaN",
+        "W  X A 47.5000000000\xBAN 11.2500000000\xBA" "E 27-MAR-62 00:00:00 high Altitude text",
+        "W  X A 0\xBAN 0\xBA" "E 27-MAR-62 00:00:00 5", // no name: a nameless place at 0,0
+        "W  X A 47.5N",
+    };
+    for (const char* line : bad) {
+        const auto points = WPTImporter::parseWptText(file({"G  WGS 84", "U  1", line, good}));
+        ASSERT_EQ(points.size(), 1u) << line;
+        EXPECT_EQ(points[0].shortName, QStringLiteral("Good")) << line;
+        // The file reader counts what the line reader left out.
+        const auto reading = kalvora::readWaypointData(file({"G  WGS 84", "U  1", line, good}), "x.wpt");
+        ASSERT_TRUE(reading) << reading.error();
+        EXPECT_EQ(reading->waypoints.size(), 1u) << line;
+        EXPECT_EQ(reading->skipped, 1) << line;
+    }
+    // The edges of the globe are places.
+    const auto edges = WPTImporter::parseWptText(file(
+        {"G  WGS 84", "U  1", "W  X A 90.0000000000\xBAS 180.0000000000\xBAW 27-MAR-62 00:00:00 -400.000000 Edge"}));
+    ASSERT_EQ(edges.size(), 1u);
+    EXPECT_EQ(edges[0], (rec(QStringLiteral("Edge"), -90, -180, -400)));
+}
+
+TEST(WptReading, SpecialFilesAreRefusedWithoutReading)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.wpt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath(QStringLiteral("zero.wpt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    for (const QString& path : {fifo, zero, dir.path()}) {
+        EXPECT_TRUE(WPTImporter(path).getDeviceWaypoints().empty()) << path.toStdString();
+        EXPECT_FALSE(kalvora::readWaypointFile(path)) << path.toStdString();
+    }
 }
 
 TEST(WptReading, CoordFromString)
