@@ -24,7 +24,7 @@ int runScore(const QStringList& args)
         if (args[i] == QLatin1String("--points-type")) {
             bool ok = false;
             pointsType = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
-            if (!ok) {
+            if (!ok || (pointsType != 0 && pointsType != 1)) {
                 printError(QStringLiteral("--points-type needs 0 or 1"));
                 return 2;
             }

@@ -145,6 +145,7 @@ TEST_F(HostileInput, OutOfRangeValuesAreRefusedWithAMessage)
         {"RouteInfinity", {"route", "score", "47,inf", "47,11"}, "47,inf"},
         {"RouteLatitude", {"route", "score", "91,11", "47,11"}, "91,11"},
         {"RouteAltitude", {"route", "score", "47,11,1e12", "47.1,11"}, "1e12"},
+        {"PointsType", {"score", "x.igc", "--points-type", "7"}, "--points-type"},
         {"WaypointNaN", {"device", "write-waypoint", "--name", "X", "--lat", "nan", "--lon", "inf", "--port", noPort},
          "--lat"},
         {"WaypointLongitude",
