@@ -41,31 +41,36 @@ bool isFixLineForSummary(std::string_view line)
 }
 
 /**
- * A B record whose time is a time of day and whose place is on the globe:
- * "HHMMSS" digits up to 23:59:59, minutes (in thousandths) below 60, and no
- * more than 90 deg of latitude or 180 deg of longitude. The line must hold
- * the fixed fields (24 characters or more).
+ * [s] The time of day of a B record whose time is a time of day and whose
+ * place is on the globe: "HHMMSS" digits up to 23:59:59, minutes (in
+ * thousandths) below 60, and no more than 90 deg of latitude or 180 deg of
+ * longitude. nullopt for any other line, or one without the fixed fields
+ * (24 characters).
  */
-bool hasTimeAndPlace(std::string_view line)
+std::optional<std::int64_t> fixTimeOfDay(std::string_view line)
 {
-    if (line.size() < 24 || !sixDigitsAt(line, 1))
-        return false;
-    if (twoDigits(line, 1) > 23 || twoDigits(line, 3) > 59 || twoDigits(line, 5) > 59)
-        return false;
-    const char ns = line[14];
-    const char ew = line[23];
-    if ((ns != 'N' && ns != 'S') || (ew != 'E' && ew != 'W'))
-        return false;
-    for (std::size_t i = 7; i < 23; ++i) {
-        if (i != 14 && !isDigit(line[i]))
-            return false;
-    }
-    const std::int64_t latDeg = leadingInt(line.substr(7, 2));
-    const std::int64_t latMin = leadingInt(line.substr(9, 5));
-    const std::int64_t lonDeg = leadingInt(line.substr(15, 3));
-    const std::int64_t lonMin = leadingInt(line.substr(18, 5));
-    return latMin < 60000 && lonMin < 60000 && latDeg * 60000 + latMin <= 90 * 60000 &&
-           lonDeg * 60000 + lonMin <= 180 * 60000;
+    if (line.size() < 24 || (line[14] != 'N' && line[14] != 'S') || (line[23] != 'E' && line[23] != 'W'))
+        return std::nullopt;
+    // One pass over the fixed fields "HHMMSS DDMMmmm N DDDMMmmm": every one
+    // must be digits, read as it goes.
+    const auto number = [line](std::size_t from, std::size_t count, std::int64_t& value) {
+        value = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            const unsigned digit = static_cast<unsigned char>(line[i]) - unsigned('0');
+            if (digit > 9)
+                return false;
+            value = value * 10 + digit;
+        }
+        return true;
+    };
+    std::int64_t hh = 0, mm = 0, ss = 0, latDeg = 0, latMin = 0, lonDeg = 0, lonMin = 0;
+    if (!number(1, 2, hh) || !number(3, 2, mm) || !number(5, 2, ss) || !number(7, 2, latDeg) ||
+        !number(9, 5, latMin) || !number(15, 3, lonDeg) || !number(18, 5, lonMin))
+        return std::nullopt;
+    if (hh > 23 || mm > 59 || ss > 59 || latMin >= 60000 || lonMin >= 60000 ||
+        latDeg * 60000 + latMin > 90 * 60000 || lonDeg * 60000 + lonMin > 180 * 60000)
+        return std::nullopt;
+    return hh * 3600 + mm * 60 + ss;
 }
 
 } // namespace
@@ -147,8 +152,8 @@ std::optional<IGCTrackSummary> IGC::getTrackFromIGCData(std::string_view text)
             // A later date record replaces an earlier one, readable or not.
             date = dateFromHeaderLine(line);
             dateSeen = true;
-        } else if (isFixLineForSummary(line) && hasTimeAndPlace(line)) {
-            const std::int64_t timeS = static_cast<std::int64_t>(timeFromIGCLine(line));
+        } else if (const auto fixTime = isFixLineForSummary(line) ? fixTimeOfDay(line) : std::nullopt) {
+            const std::int64_t timeS = *fixTime;
             if (fixes == 0) {
                 startS = timeS;
             } else if (timeS <= previousS - kMidnightStepS) {
@@ -185,7 +190,7 @@ std::vector<IGCTrackPoint> IGC::getWaypoints(std::string_view text, bool normali
 {
     std::vector<IGCTrackPoint> points;
     for (const std::string_view line : getICGLines(text)) {
-        if (!isFixLineForSummary(line) || !hasTimeAndPlace(line))
+        if (!isFixLineForSummary(line) || !fixTimeOfDay(line))
             continue;
         const std::int64_t lat = PlaceFinder::latitudeFromString(line.substr(7, 8));
         const std::int64_t lon = PlaceFinder::longitudeFromString(line.substr(15, 9));
