@@ -67,7 +67,8 @@ TEST_F(IGCExport, WritesTheBytesUnderTheShortNameAndNeverReplacesAFile)
 
 TEST_F(IGCExport, TakesTheDateFromTheRecordWhenTheFlightHasNone)
 {
-    const QByteArray twoFixes = record().insert(9, "B1102355206343N00006198WA0058700558\r\n");
+    QByteArray twoFixes = record();
+    twoFixes.insert(twoFixes.indexOf("\r\nG") + 2, "B1102355206343N00006198WA0058700558\r\n");
     const Result<QString> written = writeIGCFile(m_dir.path(), twoFixes, QDateTime());
     ASSERT_TRUE(written) << written.error();
     EXPECT_EQ(*written, path("4BN4F2A1.igc"));
@@ -99,13 +100,14 @@ TEST_F(IGCExport, ListsEveryFlightItCouldNotWriteAndWritesTheOthers)
     EXPECT_FALSE(full);
 }
 
-TEST_F(IGCExport, ALoggerIdentifierThatIsNoPlainNameWritesNothing)
+TEST_F(IGCExport, ALoggerIdentifierThatIsNoPlainNameStaysInsideTheFolder)
 {
     ASSERT_TRUE(QDir().mkpath(path("inner")));
-    const Result<QString> escaped = writeIGCFile(path("inner"), record("/../"), kStart);
-    EXPECT_FALSE(escaped);
+    const Result<QString> written = writeIGCFile(path("inner"), record("/../"), kStart);
+    ASSERT_TRUE(written) << written.error();
+    EXPECT_EQ(*written, QDir(path("inner")).filePath("4BN____1.igc"));
     EXPECT_EQ(files(), QStringList{});
-    EXPECT_TRUE(QDir(path("inner")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_EQ(QDir(path("inner")).entryList(QDir::Files | QDir::Hidden), QStringList{"4BN____1.igc"});
 }
 
 TEST_F(IGCExport, AFolderThatCannotBeWrittenFailsEachFlight)
