@@ -17,10 +17,12 @@
 #include <QLocale>
 #include <QMenu>
 #include <QProcess>
+#include <QResizeEvent>
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QTimeZone>
 #include <QToolBar>
 #include <QUrl>
@@ -34,6 +36,7 @@
 #include "ui/export/logbookoutput.h"
 #include "ui/logbookimport.h"
 #include "ui/toolbarrules.h"
+#include "ui/columnfit.h"
 #include "logbook/flightentry.h"
 #include "model/equipment.h"
 #include "store/persistentstore.h"
@@ -97,9 +100,12 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // Titles of columns narrowed to their values end in an ellipsis instead of losing both ends.
+    m_table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAccessibleName(tr("Flights"));
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_table->viewport()->installEventFilter(this);
     connect(m_table, &QWidget::customContextMenuRequested, this, &LogBookWindowController::showContextMenu);
     connect(m_table, &QAbstractItemView::doubleClicked, this, &LogBookWindowController::editFlight);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -776,8 +782,59 @@ void LogBookWindowController::restoreLayout()
     m_splitter->restoreState(settings.value(QStringLiteral("splitter")).toByteArray());
     const bool columns = m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("columns")).toByteArray());
     settings.endGroup();
+    m_columnsRestored = columns;
     if (columns)
         sortFlights(m_sortType); // the stored sort type rules over the header's indicator
+}
+
+bool LogBookWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_loaded && event->type() == QEvent::Resize && watched == m_table->viewport()) {
+        // The first size of a window keeps the widths the pilot left; a first start and every later
+        // resize make the columns fit. After the event, so the header knows the new width.
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        const bool firstSize = !resize->oldSize().isValid();
+        if ((!firstSize && resize->oldSize().width() != resize->size().width()) || (firstSize && !m_columnsRestored))
+            QTimer::singleShot(0, this, &LogBookWindowController::fitColumnsToView);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void LogBookWindowController::fitColumnsToView()
+{
+    // A narrow window takes room from the text columns, which elide, and from headers wider than their
+    // values, so no number is cut off at the edge of the list.
+    QHeaderView* header = m_table->horizontalHeader();
+    const int count = header->count();
+    if (count == 0)
+        return;
+    std::vector<int> widths;
+    std::vector<int> minimums;    // values whole
+    std::vector<int> withTitles;  // values and titles whole
+    for (int column = 0; column < count; ++column) {
+        const bool hidden = header->isSectionHidden(column);
+        const bool text = column == FlightListModel::TakeOffPlaceColumn || column == FlightListModel::LandingPlaceColumn
+                          || column == FlightListModel::GliderColumn;
+        const int width = hidden ? 0 : header->sectionSize(column);
+        const int values = hidden ? 0 : text ? std::min(width, 80) : static_cast<QAbstractItemView*>(m_table)->sizeHintForColumn(column);
+        widths.push_back(width);
+        minimums.push_back(values);
+        withTitles.push_back(hidden ? 0 : std::min(width, std::max(values, header->sectionSizeHint(column))));
+    }
+    // A stretched last section never goes below the header's default size.
+    if (header->stretchLastSection() && !header->isSectionHidden(count - 1)) {
+        minimums.back() = std::max(minimums.back(), std::min(widths.back(), header->defaultSectionSize()));
+        withTitles.back() = minimums.back();
+    }
+    const int available = m_table->viewport()->width();
+    // The text columns give way first, keeping every title whole; only then do titles elide, the values
+    // still whole.
+    const std::vector<int> fitted = fitColumnWidths(fitColumnWidths(widths, withTitles, available), minimums, available);
+    // The last section stretches into whatever is left.
+    for (int column = 0; column + 1 < count; ++column) {
+        if (!header->isSectionHidden(column) && fitted[std::size_t(column)] != widths[std::size_t(column)])
+            header->resizeSection(column, fitted[std::size_t(column)]);
+    }
 }
 
 void LogBookWindowController::saveLayout() const

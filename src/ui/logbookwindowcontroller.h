@@ -166,6 +166,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -183,6 +184,7 @@ private:
     void createEditActions();
     void restoreLayout();
     void saveLayout() const;
+    void fitColumnsToView();
     void equipmentChosen(kalvora::Equipment* equipment, int mark);
     void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;
@@ -191,6 +193,7 @@ private:
     FlightListModel* m_model = nullptr;
     QSortFilterProxyModel* m_proxy = nullptr;
     QTableView* m_table = nullptr;
+    bool m_columnsRestored = false;
     QToolBar* m_toolbar = nullptr;
     QAction* m_googleEarthAction = nullptr;
     FlightDetailPane* m_details = nullptr;

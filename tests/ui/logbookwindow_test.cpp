@@ -1,10 +1,14 @@
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
 
 #include "logbookfixture.h"
+#include "ui/columnfit.h"
 #include "store/notificationcenter.h"
 #include "ui/flightlistmodel.h"
 #include "ui/logbookwindowcontroller.h"
@@ -132,6 +136,51 @@ TEST_F(LogBookWindowTest, SizeAndColumnWidthsAreKept)
     again.windowDidLoad({});
     EXPECT_EQ(again.size(), QSize(760, 480));
     EXPECT_EQ(again.flightTable()->columnWidth(FlightListModel::TakeOffPlaceColumn), 211);
+}
+
+TEST(ColumnFit, NarrowRoomIsTakenFromTheSlackAndNeverBelowAMinimum)
+{
+    // Room enough: unchanged.
+    EXPECT_EQ(fitColumnWidths({100, 50}, {20, 50}, 200), (std::vector<int>{100, 50}));
+    // 60 px too wide: taken from the slack in proportion (80 and 40 above the minimums).
+    EXPECT_EQ(fitColumnWidths({100, 60, 50}, {20, 20, 50}, 150), (std::vector<int>{60, 40, 50}));
+    // Rounding leaves no pixel over.
+    const std::vector<int> odd = fitColumnWidths({101, 103, 107}, {10, 10, 10}, 200);
+    EXPECT_EQ(odd[0] + odd[1] + odd[2], 200);
+    // Not enough slack: every column at its minimum, none below.
+    EXPECT_EQ(fitColumnWidths({100, 60}, {90, 50}, 100), (std::vector<int>{90, 50}));
+    EXPECT_EQ(fitColumnWidths({100}, {}, 10), (std::vector<int>{100}));
+}
+
+TEST_F(LogBookWindowTest, ANarrowWindowCutsNoValueOffAtTheEdge)
+{
+    const QString longPlace = QStringLiteral("Takeoff of the very long name above the village, Somewhere in the Alps, Switzerland");
+    for (int day = 1; day <= 3; ++day)
+        addFlight(utc(2024, 5, day, 10, 0), 75, 123.45, longPlace);
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    QTableView* table = window.flightTable();
+    const auto settle = [] {
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    };
+    const auto expectFits = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+        for (int column = 0; column < FlightListModel::ColumnCount; ++column) {
+            if (column == FlightListModel::TakeOffPlaceColumn || column == FlightListModel::LandingPlaceColumn
+                || column == FlightListModel::GliderColumn)
+                continue;
+            EXPECT_GE(table->columnWidth(column), static_cast<QAbstractItemView*>(table)->sizeHintForColumn(column)) << "column " << column;
+        }
+    };
+    window.resize(1100, 700);
+    window.show();
+    settle();
+    expectFits("first start at 1100 px");
+    window.resize(900, 700);
+    settle();
+    expectFits("made narrower");
 }
 
 TEST_F(LogBookWindowTest, SortTypeIsStoredAndRestored)
