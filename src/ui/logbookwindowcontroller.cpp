@@ -800,6 +800,20 @@ bool LogBookWindowController::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
+int LogBookWindowController::expectedValueWidth(int column) const
+{
+    // Room for values still to come, so an empty list does not squeeze a column below what it will show.
+    QString sample;
+    switch (column) {
+    case FlightListModel::DateColumn: sample = QLocale().toString(QDate(2028, 12, 28), QLocale::ShortFormat); break;
+    case FlightListModel::TakeOffTimeColumn: sample = QStringLiteral("00:00"); break;
+    case FlightListModel::FlightTimeColumn: sample = QStringLiteral("00:00:00"); break;
+    case FlightListModel::FlightTypeColumn: sample = tr("Freeflight"); break;
+    default: sample = QStringLiteral("8888.88"); break;
+    }
+    return m_table->fontMetrics().horizontalAdvance(sample) + 16;
+}
+
 void LogBookWindowController::fitColumnsToView()
 {
     // A narrow window takes room from the text columns, which elide, and from headers wider than their
@@ -816,7 +830,10 @@ void LogBookWindowController::fitColumnsToView()
         const bool text = column == FlightListModel::TakeOffPlaceColumn || column == FlightListModel::LandingPlaceColumn
                           || column == FlightListModel::GliderColumn;
         const int width = hidden ? 0 : header->sectionSize(column);
-        const int values = hidden ? 0 : text ? std::min(width, 80) : static_cast<QAbstractItemView*>(m_table)->sizeHintForColumn(column);
+        const int values = hidden ? 0
+                           : text ? std::min(width, 80)
+                                  : std::max(static_cast<QAbstractItemView*>(m_table)->sizeHintForColumn(column),
+                                             expectedValueWidth(column));
         widths.push_back(width);
         minimums.push_back(values);
         withTitles.push_back(hidden ? 0 : std::min(width, std::max(values, header->sectionSizeHint(column))));

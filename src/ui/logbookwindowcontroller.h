@@ -185,6 +185,7 @@ private:
     void restoreLayout();
     void saveLayout() const;
     void fitColumnsToView();
+    int expectedValueWidth(int column) const;
     void equipmentChosen(kalvora::Equipment* equipment, int mark);
     void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;

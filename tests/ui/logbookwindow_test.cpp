@@ -183,6 +183,29 @@ TEST_F(LogBookWindowTest, ANarrowWindowCutsNoValueOffAtTheEdge)
     expectFits("made narrower");
 }
 
+TEST_F(LogBookWindowTest, AnEmptyListFitsItsFirstWindowWithThePilotWindowOpen)
+{
+    LogBookWindowController window(ctx());
+    // The pilot window of a new logbook shows the logbook window while it is still loading.
+    QObject::connect(&window, &LogBookWindowController::pilotWindowRequested, &window, [&window] {
+        window.resize(1100, 700);
+        window.show();
+    });
+    window.windowDidLoad({.openPilotWindow = true});
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    window.resize(900, 700); // narrower than the columns' room with whole titles
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(window.isVisible());
+    QTableView* table = window.flightTable();
+    EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+    // Room kept for the dates and durations still to come.
+    const QFontMetrics metrics = table->fontMetrics();
+    EXPECT_GT(table->columnWidth(FlightListModel::FlightTimeColumn), metrics.horizontalAdvance(QStringLiteral("00:00:00")));
+    EXPECT_GT(table->columnWidth(FlightListModel::DateColumn), metrics.horizontalAdvance(QStringLiteral("28/12/2028")));
+}
+
 TEST_F(LogBookWindowTest, SortTypeIsStoredAndRestored)
 {
     addFlight(utc(2024, 5, 1, 10, 0), 200, 5, QStringLiteral("Long"));
