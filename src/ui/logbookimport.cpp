@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
@@ -37,6 +38,24 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
     connect(m_importer.get(), &FlightImporter::flightInserted, this, [this] { m_window->flightModel()->refresh(); });
     connect(m_importer.get(), &FlightImporter::finished, this, &LogBookImport::runFinished);
     connect(m_importer.get(), &FlightImporter::recalcFinished, this, [this] { m_window->flightModel()->reformat(); });
+    connect(m_queue.get(), &XCQueue::scoreNotSaved, this, [this](const ObjectId&, const QString& reason) {
+        // A full disk fails every flight of a run alike: one alert, after the last of them.
+        m_unsavedReason = reason;
+        if (m_unsavedScores++ == 0)
+            QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
+    }, Qt::QueuedConnection);
+}
+
+void LogBookImport::showUnsavedScores()
+{
+    const int count = std::exchange(m_unsavedScores, 0);
+    if (count == 0)
+        return;
+    if (const auto& interaction = m_window->interaction())
+        interaction->showAlert(m_window, tr("%n score(s) could not be saved", nullptr, count),
+                               tr("The flights keep \"calc\" and are scored again the next time this logbook "
+                                  "opens.\n%1")
+                                   .arg(m_unsavedReason));
 }
 
 LogBookImport::~LogBookImport()
@@ -118,7 +137,7 @@ void LogBookImport::ask(const OverlapConflict& conflict, std::function<void(Over
                      oldFlightTime);
 }
 
-void LogBookImport::showFileFailures(const QList<ImportFileFailure>& failures)
+void LogBookImport::showFileFailures(const QList<ImportFileFailure>& failures, const QStringList& placesMissing)
 {
     // One alert for the run, naming each file and why, rather than one box per file.
     QList<FileFailure> lines;
@@ -127,15 +146,38 @@ void LogBookImport::showFileFailures(const QList<ImportFileFailure>& failures)
     const QString message = failures.size() == 1 ? tr("Error importing IGC file")
                                                  : tr("%n files could not be imported", nullptr, int(failures.size()));
     if (const auto& interaction = m_window->interaction())
-        interaction->showAlert(m_window, message, describeFailures(lines));
+        interaction->showAlert(m_window, message,
+                               placesMissing.isEmpty()
+                                   ? describeFailures(lines)
+                                   : describeFailures(lines) + QStringLiteral("\n\n") + placesMissingText(placesMissing));
     emit failuresShown(failures);
+}
+
+QString LogBookImport::placesMissingText(const QStringList& paths)
+{
+    QStringList names;
+    for (const QString& path : paths)
+        names << QFileInfo(path).fileName();
+    return tr("The place finder did not answer, so these flights have no take-off or landing place:\n%1")
+        .arg(names.join(QLatin1Char('\n')));
+}
+
+void LogBookImport::showPlacesMissing(const QStringList& paths)
+{
+    // The place finder gave up during the run; the flights are there, only their places are empty.
+    if (const auto& interaction = m_window->interaction())
+        interaction->showAlert(m_window, tr("%n flight(s) imported without places", nullptr, int(paths.size())),
+                               placesMissingText(paths));
 }
 
 void LogBookImport::runFinished(const ImportSummary& summary)
 {
     m_progress->end();
+    // One alert for the run: the files that gave no flight, and the flights the place finder could not name.
     if (!summary.failed.isEmpty())
-        showFileFailures(summary.failed);
+        showFileFailures(summary.failed, summary.placesMissing);
+    else if (!summary.placesMissing.isEmpty())
+        showPlacesMissing(summary.placesMissing);
     m_window->flightModel()->refresh();
     m_window->sortFlights(m_window->sortType());
     if (!summary.cancelled) {

@@ -56,11 +56,16 @@ signals:
 
 private:
     void ask(const OverlapConflict& conflict, std::function<void(OverlapAnswer)> reply) override;
-    void showFileFailures(const QList<ImportFileFailure>& failures);
+    void showFileFailures(const QList<ImportFileFailure>& failures, const QStringList& placesMissing);
+    void showPlacesMissing(const QStringList& paths);
+    static QString placesMissingText(const QStringList& paths);
+    void showUnsavedScores();
     void runFinished(const ImportSummary& summary);
 
     LogBookWindowController* m_window;
     std::unique_ptr<XCQueue> m_queue;
+    int m_unsavedScores = 0;
+    QString m_unsavedReason;
     std::unique_ptr<FlightImporter> m_importer;
     FlightIntersectSheet* m_intersect = nullptr;
     LongTimeSheet* m_progress = nullptr;

@@ -36,6 +36,25 @@ qint64 integerFrom(const QString& text)
     return ok ? value : 0;
 }
 
+/** Millionths of a degree, as the database sends them: digits present and the place on the globe. */
+bool isStorablePosition(const WaypointData& record)
+{
+    const auto millionths = [](const QString& text, qint64 limit) {
+        // The same leading integer the record is stored with; no digits, or too many, is no place.
+        const QString t = text.trimmed();
+        qsizetype end = 0;
+        if (end < t.size() && (t[end] == QLatin1Char('-') || t[end] == QLatin1Char('+')))
+            ++end;
+        const qsizetype digitsFrom = end;
+        while (end < t.size() && t[end].unicode() >= '0' && t[end].unicode() <= '9')
+            ++end;
+        bool ok = false;
+        const qint64 value = t.left(end).toLongLong(&ok);
+        return end > digitsFrom && ok && value >= -limit && value <= limit;
+    };
+    return millionths(record.latitude, 90'000'000) && millionths(record.longitude, 180'000'000);
+}
+
 QUrl endpoint(const QUrl& base, const char* path)
 {
     QUrl url = base;
@@ -106,6 +125,10 @@ void WaypointSync::setLastWaypointSync(double seconds)
 
 void WaypointSync::applyDownloadedRecord(ObjectContext& context, const WaypointData& record)
 {
+    // A shared record is somebody else's input: one without a place on the globe is left out,
+    // rather than stored at 0,0 or beyond the poles.
+    if (!isStorablePosition(record))
+        return;
     Waypoint* target = firstMatch(context, QStringLiteral("(dbID == %@)"), {integerFrom(record.dbID)});
     if (!target) {
         target = firstMatch(context, QStringLiteral("(latitude == %@) AND (longitude == %@)"),

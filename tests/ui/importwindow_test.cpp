@@ -8,11 +8,16 @@
 #include <QPushButton>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <sys/stat.h>
 
 #include "logbook/xcqueue.h"
+#include "services/httpclient.h"
+#include "waypoints/placefinderlookup.h"
 #include "logbookfixture.h"
 #include "scriptedinteraction.h"
 #include "ui/flightintersectsheet.h"
@@ -280,6 +285,55 @@ TEST_F(ImportWindowTest, FilesWithoutFlightsAreNamedInOneAlertAndTheOthersGoOn)
         EXPECT_TRUE(alert.contains(QFileInfo(failure.path).fileName() + QStringLiteral(": ") + failure.reason))
             << alert.toStdString();
     EXPECT_EQ(m_window->flightList().size(), 1);
+}
+
+TEST_F(ImportWindowTest, FlightsThePlaceFinderCouldNotNameAreSaidToHaveNoPlaces)
+{
+    // Nothing listens on port 1: every look-up goes unanswered, and the offset comes from the zone database.
+    const PlaceFinderLookup deadFinder(defaultHttpClient(), QUrl(QStringLiteral("http://127.0.0.1:1/")), QUrl());
+    m_window->setImportServices({.placeFinder = &deadFinder});
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    m_window->setInteraction(interaction);
+
+    const ImportSummary summary =
+        importAnswering({writeIGC(QStringLiteral("nameless.igc"), 12 * 3600, 1800)}, std::nullopt);
+    ASSERT_EQ(summary.imported.size(), 1);
+    ASSERT_EQ(summary.placesMissing.size(), 1);
+    ASSERT_EQ(interaction->alerts.size(), 1);
+    const QString alert = interaction->alerts.first();
+    EXPECT_TRUE(alert.startsWith(QStringLiteral("1 flight(s) imported without places|"))) << alert.toStdString();
+    EXPECT_TRUE(alert.contains(QStringLiteral("nameless.igc"))) << alert.toStdString();
+    EXPECT_EQ(m_window->flightList().size(), 1);
+}
+
+TEST_F(ImportWindowTest, ScoresThatCannotBeSavedAreSaidInOneAlert)
+{
+    // The store refuses every score as a full disk would.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fulldisk"));
+        db.setDatabaseName(m_dir.filePath(QStringLiteral("test.kalvora")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TRIGGER fullDisk BEFORE UPDATE OF \"freeDistance\" ON \"Flight\" "
+                                          "WHEN NEW.\"freeDistance\" >= 0 BEGIN SELECT RAISE(ABORT, "
+                                          "'database or disk is full'); END")))
+            << q.lastError().text().toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fulldisk"));
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    m_window->setInteraction(interaction);
+
+    const ImportSummary summary = importAnswering({writeIGC(QStringLiteral("a.igc"), 10 * 3600, 1800),
+                                                   writeIGC(QStringLiteral("b.igc"), 14 * 3600, 1800)},
+                                                  std::nullopt);
+    ASSERT_EQ(summary.imported.size(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !interaction->alerts.isEmpty(); }, kWaitMs));
+    QTest::qWait(200);
+    ASSERT_EQ(interaction->alerts.size(), 1) << interaction->alerts.join(QLatin1Char('\n')).toStdString();
+    const QString alert = interaction->alerts.first();
+    EXPECT_TRUE(alert.contains(QStringLiteral("could not be saved"))) << alert.toStdString();
+    EXPECT_TRUE(alert.contains(QStringLiteral("disk is full"))) << alert.toStdString();
 }
 
 TEST_F(ImportWindowTest, ADroppedPipeOrDeviceDoesNotHoldUpTheWindow)

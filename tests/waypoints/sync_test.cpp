@@ -249,12 +249,34 @@ TEST_F(SyncTest, DownloadedPlacesMatchByIdThenByPosition)
     EXPECT_EQ(byPosition->syncStatus(), 1);
 }
 
+TEST_F(SyncTest, SharedPlacesOffTheGlobeOrWithoutAPositionAreLeftOut)
+{
+    db.addPlace(1, QStringLiteral("Kept"), 47000000, 11000000, 1000);
+    db.addPlace(2, QStringLiteral("North of the pole"), 99999980, 11000000, 1000);
+    db.addPlace(3, QStringLiteral("Round the world"), 47000000, 400000000, 1000);
+    db.addPlace(4, QStringLiteral("No latitude"), 0, 11000000, 1000);
+    {
+        QMutexLocker lock(&db.m_mutex);
+        db.places[4].insert(QStringLiteral("latitude"), QStringLiteral("n/a"));
+    }
+    db.addPlace(5, QStringLiteral("Too many digits"), 47000000, 11000000, 1000);
+    {
+        QMutexLocker lock(&db.m_mutex);
+        db.places[5].insert(QStringLiteral("longitude"), QStringLiteral("99999999999999999999999"));
+    }
+    EXPECT_TRUE(download());
+    const QList<Waypoint*> got = waypoints();
+    ASSERT_EQ(got.size(), 1);
+    EXPECT_EQ(got.first()->name(), QStringLiteral("Kept"));
+}
+
 TEST_F(SyncTest, FailedDownloadsKeepTheSyncPosition)
 {
     m_sync->setLastWaypointSync(1234.5);
 
     db.malformed =
-        "<waypoints><waypoint><dbID>9</dbID><name>Before the error</name></waypoint><waypoint><dbID>";
+        "<waypoints><waypoint><dbID>9</dbID><name>Before the error</name><latitude>47000000</latitude>"
+        "<longitude>11000000</longitude></waypoint><waypoint><dbID>";
     EXPECT_FALSE(download());
     EXPECT_EQ(m_sync->lastWaypointSync(), 1234.5);
     // What was applied before the error stays applied.
