@@ -336,6 +336,32 @@ TEST_F(ImportWindowTest, ScoresThatCannotBeSavedAreSaidInOneAlert)
     EXPECT_TRUE(alert.contains(QStringLiteral("disk is full"))) << alert.toStdString();
 }
 
+TEST_F(ImportWindowTest, ALogbookThatCannotBeWrittenIsSaidAndKeepsNoFlight)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("noinsert"));
+        db.setDatabaseName(m_dir.filePath(QStringLiteral("test.kalvora")));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("CREATE TRIGGER fullDisk BEFORE INSERT ON \"Flight\" "
+                                          "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")))
+            << q.lastError().text().toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("noinsert"));
+    auto interaction = std::make_shared<ScriptedInteraction>();
+    m_window->setInteraction(interaction);
+
+    const ImportSummary summary =
+        importAnswering({writeIGC(QStringLiteral("unwritten.igc"), 10 * 3600, 1800)}, std::nullopt);
+    EXPECT_TRUE(summary.imported.isEmpty());
+    ASSERT_EQ(summary.failed.size(), 1);
+    ASSERT_EQ(interaction->alerts.size(), 1);
+    const QString alert = interaction->alerts.first();
+    EXPECT_TRUE(alert.contains(QStringLiteral("unwritten.igc: The store could not be saved (database or disk is full)"))) << alert.toStdString();
+    EXPECT_TRUE(m_window->flightList().isEmpty());
+}
+
 TEST_F(ImportWindowTest, ADroppedPipeOrDeviceDoesNotHoldUpTheWindow)
 {
     // Named like recordings, so the drop takes them; reading them waited for a
