@@ -229,7 +229,9 @@ QSqlDatabase ObjectContext::database() const
 
 StoredObject* ObjectContext::registered(const QString& entity, qint64 row) const
 {
-    return m_registered.value(entity).value(row, nullptr);
+    // Looked up in place: a copy of the inner table per row read adds up over a large fetch.
+    const auto rows = m_registered.constFind(entity);
+    return rows == m_registered.constEnd() ? nullptr : rows->value(row, nullptr);
 }
 
 StoredObject* ObjectContext::insertObject(const QString& entityName)
@@ -256,21 +258,21 @@ void ObjectContext::fillFromRow(StoredObject* o, const QSqlQuery& q, bool keepCh
 {
     const EntityDescription& e = o->entity();
     int column = 1;
-    for (const AttributeDescription& a : e.attributes) {
+    if (o->m_values.size() != e.attributes.size())
+        o->m_values.resize(e.attributes.size());
+    for (qsizetype i = 0; i < e.attributes.size(); ++i) {
+        const AttributeDescription& a = e.attributes[i];
         if (a.lazy) {
             if (!(keepChanged && o->m_changedKeys.contains(a.name))) {
                 o->m_lazyLoaded.remove(a.name);
-                o->m_values.remove(a.name);
+                o->m_values[i] = QVariant();
             }
             continue;
         }
-        const QVariant v = fromSql(a.type, q.value(column++));
+        QVariant v = fromSql(a.type, q.value(column++));
         if (keepChanged && o->m_changedKeys.contains(a.name))
             continue;
-        if (v.isValid())
-            o->m_values.insert(a.name, v);
-        else
-            o->m_values.remove(a.name);
+        o->m_values[i] = std::move(v);
     }
     for (const RelationshipDescription& r : e.relationships) {
         if (r.toMany || !r.holdsKey)
@@ -333,10 +335,7 @@ QVariant ObjectContext::loadLazy(const StoredObject* object, const QString& key)
         return {};
     }
     auto* o = const_cast<StoredObject*>(object);
-    if (v.isValid())
-        o->m_values.insert(key, v);
-    else
-        o->m_values.remove(key);
+    o->storeValue(object->entity().attributeIndex(key), v);
     o->m_lazyLoaded.insert(key);
     return v;
 }
@@ -661,8 +660,9 @@ Result<Done> ObjectContext::save()
     for (StoredObject* o : std::as_const(m_inserted)) {
         QStringList cols;
         QVariantList values;
-        for (const AttributeDescription& a : o->entity().attributes) {
-            const QVariant v = o->m_values.value(a.name);
+        for (qsizetype i = 0; i < o->entity().attributes.size(); ++i) {
+            const AttributeDescription& a = o->entity().attributes[i];
+            const QVariant v = o->storedValue(i);
             if (v.isValid()) {
                 cols.append(schema::quoted(a.name));
                 values.append(toSql(a.type, v));
@@ -683,11 +683,12 @@ Result<Done> ObjectContext::save()
     auto writeChanges = [&](StoredObject* o, bool inserted) -> bool {
         QStringList sets;
         QVariantList values;
-        for (const AttributeDescription& a : o->entity().attributes) {
+        for (qsizetype i = 0; i < o->entity().attributes.size(); ++i) {
+            const AttributeDescription& a = o->entity().attributes[i];
             if (inserted || !o->m_changedKeys.contains(a.name))
                 continue;
             sets.append(schema::quoted(a.name) + QStringLiteral(" = ?"));
-            values.append(toSql(a.type, o->m_values.value(a.name)));
+            values.append(toSql(a.type, o->storedValue(i)));
         }
         for (const RelationshipDescription& r : o->entity().relationships) {
             if (r.toMany || !r.holdsKey || !o->m_toOne.contains(r.name))
@@ -788,9 +789,10 @@ void ObjectContext::releaseLargeValues(StoredObject* o)
 {
     if (!o || o->context() != this || o->m_state != StoredObject::State::Persistent)
         return;
-    for (const AttributeDescription& a : o->entity().attributes) {
+    for (qsizetype i = 0; i < o->entity().attributes.size(); ++i) {
+        const AttributeDescription& a = o->entity().attributes[i];
         if (a.lazy && !o->m_changedKeys.contains(a.name)) {
-            o->m_values.remove(a.name);
+            o->storeValue(i, QVariant());
             o->m_lazyLoaded.remove(a.name);
         }
     }
@@ -813,20 +815,21 @@ void ObjectContext::refresh(StoredObject* o)
             forget(o);
         return;
     }
-    QHash<QString, QVariant> before = o->m_values;
+    const QList<QVariant> before = o->m_values;
     QHash<QString, StoredObject::Ref> refsBefore = o->m_toOne;
     fillFromRow(o, q, true);
     q.finish();
     // All new values are in place before anyone hears of them, so observers see a consistent record.
     o->m_refreshing = true;
-    for (const AttributeDescription& a : e.attributes) {
+    for (qsizetype i = 0; i < e.attributes.size(); ++i) {
+        const AttributeDescription& a = e.attributes[i];
         if (a.lazy) {
             if (!o->m_changedKeys.contains(a.name))
                 o->announce(a.name, QVariant(), QVariant());
             continue;
         }
-        const QVariant oldValue = before.value(a.name);
-        const QVariant newValue = o->m_values.value(a.name);
+        const QVariant oldValue = before.value(i);
+        const QVariant newValue = o->storedValue(i);
         if (oldValue != newValue)
             o->announce(a.name, oldValue, newValue);
     }

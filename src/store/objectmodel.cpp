@@ -2,12 +2,56 @@
 
 namespace kalvora {
 
+size_t EntityDescription::slotHash(const QString& key)
+{
+    // Attribute names are short and differ in length and letters; a plain
+    // multiplicative hash over them is much cheaper than QHash's seeded one.
+    size_t h = size_t(key.size());
+    for (const QChar c : key)
+        h = h * 31 + c.unicode();
+    return h;
+}
+
+void EntityDescription::indexNames()
+{
+    size_t size = 8;
+    while (size < size_t(attributes.size()) * 4)
+        size *= 2;
+    m_slots.assign(size, 0);
+    // From here on lookups go through the table as it fills, so that a name
+    // already entered is found and a later equal one left out.
+    m_indexedCount = attributes.size();
+    for (qsizetype i = 0; i < attributes.size(); ++i) {
+        if (attributeIndex(attributes[i].name) >= 0)
+            continue; // the first of equal names wins, as in a search from the front
+        size_t slot = slotHash(attributes[i].name) & (size - 1);
+        while (m_slots[slot] != 0)
+            slot = (slot + 1) & (size - 1);
+        m_slots[slot] = qint32(i + 1);
+    }
+}
+
+qsizetype EntityDescription::attributeIndex(const QString& key) const
+{
+    if (m_indexedCount == attributes.size() && !m_slots.empty()) {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = slotHash(key) & mask; m_slots[slot] != 0; slot = (slot + 1) & mask) {
+            const qsizetype i = m_slots[slot] - 1;
+            if (i < attributes.size() && attributes[i].name == key)
+                return i;
+        }
+        return -1;
+    }
+    for (qsizetype i = 0; i < attributes.size(); ++i)
+        if (attributes[i].name == key)
+            return i;
+    return -1;
+}
+
 const AttributeDescription* EntityDescription::attribute(const QString& key) const
 {
-    for (const auto& a : attributes)
-        if (a.name == key)
-            return &a;
-    return nullptr;
+    const qsizetype i = attributeIndex(key);
+    return i < 0 ? nullptr : &attributes[i];
 }
 
 const RelationshipDescription* EntityDescription::relationship(const QString& key) const
@@ -123,6 +167,8 @@ ObjectModel makeLogBookModel()
                         date("birth"),     date("licensedate"), binary("photo")};
 
     m.entities = {flight, point, pilot};
+    for (EntityDescription& e : m.entities)
+        e.indexNames();
     return m;
 }
 
@@ -181,6 +227,8 @@ ObjectModel makeGlobalModel()
                                    toOne("waypoint", "Waypoint", "routeWaypoint", true)};
 
     m.entities = {equipment, settings, waypoint, route, routeWaypoint};
+    for (EntityDescription& e : m.entities)
+        e.indexNames();
     return m;
 }
 

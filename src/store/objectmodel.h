@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+
+#include <vector>
 #include <QStringList>
 
 namespace kalvora {
@@ -53,6 +55,21 @@ struct EntityDescription
 
     const AttributeDescription* attribute(const QString& key) const;
     const RelationshipDescription* relationship(const QString& key) const;
+    /** The position of attribute KEY in `attributes`; -1 for none. */
+    qsizetype attributeIndex(const QString& key) const;
+
+    /**
+     * Lets attributeIndex() find a name through a small table instead of comparing it
+     * with every name in turn: records read each value by name, for every read. Call
+     * once `attributes` is complete, and again after it changes; until then names are
+     * compared one by one.
+     */
+    void indexNames();
+
+private:
+    static size_t slotHash(const QString& key);
+    std::vector<qint32> m_slots; ///< attribute position + 1 per slot, 0 for empty; a power of two long
+    qsizetype m_indexedCount = -1;
 };
 
 /**

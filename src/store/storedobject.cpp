@@ -87,10 +87,10 @@ QVariant StoredObject::value(const QString& key) const
 {
     if (!m_entity)
         return {};
-    if (const AttributeDescription* a = m_entity->attribute(key)) {
-        if (a->lazy && m_state == State::Persistent && !m_lazyLoaded.contains(key))
+    if (const qsizetype i = m_entity->attributeIndex(key); i >= 0) {
+        if (m_entity->attributes[i].lazy && m_state == State::Persistent && !m_lazyLoaded.contains(key))
             return m_context->loadLazy(this, key);
-        return m_values.value(key);
+        return m_values.value(i);
     }
     if (const RelationshipDescription* r = m_entity->relationship(key)) {
         if (r->toMany) {
@@ -131,15 +131,12 @@ void StoredObject::setValue(const QString& key, const QVariant& newValue)
             setRelatedObject(key, newValue.value<StoredObject*>());
         return;
     }
-    const AttributeDescription* a = m_entity->attribute(key);
-    if (!a)
+    const qsizetype i = m_entity->attributeIndex(key);
+    if (i < 0)
         return;
     const QVariant oldValue = value(key);
-    const QVariant v = normalised(a->type, newValue);
-    if (v.isValid())
-        m_values.insert(key, v);
-    else
-        m_values.remove(key);
+    const QVariant v = normalised(m_entity->attributes[i].type, newValue);
+    storeValue(i, v);
     m_lazyLoaded.insert(key);
     if (oldValue != v && m_context) {
         m_changedKeys.insert(key);
@@ -171,6 +168,18 @@ void StoredObject::announce(const QString& key, const QVariant& oldValue, const 
     emit valueChanged(key, oldValue, newValue);
     for (const QString& derived : derivedKeysAffectedBy(key))
         emit valueChanged(derived, QVariant(), derivedValue(derived));
+}
+
+void StoredObject::storeValue(qsizetype index, const QVariant& value)
+{
+    if (index < 0 || !m_entity || index >= m_entity->attributes.size())
+        return;
+    if (m_values.size() != m_entity->attributes.size()) {
+        if (!value.isValid())
+            return;
+        m_values.resize(m_entity->attributes.size());
+    }
+    m_values[index] = value;
 }
 
 void StoredObject::relationshipDidChange(const QString& key)

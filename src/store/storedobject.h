@@ -126,13 +126,17 @@ private:
     };
 
     void announce(const QString& key, const QVariant& oldValue, const QVariant& newValue);
+    /** The value of the attribute at INDEX of the entity; invalid when absent. */
+    QVariant storedValue(qsizetype index) const { return m_values.value(index); }
+    /** An invalid VALUE makes the attribute absent. */
+    void storeValue(qsizetype index, const QVariant& value);
     void relationshipDidChange(const QString& key);
 
     ObjectContext* m_context = nullptr;
     const EntityDescription* m_entity = nullptr;
     ObjectId m_id;
     State m_state = State::Detached;
-    QHash<QString, QVariant> m_values;
+    QList<QVariant> m_values; ///< by attribute position in the entity; invalid for absent
     QSet<QString> m_lazyLoaded;
     QHash<QString, Ref> m_toOne;
     QSet<QString> m_changedKeys;
