@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "fuzz/waypointchecks.h"
+#include "track/georange.h"
 #include "waypoints/waypointfile.h"
 #include "waypoints/wptimporter.h"
 
@@ -32,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fabs(r.latitude) <= 90 && std::fabs(r.longitude) <= 180 && std::fabs(r.altitude) <= 20000;
         if (!onGlobe && reading->format != WaypointFileFormat::Wpt)
             std::abort();
-        if (onGlobe)
+        // Written back are the places every writer can carry: the WPT dialect refuses altitudes
+        // outside the range of real places.
+        if (onGlobe && geo::isAltitude(r.altitude))
             entries.append(WptEntry{r.shortName, r.shortName, qint64(r.latitude * 1e6),
                                     qint64(r.longitude * 1e6), qint64(std::trunc(r.altitude))});
     }
