@@ -1,3 +1,4 @@
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "instruments/flymaster/flymasterparser.h"
@@ -155,6 +156,23 @@ TEST(FlymasterParser, DifferenceRecords)
 
     const std::string igc = flymaster::igcText(blocks, *fixes, kDec6_2026, "Flymaster GpsSD");
     EXPECT_NE(igc.find("B0001430959998N00059997EV"), std::string::npos) << igc;
+}
+
+TEST(FlymasterParser, DifferencesOnExtremeKeyFixesWrapAndAreNotWrittenAsFixes)
+{
+    // Garbage from the line: a key fix at the ends of the 32-bit range, then differences past them.
+    const std::string diffs{1, 127, static_cast<char>(-128), 127, 127, 1};
+    const std::vector<Block> blocks{infoBlock(),
+                                    keyFix(std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(),
+                                           32767, 32767, 100),
+                                    block(0xA2, diffs)};
+    const auto fixes = flymaster::fixesFromBlocks(blocks);
+    ASSERT_TRUE(fixes);
+    ASSERT_EQ(fixes->size(), 2u);
+    EXPECT_EQ((*fixes)[1].latitude, std::numeric_limits<std::int32_t>::min() + 126);
+    EXPECT_EQ((*fixes)[1].time, 101u);
+    const std::string igc = flymaster::igcText(blocks, *fixes, kDec6_2026, "Flymaster GpsSD");
+    EXPECT_EQ(igc.find("\r\nB"), std::string::npos) << "no position off the globe becomes a fix: " << igc;
 }
 
 TEST(FlymasterParser, DifferenceBeforeKeyFixAndMissingInfo)

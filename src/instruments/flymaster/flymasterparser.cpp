@@ -123,6 +123,11 @@ std::int16_t le16(const Block& b, std::size_t at)
     return static_cast<std::int16_t>(u);
 }
 
+std::int32_t wrappedSum(std::int32_t value, int delta)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(delta));
+}
+
 std::int8_t s8(const Block& b, std::size_t at)
 {
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(b[at]));
@@ -300,10 +305,12 @@ std::optional<std::vector<Fix>> fixesFromBlocks(const std::vector<Block>& blocks
                 const std::size_t at = 3 + r;
                 Fix f = *previous;
                 f.is3D = (static_cast<std::uint8_t>(b[at]) & 0x7F) != 0;
-                f.latitude += s8(b, at + 1);
-                f.longitude -= s8(b, at + 2);
-                f.gpsAltitudeM += s8(b, at + 3);
-                f.pressure += s8(b, at + 4);
+                // Deltas on a hostile base value wrap as the instrument's 32-bit registers would,
+                // rather than overflow; a position off the globe is refused when the fix is written.
+                f.latitude = wrappedSum(f.latitude, s8(b, at + 1));
+                f.longitude = wrappedSum(f.longitude, -s8(b, at + 2));
+                f.gpsAltitudeM = wrappedSum(f.gpsAltitudeM, s8(b, at + 3));
+                f.pressure = wrappedSum(f.pressure, s8(b, at + 4));
                 f.time += static_cast<std::uint32_t>(static_cast<std::int32_t>(s8(b, at + 5)));
                 fixes.push_back(f);
                 previous = f;
