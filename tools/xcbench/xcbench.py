@@ -117,8 +117,8 @@ def cancel_stop_ms(tool, path, after_ms):
     return None if r["finishedFirst"] else r["stopMs"]
 
 
-def fmt(v, spec, width):
-    return f"{'-':>{width}}" if v is None else f"{v:>{width}{spec}}"
+def fmt(v, form, width):
+    return f"{'-':>{width}}" if v is None else f"{v:>{width}{form}}"
 
 
 def main():
