@@ -1,10 +1,13 @@
 #include "clirunner.h"
 
 #include <QProcess>
+#include <QString>
 
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include "support/httpserver.h"
 
 namespace kalvora::test {
 
@@ -65,6 +68,17 @@ CliRun runCliOnTerminal(const QStringList& args, const QProcessEnvironment& env,
     }
     ::close(master);
     return run;
+}
+
+QProcessEnvironment freshUserEnvironment(const QString& home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("KALVORA_NOMINATIM_URL"), LocalHttpServer::closedPortUrl().toString());
+    env.insert(QStringLiteral("KALVORA_TIMEZONE_URL"), LocalHttpServer::closedPortUrl().toString());
+    return env;
 }
 
 } // namespace kalvora::test

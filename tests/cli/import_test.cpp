@@ -39,13 +39,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert("HOME", m_dir.path());
-        m_env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
-        m_env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        // Nothing listens there: a test that forgets --offline fails fast instead of going abroad.
-        m_env.insert("KALVORA_NOMINATIM_URL", LocalHttpServer::closedPortUrl().toString());
-        m_env.insert("KALVORA_TIMEZONE_URL", LocalHttpServer::closedPortUrl().toString());
+        m_env = kalvora::test::freshUserEnvironment(m_dir.path());
     }
 
     QString writeFile(const QString& name, const QByteArray& bytes)
