@@ -76,6 +76,9 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     m_landingUTC = makeTimeEdit(this, "landingUTC", QStringLiteral("HH:mm:ss"));
     m_utcOffset = new QComboBox(this);
     m_utcOffset->setObjectName(QStringLiteral("utcOffset"));
+    // Wide enough for the placeholder of several differing flights, not only for "+5:45".
+    m_utcOffset->setMinimumContentsLength(int(multipleValuesText().size()));
+    m_utcOffset->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_startLocation = makeLineEdit(this, "startLocation");
     m_landingLocation = makeLineEdit(this, "landingLocation");
     m_startAltitude = makeLineEdit(this, "startAltitude");

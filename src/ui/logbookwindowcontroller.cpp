@@ -102,6 +102,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     // Titles of columns narrowed to their values end in an ellipsis instead of losing both ends.
     m_table->horizontalHeader()->setTextElideMode(Qt::ElideRight);
+    // Bold titles over selected columns would no longer fit the widths fitted to plain ones.
+    m_table->horizontalHeader()->setHighlightSections(false);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAccessibleName(tr("Flights"));
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
