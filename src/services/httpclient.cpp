@@ -5,6 +5,8 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSettings>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QThreadStorage>
 #include <QTimer>
 
@@ -36,6 +38,19 @@ QNetworkAccessManager& threadManager()
     return *managers.localData();
 }
 
+// The TLS settings of https requests: the system's certificate authorities
+// plus those in the PEM file KALVORA_CA_CERTIFICATES (a private server, the
+// tests' loopback servers). Peers are always verified.
+QSslConfiguration tlsConfiguration()
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    const QString extra = qEnvironmentVariable("KALVORA_CA_CERTIFICATES");
+    if (!extra.isEmpty())
+        configuration.addCaCertificates(QSslCertificate::fromPath(extra, QSsl::Pem));
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    return configuration;
+}
+
 } // namespace
 
 HttpResponse NetworkHttpClient::send(const HttpRequest& request)
@@ -51,6 +66,8 @@ HttpResponse NetworkHttpClient::send(const HttpRequest& request)
     for (const auto& [name, value] : request.headers)
         netRequest.setRawHeader(name, value);
     netRequest.setTransferTimeout(request.timeoutMs);
+    if (request.url.scheme() == QLatin1String("https"))
+        netRequest.setSslConfiguration(tlsConfiguration());
 
     QNetworkReply* reply = threadManager().sendCustomRequest(netRequest, request.method, request.body);
     // The body is taken in as it comes, so that Qt holds no more than this

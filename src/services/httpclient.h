@@ -61,7 +61,9 @@ public:
  * HttpClient over Qt Network. send() blocks the calling thread with a local
  * event loop, so call it from worker threads, never from the GUI thread (it
  * would re-enter the GUI's event handling). Safe to use from several threads:
- * each thread gets its own network access manager.
+ * each thread gets its own network access manager. https peers are always
+ * verified, against the system's certificate authorities and those in the PEM
+ * file named by KALVORA_CA_CERTIFICATES.
  */
 class NetworkHttpClient final : public HttpClient
 {

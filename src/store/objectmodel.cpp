@@ -153,6 +153,8 @@ ObjectModel makeLogBookModel()
     // The system always deletes a flight's score points itself before writing new
     // ones; cascading keeps orphans out of the file when a flight goes.
     flight.relationships = {toMany("igcScorePoints", "IGCScorePoint", "flight", DeleteRule::Cascade)};
+    // A flight's submissions to the online contests go with it.
+    flight.relationships.append(toMany("contestSubmissions", "ContestSubmission", "flight", DeleteRule::Cascade));
 
     EntityDescription point;
     point.name = QStringLiteral("IGCScorePoint");
@@ -166,7 +168,12 @@ ObjectModel makeLogBookModel()
                         text("zip"),       text("city"),     text("country"),     text("license"),
                         date("birth"),     date("licensedate"), binary("photo")};
 
-    m.entities = {flight, point, pilot};
+    EntityDescription submission;
+    submission.name = QStringLiteral("ContestSubmission");
+    submission.attributes = {text("contest"), date("submittedUTC"), text("answer"), text("link")};
+    submission.relationships = {toOne("flight", "Flight", "contestSubmissions", true)};
+
+    m.entities = {flight, point, pilot, submission};
     for (EntityDescription& e : m.entities)
         e.indexNames();
     return m;

@@ -84,7 +84,7 @@ struct ObjectModel
 
     const EntityDescription* entity(const QString& name) const;
 
-    /** "LogBookModel": Flight, Pilot, IGCScorePoint. */
+    /** "LogBookModel": Flight, Pilot, IGCScorePoint, ContestSubmission. */
     static const ObjectModel& logBook();
     /** "Kalvora": Equipment, Settings, Waypoint, Route, RouteWaypoint. */
     static const ObjectModel& global();
