@@ -318,20 +318,21 @@ void Braeuniger::runWriteQueue()
         m_queue.pop_front();
         m_writing = true;
         lock.unlock();
-        writeMemory(op);
+        const bool ok = writeMemory(op);
+        emit memoryWritten(op.position, op.length, ok);
         lock.lock();
         m_writing = false;
         m_queueChanged.notify_all();
     }
 }
 
-void Braeuniger::writeMemory(const WriteOperation& op)
+bool Braeuniger::writeMemory(const WriteOperation& op)
 {
     // The operation owns the line for its whole length: no other command may
     // come between the pieces and the closing "$PBRCONF,".
     std::lock_guard lock(commandLock());
     if (!link().open(portPath()).ok())
-        return;
+        return false;
     unsigned done = 0;
     long length = long(op.length);
     while (length >= 1) {
@@ -342,13 +343,14 @@ void Braeuniger::writeMemory(const WriteOperation& op)
             bytes[k] = op.image.byte(address + unsigned(k));
         if (!serialCommand(memoryWriteCommand(address, bytes, count), memoryWriterExchange())) {
             closeLine();
-            return;
+            return false;
         }
         length -= 8;
         done += 8;
     }
     (void)command("$PBRCONF,");
     closeLine();
+    return true;
 }
 
 } // namespace kalvora

@@ -95,6 +95,14 @@ public:
     /** Blocks until every queued write has finished (tests, the CLI). */
     void waitForWrites();
 
+signals:
+    /**
+     * A queued write has ended: OK false when the line could not be opened or a
+     * piece got no answer (the pieces before it stay written, "$PBRCONF," is not
+     * sent). Emitted on the write queue's thread.
+     */
+    void memoryWritten(unsigned address, unsigned length, bool ok);
+
 private:
     struct WriteOperation
     {
@@ -105,7 +113,7 @@ private:
 
     [[nodiscard]] std::string command(std::string_view sentence);
     void runWriteQueue();
-    void writeMemory(const WriteOperation& operation);
+    bool writeMemory(const WriteOperation& operation);
 
     braeuniger::DeviceType m_deviceType = braeuniger::DeviceType::Unknown;
 
