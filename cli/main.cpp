@@ -75,8 +75,8 @@ void printError(const QString& message)
 int main(int argc, char* argv[])
 {
     using namespace kalvora::cli;
-    // Printing lays out and draws text, which needs Qt's GUI side; it runs without a display.
-    const bool drawsPages = argc > 1 && std::strcmp(argv[1], "print") == 0;
+    // Printing and maps lay out and draw text, which needs Qt's GUI side; they run without a display.
+    const bool drawsPages = argc > 1 && (std::strcmp(argv[1], "print") == 0 || std::strcmp(argv[1], "map") == 0);
     if (drawsPages && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::unique_ptr<QCoreApplication> app = drawsPages ? std::make_unique<QGuiApplication>(argc, argv)

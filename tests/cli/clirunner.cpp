@@ -78,6 +78,9 @@ QProcessEnvironment freshUserEnvironment(const QString& home)
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
     env.insert(QStringLiteral("KALVORA_NOMINATIM_URL"), LocalHttpServer::closedPortUrl().toString());
     env.insert(QStringLiteral("KALVORA_TIMEZONE_URL"), LocalHttpServer::closedPortUrl().toString());
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("KALVORA_TILE_URL"),
+               LocalHttpServer::closedPortUrl().toString() + QStringLiteral("/{z}/{x}/{y}.png"));
     return env;
 }
 

@@ -10,7 +10,7 @@ namespace kalvora::test {
 
 /**
  * The environment of a new user living in HOME: XDG data and configuration below it,
- * and the place and time-zone services at a port where nothing listens, so a run
+ * and the place, time-zone and map tile services at a port where nothing listens, so a run
  * that forgets --offline fails fast instead of going abroad.
  */
 QProcessEnvironment freshUserEnvironment(const QString& home);

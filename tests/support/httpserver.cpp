@@ -105,6 +105,8 @@ struct LocalHttpServer::Impl
                     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' '
                                      + reasonPhrase(response.status) + "\r\n";
                     out += "Content-Type: " + response.contentType + "\r\n";
+                    for (const auto& [name, value] : response.headers)
+                        out += name + ": " + value + "\r\n";
                     if (response.endlessBody) {
                         out += "Connection: close\r\n\r\n";
                         guarded->write(out);

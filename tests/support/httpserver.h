@@ -7,6 +7,7 @@
 #include <QUrlQuery>
 
 #include <functional>
+#include <utility>
 #include <memory>
 
 namespace kalvora::test {
@@ -32,6 +33,8 @@ struct HttpServerResponse
     qint64 sendBytes = -1;       ///< when >= 0, only this much of the body is sent before the connection drops
     /** Send no length and repeat BODY (or filler) until the client hangs up: an answer that never ends. */
     bool endlessBody = false;
+    /** Further header lines (Cache-Control, Retry-After, ETag, ...). */
+    QList<std::pair<QByteArray, QByteArray>> headers{};
 };
 
 /**
