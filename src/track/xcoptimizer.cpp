@@ -41,20 +41,24 @@
 //
 // Where the free distance's bounds cannot prune (near a straight line nearly
 // every triple ties), an exact dynamic programme over pairs takes over: the
-// best head into each fix, then the best two legs into each fix. It measures a
-// pair with the law of cosines only when a cheap, provably close estimate from
-// the chord says that pair could beat its row's best.
+// best head into each fix, then the best two legs into each fix, each row a
+// branch and bound of its own that reaches the line's ties through the
+// triangle inequality (see bestEarlier).
 //
-// The search is a depth-first branch and bound over triples of fix ranges
-// (turnpoint 1, 2, 3, or the three vertices) taken from one binary tree of
-// index ranges, started from a list of the most promising sub-triples that two
-// threads share. The first and last legs of the free distance are exact per fix
-// (farthest earlier / later fix); the closing distance of a triangle is bounded
-// from below by a coarse table over blocks of fixes (from their boxes) and
-// computed exactly, for a block of 32 × 32 first and last vertices at a time,
-// only where that bound cannot decide. Memory: the tree (2n nodes), a table of
-// at most kGridBlocks² entries and bounded caches, per thread: it grows
-// linearly with the fixes, with a fixed ceiling for the caches.
+// The free distance is a depth-first branch and bound over triples of fix
+// ranges (turnpoint 1, 2, 3) taken from one binary tree of index ranges,
+// started from a list of the most promising sub-triples that two threads
+// share. Its first and last legs are exact per fix (farthest earlier / later
+// fix). The triangles are the same branch and bound over a second tree that
+// groups fixes by place rather than by time (see boundsFor): on a track that
+// passes the same places again and again a range of consecutive fixes soon
+// covers the whole area, while a node of places stays small. The closing
+// distance of a triangle is bounded from below by a coarse table over blocks
+// of fixes (from their boxes) and computed exactly, for a block of 32 × 32
+// first and last vertices at a time, only where that bound cannot decide.
+// Memory: the two trees (2n nodes each), a table of at most kGridBlocks²
+// entries and bounded caches, per thread: it grows linearly with the fixes,
+// with a fixed ceiling for the caches.
 
 namespace kalvora {
 namespace {
@@ -162,6 +166,8 @@ struct Node
     double diam2; // squared chord across the box: which range to split first
     int maxL;     // largest first leg ending in the range
     int maxF;     // largest last leg starting in the range
+    int first = 0; // the earliest and latest fix of the node: its range in the tree over
+    int last = 0;  // time, any fixes of the track in the tree over space
     int size() const { return hi - lo + 1; }
 };
 
@@ -223,16 +229,6 @@ public:
         }
         m_nodes.reserve(2 * fixes.size());
         m_root = build(0, m_n - 1);
-        m_x.reserve(fixes.size());
-        m_y.reserve(fixes.size());
-        m_z.reserve(fixes.size());
-        for (const auto& v : m_vec) {
-            m_x.push_back(v[0]);
-            m_y.push_back(v[1]);
-            m_z.push_back(v[2]);
-        }
-        // The arc series is exact while no chord exceeds 0.1: bounded by the box of all fixes.
-        m_seriesExact = m_nodes[m_root].diam2 <= 0.01;
     }
 
     int leg(int i, int j) const { return i < j ? legM(m_trig[i], m_trig[j]) : legM(m_trig[j], m_trig[i]); }
@@ -276,11 +272,11 @@ public:
         std::vector<Task> tasks = freeFrontier();
         // Near a straight line nearly every triple ties with the best, so the
         // bounds prune nothing and the search would take cubic time: hours on
-        // a long straight flight. Once the leaves have cost a small part of
-        // what the exact dynamic programme costs (n² cheap pairs), that
-        // programme finishes the job instead.
+        // a long straight flight. Once the leaves and splits have cost about
+        // what the exact dynamic programme costs (a few dozen bounds per fix
+        // where it goes well), that programme finishes the job instead.
         m_shared->freeWork.store(0);
-        m_shared->freeBudget = std::max<std::int64_t>(kFreeBudgetFloor, std::int64_t(m_n) * m_n / 256);
+        m_shared->freeBudget = kFreeBudgetFloor + kFreeBudgetPerFix * std::int64_t(m_n);
         try {
             runTasks(tasks, [](Searcher& s, const Task& t) { s.freeRec(t.I, t.J, t.K, t.bound); });
         } catch (const FreeBudgetExceeded&) {
@@ -292,6 +288,12 @@ public:
 
     void prepareTriangles()
     {
+        m_perm.resize(std::size_t(m_n));
+        for (int i = 0; i < m_n; ++i)
+            m_perm[std::size_t(i)] = i;
+        m_space.clear();
+        m_space.reserve(2 * std::size_t(m_n));
+        m_spaceRoot = buildSpace(0, m_n - 1);
         prepareSlabs();
         const int blocks = std::min(m_n, kGridBlocks);
         m_blockSize = (m_n + blocks - 1) / blocks;
@@ -376,28 +378,29 @@ private:
 
     static constexpr std::size_t kTasks = 256;
     /** Leaf triples the free-distance search may always use before the programme may take over. */
-    static constexpr std::int64_t kFreeBudgetFloor = 4'000'000;
+    static constexpr std::int64_t kFreeBudgetFloor = 200'000;
+    static constexpr std::int64_t kFreeBudgetPerFix = 24;
 
     // The first tasks, split breadth-first from the whole track: BOUND gives a
     // triple's priority, or nothing when it cannot beat the best values.
     template <typename Bound>
-    std::vector<Task> frontier(Bound bound)
+    std::vector<Task> frontier(const std::vector<Node>& tree, int root, Bound bound)
     {
         std::vector<Task> done;
-        std::deque<Task> open{{m_root, m_root, m_root, std::numeric_limits<int>::max()}};
+        std::deque<Task> open{{root, root, root, std::numeric_limits<int>::max()}};
         while (!open.empty() && open.size() + done.size() < kTasks) {
             const Task t = open.front();
             open.pop_front();
-            const int which = splitChoice(t.I, t.J, t.K);
-            if (which < 0 || std::int64_t(m_nodes[t.I].size()) * m_nodes[t.J].size() * m_nodes[t.K].size() <= kLeafTriples) {
+            const int which = splitChoice(tree, t.I, t.J, t.K);
+            if (which < 0 || std::int64_t(tree[t.I].size()) * tree[t.J].size() * tree[t.K].size() <= kLeafTriples) {
                 done.push_back(t);
                 continue;
             }
             int c[2][3] = {{t.I, t.J, t.K}, {t.I, t.J, t.K}};
-            c[0][which] = m_nodes[c[0][which]].left;
-            c[1][which] = m_nodes[c[1][which]].right;
+            c[0][which] = tree[c[0][which]].left;
+            c[1][which] = tree[c[1][which]].right;
             for (auto& x : c)
-                if (ordered(x[0], x[1], x[2]))
+                if (ordered(tree, x[0], x[1], x[2]))
                     if (const std::optional<int> b = bound(x[0], x[1], x[2]))
                         open.push_back({x[0], x[1], x[2], *b});
         }
@@ -408,7 +411,7 @@ private:
 
     std::vector<Task> freeFrontier()
     {
-        return frontier([this](int I, int J, int K) -> std::optional<int> {
+        return frontier(m_nodes, m_root, [this](int I, int J, int K) -> std::optional<int> {
             const int b = freeBound(I, J, K);
             return b > bestFree() ? std::optional<int>(b) : std::nullopt;
         });
@@ -416,7 +419,7 @@ private:
 
     std::vector<Task> triFrontier()
     {
-        return frontier([this](int I, int J, int K) -> std::optional<int> {
+        return frontier(m_space, m_spaceRoot, [this](int I, int J, int K) -> std::optional<int> {
             const TriBounds b = boundsFor(I, J, K);
             if (!b.alive(bestFlat(), bestFai()))
                 return std::nullopt;
@@ -429,7 +432,7 @@ private:
     int build(int lo, int hi)
     {
         const int id = static_cast<int>(m_nodes.size());
-        m_nodes.push_back(Node{lo, hi, -1, -1, {}, 0, 0, 0});
+        m_nodes.push_back(Node{lo, hi, -1, -1, {}, 0, 0, 0, lo, hi});
         Box box;
         if (lo == hi) {
             for (int d = 0; d < 3; ++d)
@@ -450,6 +453,50 @@ private:
         for (int d = 0; d < 3; ++d)
             s += (box.hi[d] - box.lo[d]) * (box.hi[d] - box.lo[d]);
         m_nodes[id].diam2 = s;
+        return id;
+    }
+
+    // A node of the tree over space: the fixes at positions LO..HI of m_perm,
+    // split at the median of their widest axis.
+    int buildSpace(int lo, int hi)
+    {
+        const int id = static_cast<int>(m_space.size());
+        m_space.push_back(Node{lo, hi, -1, -1, {}, 0, 0, 0, m_n, -1});
+        Box box = pointBox(m_perm[std::size_t(lo)]);
+        int first = m_n, last = -1;
+        for (int p = lo; p <= hi; ++p) {
+            const int f = m_perm[std::size_t(p)];
+            first = std::min(first, f);
+            last = std::max(last, f);
+            for (int d = 0; d < 3; ++d) {
+                box.lo[d] = std::min(box.lo[d], m_vec[std::size_t(f)][d]);
+                box.hi[d] = std::max(box.hi[d], m_vec[std::size_t(f)][d]);
+            }
+        }
+        if (lo < hi) {
+            int axis = 0;
+            for (int d = 1; d < 3; ++d)
+                if (box.hi[d] - box.lo[d] > box.hi[axis] - box.lo[axis])
+                    axis = d;
+            const int mid = lo + (hi - lo) / 2;
+            // Ties by time keep the split the same on every run.
+            std::nth_element(m_perm.begin() + lo, m_perm.begin() + mid, m_perm.begin() + hi + 1, [&](int a, int b) {
+                const double va = m_vec[std::size_t(a)][std::size_t(axis)], vb = m_vec[std::size_t(b)][std::size_t(axis)];
+                return va < vb || (va == vb && a < b);
+            });
+            const int l = buildSpace(lo, mid);
+            const int r = buildSpace(mid + 1, hi);
+            m_space[std::size_t(id)].left = l;
+            m_space[std::size_t(id)].right = r;
+        }
+        Node& nd = m_space[std::size_t(id)];
+        nd.box = box;
+        nd.first = first;
+        nd.last = last;
+        double s = 0;
+        for (int d = 0; d < 3; ++d)
+            s += (box.hi[d] - box.lo[d]) * (box.hi[d] - box.lo[d]);
+        nd.diam2 = s;
         return id;
     }
 
@@ -510,31 +557,33 @@ private:
             throw Cancelled();
     }
 
-    // Can a fix of I come before one of J, before one of K?
-    bool ordered(int I, int J, int K) const
+    // Can a fix of I come before one of J, before one of K (in the order of TREE's leaves)?
+    static bool ordered(const std::vector<Node>& tree, int I, int J, int K)
     {
-        const Node& a = m_nodes[I];
-        const Node& b = m_nodes[J];
-        const Node& c = m_nodes[K];
+        const Node& a = tree[std::size_t(I)];
+        const Node& b = tree[std::size_t(J)];
+        const Node& c = tree[std::size_t(K)];
         const int jmin = std::max(b.lo, a.lo + 1);
         if (jmin > b.hi)
             return false;
         return std::max(c.lo, jmin + 1) <= c.hi;
     }
 
+    bool ordered(int I, int J, int K) const { return ordered(m_nodes, I, J, K); }
+
     // Which of the three ranges to halve: the widest in space, then the longest.
-    int splitChoice(int I, int J, int K) const
+    static int splitChoice(const std::vector<Node>& tree, int I, int J, int K)
     {
         const int ids[3] = {I, J, K};
         int best = -1;
         for (int t = 0; t < 3; ++t) {
-            const Node& nd = m_nodes[ids[t]];
+            const Node& nd = tree[std::size_t(ids[t])];
             if (nd.size() == 1)
                 continue;
             if (best < 0)
                 best = t;
             else {
-                const Node& bn = m_nodes[ids[best]];
+                const Node& bn = tree[std::size_t(ids[best])];
                 if (nd.diam2 > bn.diam2 || (nd.diam2 == bn.diam2 && nd.size() > bn.size()))
                     best = t;
             }
@@ -542,8 +591,11 @@ private:
         return best;
     }
 
+    int splitChoice(int I, int J, int K) const { return splitChoice(m_nodes, I, J, K); }
+
     int ub(int A, int B) const { return upperLegM(maxChord2(m_nodes[A].box, m_nodes[B].box)); }
-    int lb(int A, int B) const { return lowerLegM(minChord2(m_nodes[A].box, m_nodes[B].box)); }
+    int sub(int A, int B) const { return upperLegM(maxChord2(m_space[A].box, m_space[B].box)); }
+    int slb(int A, int B) const { return lowerLegM(minChord2(m_space[A].box, m_space[B].box)); }
 
     // ---- free distance ----------------------------------------------------
 
@@ -661,102 +713,118 @@ private:
     // OUT[b] = the largest W[a] + D(a, b) over a < b with W[a] ≥ 0, and ARG[b]
     // its a, for every b from FIRST on.
     //
-    // Most pairs need no law of cosines: the arc follows from the chord of the
-    // unit vectors by a series that is exact to 1e-12 of the arc while chords
-    // stay below 0.1 (640 km), and D(a, b) can beat the row's best only when
-    // W[a] + arc + 0.5 does, give or take the law of cosines' own error (under
-    // 0.3 m near 0 m, under 0.2 mm from 200 m on). Only such pairs are measured
-    // with D itself, so the row stays exact whatever the shape of the track.
+    // Each row is a branch and bound over the tree over time. A node's fixes
+    // cannot do better than the largest of its weights plus the longest leg
+    // from its box, nor better than REACH + arc(c, b), where c is the node's
+    // last fix and REACH the largest W[a] + arc(a, c) over its fixes: the
+    // triangle inequality of true arcs. The second bound is what keeps a
+    // straight or nearly straight track from taking quadratic time: there
+    // every a ties (the heads all reach b along the same line), the box bound
+    // exceeds the best by the node's whole length, and REACH + arc(c, b) meets
+    // it to within rounding. Bounds are on true arcs in floating point, with a
+    // margin for the law of cosines' own error (under 0.3 m near 0 m, under
+    // 1 mm from 200 m on), and half a metre for the rounding of the one leg to
+    // whole metres; the weights are exact whole metres, so a node is passed
+    // over when the whole part of its bound cannot beat the row's best.
     void bestEarlier(const std::vector<int>& w, int first, std::vector<int>& out, std::vector<int>& arg)
     {
-        if (!m_seriesExact) {
-            parallelRows(first, m_n, [&](int b) {
-                for (int a = 0; a < b; ++a)
-                    if (w[a] >= 0)
-                        if (const int v = w[a] + leg(a, b); v > out[b]) {
-                            out[b] = v;
-                            arg[b] = a;
-                        }
-            });
-            return;
-        }
-        constexpr int kChunk = 256;
-        std::vector<double> wd(w.size());
-        for (std::size_t a = 0; a < w.size(); ++a)
-            wd[a] = w[a] >= 0 ? double(w[a]) : -1e300;
-        // Each chunk of fixes with its box and largest weight: a whole chunk
-        // that cannot reach the row's best is passed over.
-        const int chunks = (m_n + kChunk - 1) / kChunk;
-        std::vector<Box> chunkBox(std::size_t(chunks), pointBox(0));
-        std::vector<double> chunkW(std::size_t(chunks), -1e300);
-        for (int a = 0; a < m_n; ++a) {
-            Box& bx = chunkBox[std::size_t(a / kChunk)];
-            if (a % kChunk == 0)
-                bx = pointBox(a);
-            for (int d = 0; d < 3; ++d) {
-                bx.lo[d] = std::min(bx.lo[d], m_vec[std::size_t(a)][d]);
-                bx.hi[d] = std::max(bx.hi[d], m_vec[std::size_t(a)][d]);
-            }
-            chunkW[std::size_t(a / kChunk)] = std::max(chunkW[std::size_t(a / kChunk)], wd[std::size_t(a)]);
+        const std::size_t nodes = m_nodes.size();
+        std::vector<int> maxW(nodes, -1);
+        std::vector<double> reach(nodes, -1), reachAhead(nodes, -1);
+        // Children come after their parent in the node list.
+        for (std::size_t id = nodes; id-- > 0;) {
+            tick();
+            const Node& nd = m_nodes[id];
+            if (nd.left >= 0)
+                maxW[id] = std::max(maxW[std::size_t(nd.left)], maxW[std::size_t(nd.right)]);
+            const int ahead = aheadOf(nd);
+            double r = -1, ra = -1;
+            for (int a = nd.lo; a <= nd.hi; ++a)
+                if (w[std::size_t(a)] >= 0) {
+                    if (nd.left < 0)
+                        maxW[id] = w[std::size_t(a)];
+                    r = std::max(r, w[std::size_t(a)] + arcAbove(a, nd.hi));
+                    ra = std::max(ra, w[std::size_t(a)] + arcAbove(a, ahead));
+                }
+            reach[id] = r;
+            reachAhead[id] = ra;
         }
         parallelRows(first, m_n, [&](int b) {
-            alignas(32) double reach[kChunk];
-            const double xb = m_x[std::size_t(b)], yb = m_y[std::size_t(b)], zb = m_z[std::size_t(b)];
-            const Box pb = pointBox(b);
             int best = -1, bestArg = -1;
-            // Nearest chunks first: their best is usually close to the row's.
-            for (int chunk = (b - 1) / kChunk; chunk >= 0; --chunk) {
-                const int a0 = chunk * kChunk;
-                if (best >= 0 && chunkW[std::size_t(chunk)] + arcM(maxChord2(chunkBox[std::size_t(chunk)], pb)) * (1 + 1e-9) + 0.3
-                                     < best + 0.5)
-                    continue;
-                const int m = std::min(kChunk, b - a0);
-                const double* x = m_x.data() + a0;
-                const double* y = m_y.data() + a0;
-                const double* z = m_z.data() + a0;
-                const double* ww = wd.data() + a0;
-                for (int t = 0; t < m; ++t) {
-                    const double dx = x[t] - xb, dy = y[t] - yb, dz = z[t] - zb;
-                    const double q = dx * dx + dy * dy + dz * dz;
-                    const double arc = kEarthRadiusM * std::sqrt(q)
-                                       * (1 + q * (1.0 / 24 + q * (3.0 / 640 + q * (5.0 / 7168 + q * (35.0 / 294912)))));
-                    const double slack = arc < 200 ? 0.3 : 2e-3;
-                    reach[t] = ww[t] + arc * (1 + 1e-9) + slack;
-                }
-                // The pair that reaches farthest first: near a straight line all
-                // pairs nearly tie, and a high best early leaves few to measure.
-                int top = 0;
-                for (int t = 1; t < m; ++t)
-                    if (reach[t] > reach[top])
-                        top = t;
-                if (reach[top] >= best + 0.5)
-                    if (const int v = w[a0 + top] + leg(a0 + top, b); v > best) {
-                        best = v;
-                        bestArg = a0 + top;
-                    }
-                const double need = best + 0.5;
-                for (int t = 0; t < m; ++t) {
-                    if (reach[t] < need || t == top)
-                        continue;
-                    const int a = a0 + t;
-                    if (const int v = w[a] + leg(a, b); v > best) {
+            auto visit = [&](int a) {
+                if (w[std::size_t(a)] >= 0)
+                    if (const int v = w[std::size_t(a)] + leg(a, b); v > best) {
                         best = v;
                         bestArg = a;
                     }
+            };
+            // A first value to beat: the fix just before.
+            visit(b - 1);
+            auto bound = [&](int id) -> double {
+                const Node& nd = m_nodes[std::size_t(id)];
+                if (nd.lo >= b || maxW[std::size_t(id)] < 0)
+                    return -1;
+                const Box pb = pointBox(b);
+                double viaLast = reach[std::size_t(id)] + arcAbove(nd.hi, b);
+                if (const int ahead = aheadOf(nd); ahead < b)
+                    viaLast = std::min(viaLast, reachAhead[std::size_t(id)] + arcAbove(ahead, b));
+                const double viaBox = maxW[std::size_t(id)] + arcM(maxChord2(nd.box, pb)) * (1 + 1e-9);
+                const double nearest = arcM(minChord2(nd.box, pb));
+                return std::min(viaLast, viaBox) + 0.5 + lawOfCosinesSlackM(nearest);
+            };
+            struct Item
+            {
+                int id;
+                double bound;
+            };
+            Item stack[128];
+            int top = 0;
+            stack[top++] = {m_root, bound(m_root)};
+            while (top > 0) {
+                const Item it = stack[--top];
+                if (it.bound < best + 1)
+                    continue;
+                const Node& nd = m_nodes[std::size_t(it.id)];
+                if (nd.size() <= 4) {
+                    for (int a = nd.lo; a <= std::min(nd.hi, b - 1); ++a)
+                        if (a != b - 1)
+                            visit(a);
+                    continue;
                 }
+                Item l{nd.left, bound(nd.left)}, r{nd.right, bound(nd.right)};
+                if (l.bound > r.bound)
+                    std::swap(l, r);
+                // The more promising child on top, searched first.
+                if (l.bound >= best + 1)
+                    stack[top++] = l;
+                if (r.bound >= best + 1)
+                    stack[top++] = r;
             }
             if (bestArg >= 0) {
-                out[b] = best;
-                arg[b] = bestArg;
+                out[std::size_t(b)] = best;
+                arg[std::size_t(b)] = bestArg;
             }
         });
     }
+
+    // A second fix to go through on the way out of node ND: some way past its
+    // end, so that GPS noise at the node's last fix, which a fix next to it
+    // turns into a detour of up to a metre, costs the bound next to nothing.
+    int aheadOf(const Node& nd) const { return std::min(m_n - 1, nd.hi + std::max(8, 2 * nd.size())); }
+
+    // The true arc between fixes A and B [m], from the chord of their unit
+    // vectors, rounded up by far more than its floating-point error.
+    double arcAbove(int a, int b) const { return arcM(pointChord2(a, b)) * (1 + 1e-9) + 1e-6; }
 
     void freeRec(int I, int J, int K, int bound)
     {
         if (bound <= bestFree())
             return;
         tick();
+        // Splitting costs as much as a few leaf triples: count it against the budget too.
+        if ((++m_freeSplits & 0xff) == 0
+            && m_shared->freeWork.fetch_add(256 * kSplitCost, std::memory_order_relaxed) > m_shared->freeBudget)
+            throw FreeBudgetExceeded();
         const std::int64_t work =
             std::int64_t(m_nodes[I].size()) * m_nodes[J].size() * m_nodes[K].size();
         const int which = splitChoice(I, J, K);
@@ -1117,15 +1185,15 @@ private:
         // extents along directions tangent at the centre are small numbers
         // (at most 0.06), where a float is good to a few centimetres. The
         // tables are read only, and shared by the threads of one search.
-        auto slabLo = std::make_shared<std::vector<SlabRow>>(m_nodes.size());
-        auto slabHi = std::make_shared<std::vector<SlabRow>>(m_nodes.size());
+        auto slabLo = std::make_shared<std::vector<SlabRow>>(m_space.size());
+        auto slabHi = std::make_shared<std::vector<SlabRow>>(m_space.size());
         // Children come after their parent in the node list.
-        for (int id = static_cast<int>(m_nodes.size()) - 1; id >= 0; --id) {
-            const Node& nd = m_nodes[std::size_t(id)];
+        for (int id = static_cast<int>(m_space.size()) - 1; id >= 0; --id) {
+            const Node& nd = m_space[std::size_t(id)];
             SlabRow& lo = (*slabLo)[std::size_t(id)];
             SlabRow& hi = (*slabHi)[std::size_t(id)];
             if (nd.left < 0) {
-                const auto& v = m_vec[std::size_t(nd.lo)];
+                const auto& v = m_vec[std::size_t(m_perm[std::size_t(nd.lo)])];
                 for (int k = 0; k < kSlabs; ++k) {
                     const double p = v[0] * m_slabDir[k][0] + v[1] * m_slabDir[k][1] + v[2] * m_slabDir[k][2];
                     lo[k] = std::nextafter(static_cast<float>(p), -1.0f);
@@ -1192,9 +1260,9 @@ private:
     // middle range's whole length.
     std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs) const
     {
-        const Box& a = m_nodes[I].box;
-        const Box& b = m_nodes[J].box;
-        const Box& c = m_nodes[K].box;
+        const Box& a = m_space[I].box;
+        const Box& b = m_space[J].box;
+        const Box& c = m_space[K].box;
         const double p = std::min({arcM(maxChord2(a, b)) + viaCorners(c, a, b),
                                    arcM(maxChord2(b, c)) + viaCorners(a, b, c),
                                    arcM(maxChord2(a, c)) + viaCorners(b, a, c)});
@@ -1206,10 +1274,10 @@ private:
     TriBounds triBounds(int I, int J, int K, int closingLow) const
     {
         TriBounds t;
-        const std::int64_t u1 = ub(I, J), u2 = ub(J, K), u3 = ub(I, K);
-        const std::int64_t l1 = lb(I, J), l2 = lb(J, K), l3 = lb(I, K);
+        const std::int64_t u1 = sub(I, J), u2 = sub(J, K), u3 = sub(I, K);
+        const std::int64_t l1 = slb(I, J), l2 = slb(J, K), l3 = slb(I, K);
         std::int64_t p = u1 + u2 + u3;
-        if (p - closingLow > bestFlat())
+        if (p - closingLow > bestFlat() && p >= 5 * std::int64_t(closingLow))
             p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200));
         t.perimeter = static_cast<int>(p);
         if (p >= 5 * std::int64_t(closingLow)) {
@@ -1230,28 +1298,44 @@ private:
     // The closing distance below which a triangle of perimeter P would beat BEST.
     static std::int64_t needBelow(std::int64_t p, int best) { return std::min(p - best, p / 5 + 1); }
 
+    // Triangles are searched over the tree of space: three nodes of it hold
+    // fixes that lie close together, whatever their times, so the bounds of a
+    // perimeter are tight from the start even on a track that passes the same
+    // places over and over (ridge soaring), where a range of consecutive fixes
+    // soon spans the whole ridge. A triple of fixes is taken once, as leaves at
+    // positions p < q < r of the tree; its vertices are the three fixes in time
+    // order. Its closing distance U(i, k), with i the earliest and k the latest
+    // vertex, only grows as i moves earlier or k later: with i at most the
+    // smallest "last" of the three nodes and k at least their largest "first",
+    // U at that pair of fixes is a lower bound of the closing for every triple
+    // of the nodes.
     TriBounds boundsFor(int I, int J, int K)
     {
-        const Node& a = m_nodes[I];
-        const Node& c = m_nodes[K];
-        int low = a.hi < c.lo ? closingLowerBound(a.hi, c.lo) : 0;
+        const Node& a = m_space[std::size_t(I)];
+        const Node& b = m_space[std::size_t(J)];
+        const Node& c = m_space[std::size_t(K)];
+        const int iHi = std::min({a.last, b.last, c.last});
+        const int kLo = std::max({a.first, b.first, c.first});
+        const int low = iHi < kLo ? closingLowerBound(iHi, kLo) : 0;
         TriBounds t = triBounds(I, J, K, low);
-        if (!t.alive(bestFlat(), bestFai()) || a.hi >= c.lo)
+        if (!t.alive(bestFlat(), bestFai()) || iHi >= kLo)
             return t;
-        // Once the ranges are within one block the table cannot tighten further:
-        // ask for the exact closing distance at the ranges' inner ends.
-        if (a.size() <= m_blockSize && c.size() <= m_blockSize && m_blockSize > 1) {
+        // Once the nodes are small the block table cannot tighten further:
+        // ask for the exact closing distance at that pair of fixes.
+        if (std::max({a.size(), b.size(), c.size()}) <= kExactClosingNode) {
             std::int64_t need = 0;
             if (t.flat > bestFlat())
                 need = std::max(need, needBelow(t.perimeter, bestFlat()));
             if (t.fai > bestFai())
                 need = std::max(need, needBelow(t.faiPerimeter, bestFai()));
-            const Closing cl = closing(a.hi, c.lo, static_cast<int>(need));
+            const Closing cl = closing(iHi, kLo, static_cast<int>(need));
             if (cl.value > low)
                 t = triBounds(I, J, K, cl.value);
         }
         return t;
     }
+
+    static constexpr int kExactClosingNode = 64;
 
     void offerTriangle(int p, const Closing& c, bool fai, int i, int j, int k)
     {
@@ -1275,75 +1359,51 @@ private:
         }
     }
 
-    void evaluateVertices(int i, int k, int jlo, int jhi)
-    {
-        const int dik = leg(i, k);
-        int pFlat = -1, jFlat = -1, pFai = -1, jFai = -1;
-        for (int j = jlo; j <= jhi; ++j) {
-            const int a = leg(i, j);
-            const int b = leg(j, k);
-            const int p = a + b + dik;
-            const std::int64_t p7 = 7 * std::int64_t(p);
-            const bool fai = 25 * std::int64_t(a) >= p7 && 25 * std::int64_t(b) >= p7 && 25 * std::int64_t(dik) >= p7;
-            if (fai) {
-                if (p > pFai) {
-                    pFai = p;
-                    jFai = j;
-                }
-            } else if (p > pFlat) {
-                pFlat = p;
-                jFlat = j;
-            }
-        }
-        std::int64_t need = 0;
-        if (jFlat >= 0)
-            need = std::max(need, needBelow(pFlat, bestFlat()));
-        if (jFai >= 0)
-            need = std::max(need, needBelow(pFai, bestFai()));
-        if (need <= 0 || need <= closingLowerBound(i, k))
-            return;
-        const Closing c = closing(i, k, static_cast<int>(need));
-        if (c.value >= c.threshold)
-            return;
-        if (jFlat >= 0)
-            offerTriangle(pFlat, c, false, i, jFlat, k);
-        if (jFai >= 0)
-            offerTriangle(pFai, c, true, i, jFai, k);
-    }
-
+    // Every triple of fixes of three small nodes, scored exactly.
     void bruteTri(int I, int J, int K)
     {
-        const Node& a = m_nodes[I];
-        const Node& b = m_nodes[J];
-        const Node& c = m_nodes[K];
-        for (int i = a.lo; i <= a.hi; ++i)
-            for (int k = std::max(c.lo, i + 2); k <= c.hi; ++k) {
-                tick();
-                const int jlo = std::max(b.lo, i + 1);
-                const int jhi = std::min(b.hi, k - 1);
-                if (jlo <= jhi)
-                    evaluateVertices(i, k, jlo, jhi);
-            }
+        const Node& na = m_space[std::size_t(I)];
+        const Node& nb = m_space[std::size_t(J)];
+        const Node& nc = m_space[std::size_t(K)];
+        tick();
+        for (int p = na.lo; p <= na.hi; ++p)
+            for (int q = std::max(nb.lo, p + 1); q <= nb.hi; ++q)
+                for (int r = std::max(nc.lo, q + 1); r <= nc.hi; ++r) {
+                    int v[3] = {m_perm[std::size_t(p)], m_perm[std::size_t(q)], m_perm[std::size_t(r)]};
+                    std::sort(v, v + 3);
+                    const int i = v[0], j = v[1], k = v[2];
+                    const int a = leg(i, j), b = leg(j, k), dik = leg(i, k);
+                    const int per = a + b + dik;
+                    const std::int64_t p7 = 7 * std::int64_t(per);
+                    const bool fai =
+                        25 * std::int64_t(a) >= p7 && 25 * std::int64_t(b) >= p7 && 25 * std::int64_t(dik) >= p7;
+                    const std::int64_t need = needBelow(per, fai ? bestFai() : bestFlat());
+                    if (need <= 0 || need <= closingLowerBound(i, k))
+                        continue;
+                    const Closing c = closing(i, k, static_cast<int>(need));
+                    if (c.value < c.threshold)
+                        offerTriangle(per, c, fai, i, j, k);
+                }
     }
 
     void triRec(int I, int J, int K)
     {
         tick();
         const std::int64_t work =
-            std::int64_t(m_nodes[I].size()) * m_nodes[J].size() * m_nodes[K].size();
-        const int which = splitChoice(I, J, K);
+            std::int64_t(m_space[I].size()) * m_space[J].size() * m_space[K].size();
+        const int which = splitChoice(m_space, I, J, K);
         if (work <= kLeafTriples || which < 0) {
             bruteTri(I, J, K);
             return;
         }
         int t[2][3] = {{I, J, K}, {I, J, K}};
-        const Node& s = m_nodes[t[0][which]];
+        const Node& s = m_space[t[0][which]];
         t[0][which] = s.left;
         t[1][which] = s.right;
         TriBounds b[2];
         bool ok[2];
         for (int c = 0; c < 2; ++c) {
-            ok[c] = ordered(t[c][0], t[c][1], t[c][2]);
+            ok[c] = ordered(m_space, t[c][0], t[c][1], t[c][2]);
             if (ok[c])
                 b[c] = boundsFor(t[c][0], t[c][1], t[c][2]);
         }
@@ -1402,15 +1462,18 @@ private:
 
     const std::atomic<bool>* m_cancel;
     unsigned m_ticks = 0;
+    unsigned m_freeSplits = 0;
+    static constexpr std::int64_t kSplitCost = 8;
     int m_n = 0;
     std::vector<Trig> m_trig;
     std::vector<std::array<double, 3>> m_vec;
     std::vector<Node> m_nodes;
     int m_root = 0;
+    std::vector<Node> m_space; // the tree over space: leaves are positions of m_perm
+    int m_spaceRoot = 0;
+    std::vector<int> m_perm;   // the fixes in the order of the tree over space
 
     std::vector<int> m_L, m_Lidx, m_F, m_Fidx;
-    std::vector<double> m_x, m_y, m_z; // the unit vectors again, one array per axis
-    bool m_seriesExact = false;
 
     std::array<std::array<double, 3>, kSlabs> m_slabDir{};
     using SlabRow = std::array<float, kSlabs>;
