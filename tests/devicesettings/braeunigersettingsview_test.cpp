@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTabWidget>
+#include <QListWidget>
 
 #include "settingsfixture.h"
 
@@ -38,9 +38,9 @@ int u16At(const std::array<std::uint8_t, 1024>& image, unsigned at)
 QStringList tabTitles(QWidget* view)
 {
     QStringList titles;
-    auto* tabs = view->findChild<QTabWidget*>(QStringLiteral("settingsPages"));
-    for (int i = 0; tabs && i < tabs->count(); ++i)
-        titles << tabs->tabText(i);
+    auto* pages = view->findChild<QListWidget*>(QStringLiteral("settingsPages"));
+    for (int i = 0; pages && i < pages->count(); ++i)
+        titles << pages->item(i)->text();
     return titles;
 }
 

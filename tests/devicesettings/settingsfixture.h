@@ -11,7 +11,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QTabWidget>
+#include <QListWidget>
+#include <QStackedWidget>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -104,19 +105,20 @@ template <typename Driver, typename Sim> struct ViewOn
     std::shared_ptr<ScriptedInteraction> interaction;
 };
 
-/** Brings PAGE's tab of the view to the front so its controls take mouse and keys. */
+/** Brings the page holding CONTROL to the front, as a click in the page list does. */
 inline void showPageOf(QWidget* control)
 {
-    for (QWidget* w = control; w; w = w->parentWidget())
-        if (auto* tabs =
-                qobject_cast<QTabWidget*>(w->parentWidget() ? w->parentWidget()->parentWidget() : nullptr)) {
-            const int index = tabs->indexOf(w);
-            if (index >= 0) {
-                tabs->setCurrentIndex(index);
-                settle(30); // the page lays itself out
-                return;
-            }
-        }
+    for (QWidget* w = control; w && w->parentWidget(); w = w->parentWidget()) {
+        auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget());
+        if (!stack || stack->objectName() != QLatin1String("settingsStack"))
+            continue;
+        auto* list = stack->parentWidget()->findChild<QListWidget*>(QStringLiteral("settingsPages"));
+        const int row = stack->indexOf(w);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+        settle(30); // the page lays itself out
+        return;
+    }
 }
 
 /** Types TEXT into WIDGET key by key, letters outside ASCII included. */

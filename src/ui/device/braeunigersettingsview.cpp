@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QMap>
 #include <QSlider>
-#include <QTabWidget>
 
 #include "instruments/braeuniger/braeuniger.h"
 #include "instruments/braeuniger/braeunigermemory.h"
@@ -348,13 +347,14 @@ QList<ChoiceSpec> choiceSpecs()
 const SliderSpec kSliders[] = {
     {"utcOffset", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "UTC offset:"), Tab::Pilot, kAll, 0x05C, -12,
      14, Shown::Raw, "h"},
-    {"upBaseFreq", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Climb tone:"), Tab::Tones, kAll, 0x066, 300,
-     2000, Shown::Raw, "Hz"},
-    {"downBaseFreq", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Sink tone:"), Tab::Tones, kAll, 0x068, 200,
-     2000, Shown::Raw, "Hz"},
+    {"upBaseFreq", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Climb tone pitch:"), Tab::Tones, kAll, 0x066,
+     300, 2000, Shown::Raw, "Hz"},
+    {"downBaseFreq", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Sink tone pitch:"), Tab::Tones, kAll, 0x068,
+     200, 2000, Shown::Raw, "Hz"},
     {"freqModulation", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Modulation:"), Tab::Tones, kAll, 0x06E, 0,
      255, Shown::Raw, "Hz"},
-    {"acousticPitch", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Pitch:"), Tab::Tones, kAll, 0x09E, 0, 255},
+    {"acousticPitch", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Pitch change:"), Tab::Tones, kAll, 0x09E,
+     0, 255},
     {"sinkAcoustic", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Sink tone from:"), Tab::Tones, kAll, 0x04D,
      -128, 0, Shown::DezimeterToMeter, "m/s"},
     {"acousticIntegration", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Tone integration:"), Tab::Tones,
@@ -530,15 +530,12 @@ BraeunigerSettingsView::BraeunigerSettingsView(Braeuniger& device, QWidget* pare
 void BraeunigerSettingsView::build()
 {
     const unsigned model = modelBit(m_driver.deviceType());
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("settingsPages"));
-    contentLayout()->addWidget(m_tabs);
 
     QMap<int, QFormLayout*> forms;
     const auto formFor = [&](Tab tab) {
         if (QFormLayout* form = forms.value(int(tab)))
             return form;
-        auto* page = new QWidget(m_tabs);
+        auto* page = new QWidget(this);
         page->setObjectName(QStringLiteral("page") + tabTitle(tab));
         auto* form = new QFormLayout(page);
         form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -589,10 +586,9 @@ void BraeunigerSettingsView::build()
         auto* value = new QLabel(row);
         value->setObjectName(name + QStringLiteral("Value"));
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        const QFontMetrics metrics(value->font());
-        value->setMinimumWidth(std::max(metrics.horizontalAdvance(readout(spec, spec.minimum)),
-                                        metrics.horizontalAdvance(readout(spec, spec.maximum))) +
-                               metrics.horizontalAdvance(QLatin1Char('0')) * 2);
+        // One width for every readout, so the sliders of a page line up.
+        value->setMinimumWidth(
+            QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
         line->addWidget(slider, 1);
         line->addWidget(value);
         const SliderSpec* specPtr = &spec;
@@ -629,7 +625,7 @@ void BraeunigerSettingsView::build()
 
     for (int t = int(Tab::Pilot); t <= int(Tab::Radio); ++t)
         if (QFormLayout* form = forms.value(t))
-            m_tabs->addTab(form->parentWidget(), tabTitle(Tab(t)));
+            addPage(form->parentWidget(), tabTitle(Tab(t)));
 }
 
 void BraeunigerSettingsView::showDeviceSettings()

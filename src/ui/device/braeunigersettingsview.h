@@ -5,7 +5,6 @@
 #include "ui/device/devicesettingsview.h"
 
 class QCheckBox;
-class QTabWidget;
 
 namespace kalvora {
 
@@ -44,7 +43,6 @@ private:
     void refreshAfter(const QString& name);
 
     Braeuniger& m_driver;
-    QTabWidget* m_tabs = nullptr;
     QList<QPair<QString, QLineEdit*>> m_texts;
     QList<QPair<QString, QComboBox*>> m_choices;
     QList<QPair<QString, QSlider*>> m_sliders;

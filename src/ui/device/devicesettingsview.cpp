@@ -4,8 +4,11 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -41,8 +44,18 @@ DeviceSettingsView::DeviceSettingsView(GpsDevice& device, QWidget* parent)
     outer->setContentsMargins(0, 0, 0, 0);
     m_body = new QWidget(this);
     m_body->setObjectName(QStringLiteral("settingsBody"));
-    m_content = new QVBoxLayout(m_body);
-    m_content->setContentsMargins(0, 0, 0, 0);
+    auto* body = new QHBoxLayout(m_body);
+    body->setContentsMargins(0, 0, 0, 0);
+    m_pageList = new QListWidget(m_body);
+    m_pageList->setObjectName(QStringLiteral("settingsPages"));
+    m_pageList->setAccessibleName(tr("Settings pages"));
+    m_pageList->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    m_pageList->setSpacing(2);
+    m_pages = new QStackedWidget(m_body);
+    m_pages->setObjectName(QStringLiteral("settingsStack"));
+    body->addWidget(m_pageList);
+    body->addWidget(m_pages, 1);
+    connect(m_pageList, &QListWidget::currentRowChanged, m_pages, &QStackedWidget::setCurrentIndex);
     outer->addWidget(m_body, 1);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("settingsStatus"));
@@ -62,7 +75,10 @@ DeviceSettingsView::DeviceSettingsView(GpsDevice& device, QWidget* parent)
 DeviceSettingsView::~DeviceSettingsView()
 {
     // Let the queued writes reach the instrument rather than drop a change the
-    // user has made; each is a few short commands.
+    // user has made; each is a few short commands. A re-read is long and its
+    // result has nobody to go to: it stops at its next command.
+    if (m_rereading)
+        m_device.cancelAction();
     QThread* thread = m_thread;
     QMetaObject::invokeMethod(
         m_worker, [thread] { thread->quit(); }, Qt::QueuedConnection);
@@ -74,6 +90,19 @@ DeviceSettingsView::~DeviceSettingsView()
 void DeviceSettingsView::setInteraction(std::shared_ptr<WindowInteraction> interaction)
 {
     m_interaction = std::move(interaction);
+}
+
+void DeviceSettingsView::addPage(QWidget* page, const QString& title)
+{
+    m_pages->addWidget(page);
+    m_pageList->addItem(title);
+    int widest = 0;
+    for (int i = 0; i < m_pageList->count(); ++i)
+        widest = std::max(widest, m_pageList->fontMetrics().horizontalAdvance(m_pageList->item(i)->text()));
+    m_pageList->setFixedWidth(widest + m_pageList->frameWidth() * 2 +
+                              m_pageList->fontMetrics().averageCharWidth() * 4);
+    if (m_pageList->currentRow() < 0)
+        m_pageList->setCurrentRow(0);
 }
 
 void DeviceSettingsView::fillControls(const std::function<void()>& fill)

@@ -9,9 +9,10 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QSlider;
+class QStackedWidget;
 class QThread;
-class QVBoxLayout;
 
 namespace kalvora {
 
@@ -58,8 +59,11 @@ protected:
     DeviceSettingsView(GpsDevice& device, QWidget* parent);
 
     [[nodiscard]] GpsDevice& device() const { return m_device; }
-    /** The area the concrete view fills; a status line sits below it. */
-    [[nodiscard]] QVBoxLayout* contentLayout() const { return m_content; }
+    /**
+     * Adds PAGE under TITLE: the pages are chosen from a list at the left
+     * ("settingsPages"), which keeps every title whole however many a model has.
+     */
+    void addPage(QWidget* page, const QString& title);
 
     /** True while the controls are being filled: their change signals are no edits. */
     [[nodiscard]] bool isFilling() const { return m_filling; }
@@ -103,7 +107,8 @@ private:
     QThread* m_thread = nullptr;
     QObject* m_worker = nullptr;
     QWidget* m_body = nullptr;
-    QVBoxLayout* m_content = nullptr;
+    QListWidget* m_pageList = nullptr;
+    QStackedWidget* m_pages = nullptr;
     QLabel* m_status = nullptr;
     bool m_filling = false;
     bool m_rereading = false;

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTabWidget>
 
 #include "instruments/flytec/flytec.h"
 
@@ -158,8 +157,10 @@ QList<NumberSpec> numberSpecs()
          "s"},
         {0x10, "varioMinMaxFk", QT_TR_NOOP("Climb extremes average:"), Page::Vario, Edit::Slider, 1, 60,
          false, 1, "s"},
-        {0x08, "bFreqRise", QT_TR_NOOP("Climb tone:"), Page::Vario, Edit::Slider, 300, 2500, false, 1, "Hz"},
-        {0x09, "bFreqSink", QT_TR_NOOP("Sink tone:"), Page::Vario, Edit::Slider, 200, 2500, false, 1, "Hz"},
+        {0x08, "bFreqRise", QT_TR_NOOP("Climb tone pitch:"), Page::Vario, Edit::Slider, 300, 2500, false, 1,
+         "Hz"},
+        {0x09, "bFreqSink", QT_TR_NOOP("Sink tone pitch:"), Page::Vario, Edit::Slider, 200, 2500, false, 1,
+         "Hz"},
         {0x0A, "audioRise", QT_TR_NOOP("Climb tone from:"), Page::Vario, Edit::Slider, 0, 200, false, 100,
          "m/s"},
         {0x0B, "audioSink", QT_TR_NOOP("Sink tone from:"), Page::Vario, Edit::Slider, 0, 1000, false, 100,
@@ -234,14 +235,11 @@ FlytecParameterView::FlytecParameterView(Flytec& device, QWidget* parent)
 
 void FlytecParameterView::build()
 {
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("settingsPages"));
-    contentLayout()->addWidget(m_tabs);
     QMap<int, QFormLayout*> forms;
     const auto formFor = [&](Page page) {
         if (QFormLayout* form = forms.value(int(page)))
             return form;
-        auto* widget = new QWidget(m_tabs);
+        auto* widget = new QWidget(this);
         widget->setObjectName(QStringLiteral("page") + pageTitle(page));
         auto* form = new QFormLayout(widget);
         form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -341,10 +339,9 @@ void FlytecParameterView::build()
             auto* value = new QLabel(row);
             value->setObjectName(name + QStringLiteral("Value"));
             value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            const QFontMetrics metrics(value->font());
-            value->setMinimumWidth(std::max(metrics.horizontalAdvance(readout(spec, spec.minimum)),
-                                            metrics.horizontalAdvance(readout(spec, spec.maximum))) +
-                                   metrics.horizontalAdvance(QLatin1Char('0')) * 2);
+            // One width for every readout, so the sliders of a page line up.
+            value->setMinimumWidth(
+                QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
             line->addWidget(slider, 1);
             line->addWidget(value);
             connect(slider, &QSlider::valueChanged, value,
@@ -374,7 +371,7 @@ void FlytecParameterView::build()
 
     for (int p = int(Page::Pilot); p <= int(Page::Other); ++p)
         if (QFormLayout* form = forms.value(p))
-            m_tabs->addTab(form->parentWidget(), pageTitle(Page(p)));
+            addPage(form->parentWidget(), pageTitle(Page(p)));
 }
 
 void FlytecParameterView::showDeviceSettings()

@@ -6,7 +6,6 @@
 
 class QCheckBox;
 class QSpinBox;
-class QTabWidget;
 
 namespace kalvora {
 
@@ -38,7 +37,6 @@ private:
     void write(const QString& what, std::function<bool(Flytec&)> write);
 
     Flytec& m_driver;
-    QTabWidget* m_tabs = nullptr;
     QList<QPair<int, QLineEdit*>> m_texts;
     QList<QPair<int, QComboBox*>> m_bitChoices;    ///< index into the bit table
     QList<QPair<int, QCheckBox*>> m_bitFlags;      ///< index into the bit table
