@@ -131,7 +131,7 @@ QString shownValue(Shown shown, double v)
     return {};
 }
 
-struct ChoiceSpec
+struct ChoiceEntry
 {
     const char* name;
     const char* label;
@@ -141,7 +141,7 @@ struct ChoiceSpec
     QList<int> values = {};
 };
 
-struct SliderSpec
+struct SliderEntry
 {
     const char* name;
     const char* label;
@@ -154,13 +154,13 @@ struct SliderSpec
     const char* unit = "";
 };
 
-struct TextSpec
+struct TextEntry
 {
     const char* name;
     const char* label;
 };
 
-const TextSpec kTexts[] = {
+const TextEntry kTexts[] = {
     {"owner", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Pilot:")},
     {"gliderType", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Glider:")},
     {"gliderID", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Glider ID:")},
@@ -197,7 +197,7 @@ QStringList displayItems()
             BraeunigerSettingsView::tr("Speed to fly")};
 }
 
-QList<ChoiceSpec> choiceSpecs()
+QList<ChoiceEntry> choiceEntries()
 {
     const QStringList pages{BraeunigerSettingsView::tr("Page 1"), BraeunigerSettingsView::tr("Page 2"),
                             BraeunigerSettingsView::tr("Page 3")};
@@ -206,7 +206,7 @@ QList<ChoiceSpec> choiceSpecs()
     QList<int> volumes;
     for (int level = 0; level <= 4; ++level)
         volumes << transform::baseVolumeReverse(level);
-    QList<ChoiceSpec> specs{
+    QList<ChoiceEntry> entries{
         {"addUTC",
          QT_TR_NOOP("Add UTC offset:"),
          Tab::Pilot,
@@ -316,10 +316,10 @@ QList<ChoiceSpec> choiceSpecs()
     };
     // The user pages: the classic models keep their page items at 09C/0BD/140,
     // the plus models at 096/0BD/181.
-    specs.append({"userPage", QT_TR_NOOP("User page:"), Tab::Display, kClassic, pages});
-    specs.append({"userField", QT_TR_NOOP("Layout:"), Tab::Display, kClassic, layouts});
-    specs.append({"userPagep", QT_TR_NOOP("User page:"), Tab::Display, kPlus, pages});
-    specs.append({"userFieldp", QT_TR_NOOP("Layout:"), Tab::Display, kPlus, layouts});
+    entries.append({"userPage", QT_TR_NOOP("User page:"), Tab::Display, kClassic, pages});
+    entries.append({"userField", QT_TR_NOOP("Layout:"), Tab::Display, kClassic, layouts});
+    entries.append({"userPagep", QT_TR_NOOP("User page:"), Tab::Display, kPlus, pages});
+    entries.append({"userFieldp", QT_TR_NOOP("Layout:"), Tab::Display, kPlus, layouts});
     static const char* const itemNames[] = {"userItem0", "userItem1", "userItem2", "userItem3",
                                             "userItem4", "userItem5", "userItem6"};
     static const char* const itemNamesP[] = {"userItem0p", "userItem1p", "userItem2p", "userItem3p",
@@ -328,8 +328,8 @@ QList<ChoiceSpec> choiceSpecs()
         QT_TR_NOOP("Item 1:"), QT_TR_NOOP("Item 2:"), QT_TR_NOOP("Item 3:"), QT_TR_NOOP("Item 4:"),
         QT_TR_NOOP("Item 5:"), QT_TR_NOOP("Item 6:"), QT_TR_NOOP("Item 7:")};
     for (int k = 0; k < 7; ++k) {
-        specs.append({itemNames[k], itemLabels[k], Tab::Display, kClassic, displayItems()});
-        specs.append({itemNamesP[k], itemLabels[k], Tab::Display, kPlus, displayItems()});
+        entries.append({itemNames[k], itemLabels[k], Tab::Display, kClassic, displayItems()});
+        entries.append({itemNamesP[k], itemLabels[k], Tab::Display, kPlus, displayItems()});
     }
     static const char* const zoomNames[] = {"userItem0Zoom", "userItem1Zoom", "userItem2Zoom"};
     static const char* const mapNames[] = {"userItem0Map", "userItem1Map", "userItem2Map"};
@@ -338,13 +338,13 @@ QList<ChoiceSpec> choiceSpecs()
     static const char* const mapLabels[] = {QT_TR_NOOP("Map item 1:"), QT_TR_NOOP("Map item 2:"),
                                             QT_TR_NOOP("Map item 3:")};
     for (int k = 0; k < 3; ++k)
-        specs.append({zoomNames[k], zoomLabels[k], Tab::Map, kCompeoPlus, displayItems()});
+        entries.append({zoomNames[k], zoomLabels[k], Tab::Map, kCompeoPlus, displayItems()});
     for (int k = 0; k < 3; ++k)
-        specs.append({mapNames[k], mapLabels[k], Tab::Map, kCompeoPlus, displayItems()});
-    return specs;
+        entries.append({mapNames[k], mapLabels[k], Tab::Map, kCompeoPlus, displayItems()});
+    return entries;
 }
 
-const SliderSpec kSliders[] = {
+const SliderEntry kSliders[] = {
     {"utcOffset", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "UTC offset:"), Tab::Pilot, kAll, 0x05C, -12,
      14, Shown::Raw, "h"},
     {"upBaseFreq", QT_TRANSLATE_NOOP("BraeunigerSettingsView", "Climb tone pitch:"), Tab::Tones, kAll, 0x066,
@@ -500,10 +500,10 @@ bool isPolarValue(const QString& name)
            name == QLatin1String("polAltitudeOf1");
 }
 
-QString readout(const SliderSpec& spec, double v)
+QString readout(const SliderEntry& entry, double v)
 {
-    const QString number = shownValue(spec.shown, v);
-    const QString unit = QString::fromUtf8(spec.unit);
+    const QString number = shownValue(entry.shown, v);
+    const QString unit = QString::fromUtf8(entry.unit);
     return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
@@ -545,43 +545,43 @@ void BraeunigerSettingsView::build()
 
     // Pages appear in the order of Tab, each only when the model has one of its settings.
     if (model) {
-        for (const TextSpec& spec : kTexts) {
+        for (const TextEntry& entry : kTexts) {
             auto* edit = new QLineEdit(this);
-            const QString name = QString::fromLatin1(spec.name);
+            const QString name = QString::fromLatin1(entry.name);
             edit->setObjectName(name);
             edit->setToolTip(tr("Up to 16 letters, digits, spaces and & ( ) + - . / : < = > _"));
             guardText(edit, [this, name](const QString& text) { writeText(name, text); });
-            formFor(Tab::Pilot)->addRow(tr(spec.label), edit);
+            formFor(Tab::Pilot)->addRow(tr(entry.label), edit);
             m_texts.append({name, edit});
         }
     }
-    for (const ChoiceSpec& spec : choiceSpecs()) {
-        if (!(spec.models & model))
+    for (const ChoiceEntry& entry : choiceEntries()) {
+        if (!(entry.models & model))
             continue;
         auto* combo = new QComboBox(this);
-        const QString name = QString::fromLatin1(spec.name);
+        const QString name = QString::fromLatin1(entry.name);
         combo->setObjectName(name);
-        for (int i = 0; i < spec.items.size(); ++i)
-            combo->addItem(spec.items[i], i < spec.values.size() ? spec.values[i] : i);
+        for (int i = 0; i < entry.items.size(); ++i)
+            combo->addItem(entry.items[i], i < entry.values.size() ? entry.values[i] : i);
         connect(combo, &QComboBox::currentIndexChanged, this, [this, combo, name] {
             if (!isFilling())
                 writeValue(name, chosenValue(combo));
         });
-        formFor(spec.tab)->addRow(tr(spec.label), combo);
+        formFor(entry.tab)->addRow(tr(entry.label), combo);
         m_choices.append({name, combo});
     }
-    for (const SliderSpec& spec : kSliders) {
-        if (!(spec.models & model))
+    for (const SliderEntry& entry : kSliders) {
+        if (!(entry.models & model))
             continue;
-        const QString name = QString::fromLatin1(spec.name);
+        const QString name = QString::fromLatin1(entry.name);
         auto* row = new QWidget(this);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
         auto* slider = new QSlider(Qt::Horizontal, row);
         slider->setObjectName(name);
-        slider->setProperty("address", spec.address);
-        slider->setRange(spec.minimum, spec.maximum);
-        slider->setPageStep(std::max(1, (spec.maximum - spec.minimum) / 10));
+        slider->setProperty("address", entry.address);
+        slider->setRange(entry.minimum, entry.maximum);
+        slider->setPageStep(std::max(1, (entry.maximum - entry.minimum) / 10));
         slider->setMinimumWidth(160);
         auto* value = new QLabel(row);
         value->setObjectName(name + QStringLiteral("Value"));
@@ -591,12 +591,12 @@ void BraeunigerSettingsView::build()
             QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
         line->addWidget(slider, 1);
         line->addWidget(value);
-        const SliderSpec* specPtr = &spec;
+        const SliderEntry* entryPtr = &entry;
         connect(slider, &QSlider::valueChanged, value,
-                [value, specPtr](int v) { value->setText(readout(*specPtr, v)); });
+                [value, entryPtr](int v) { value->setText(readout(*entryPtr, v)); });
         coalesceSlider(slider, [this, name](int v) { writeValue(name, v); });
-        const QString label = tr(spec.label);
-        formFor(spec.tab)->addRow(label, row);
+        const QString label = tr(entry.label);
+        formFor(entry.tab)->addRow(label, row);
         slider->setAccessibleName(label);
         m_sliders.append({name, slider});
     }

@@ -45,21 +45,21 @@ QString pageTitle(Page page)
     return {};
 }
 
-struct TextSpec
+struct TextEntry
 {
     int address;
     const char* name;
     const char* label;
 };
 
-const TextSpec kTexts[] = {
+const TextEntry kTexts[] = {
     {0x00, "owner", QT_TRANSLATE_NOOP("FlytecParameterView", "Pilot:")},
     {0x01, "instrument", QT_TRANSLATE_NOOP("FlytecParameterView", "Instrument:")},
     {0x02, "license", QT_TRANSLATE_NOOP("FlytecParameterView", "Licence:")},
 };
 
 /** One field of the units (address 03) or option (04) word; without items a check box. */
-struct BitSpec
+struct BitEntry
 {
     int address;
     const char* name;
@@ -68,7 +68,7 @@ struct BitSpec
     QStringList items;
 };
 
-QList<BitSpec> bitSpecs()
+QList<BitEntry> bitEntries()
 {
     const auto t = [](const char* text) { return FlytecParameterView::tr(text); };
     return {
@@ -123,7 +123,7 @@ enum class Edit
 };
 
 /** A number parameter: its control, range (in instrument units) and how it reads. */
-struct NumberSpec
+struct NumberEntry
 {
     int address;
     const char* name;
@@ -138,7 +138,7 @@ struct NumberSpec
     QStringList items = {};
 };
 
-QList<NumberSpec> numberSpecs()
+QList<NumberEntry> numberEntries()
 {
     const auto t = [](const char* text) { return FlytecParameterView::tr(text); };
     return {
@@ -216,11 +216,11 @@ qint64 numberValue(const FlytecParameters& p, int address, bool isSigned)
     return raw >= top ? raw - (top << 1) : raw;
 }
 
-QString readout(const NumberSpec& spec, int v)
+QString readout(const NumberEntry& entry, int v)
 {
-    const int decimals = spec.divisor >= 100 ? 2 : spec.divisor >= 10 ? 1 : 0;
-    const QString number = QString::number(v / spec.divisor, 'f', decimals);
-    const QString unit = QString::fromUtf8(spec.unit);
+    const int decimals = entry.divisor >= 100 ? 2 : entry.divisor >= 10 ? 1 : 0;
+    const QString number = QString::number(v / entry.divisor, 'f', decimals);
+    const QString unit = QString::fromUtf8(entry.unit);
     return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
@@ -247,30 +247,30 @@ void FlytecParameterView::build()
         return form;
     };
 
-    for (const TextSpec& spec : kTexts) {
+    for (const TextEntry& entry : kTexts) {
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::fromLatin1(spec.name));
-        edit->setProperty("tag", spec.address);
+        edit->setObjectName(QString::fromLatin1(entry.name));
+        edit->setProperty("tag", entry.address);
         edit->setToolTip(tr("Up to 16 letters, digits, spaces and & ( ) + - . / : < = > _"));
-        const int address = spec.address;
-        const QString label = tr(spec.label);
+        const int address = entry.address;
+        const QString label = tr(entry.label);
         guardText(edit, [this, address, label](const QString& text) {
             const std::string sent = text.toStdString();
             write(label, [address, sent](Flytec& driver) { return driver.setText(address, sent); });
         });
         formFor(Page::Pilot)->addRow(label, edit);
-        m_texts.append({spec.address, edit});
+        m_texts.append({entry.address, edit});
     }
 
-    const QList<BitSpec> bits = bitSpecs();
+    const QList<BitEntry> bits = bitEntries();
     for (int i = 0; i < bits.size(); ++i) {
-        const BitSpec& spec = bits[i];
-        const Page page = spec.address == 0x03 ? Page::Units : Page::Options;
-        const QString name = QString::fromLatin1(spec.name);
-        const int address = spec.address;
-        const flytec::BitField field = spec.field;
-        if (spec.items.isEmpty()) {
-            auto* check = new QCheckBox(tr(spec.label), this);
+        const BitEntry& entry = bits[i];
+        const Page page = entry.address == 0x03 ? Page::Units : Page::Options;
+        const QString name = QString::fromLatin1(entry.name);
+        const int address = entry.address;
+        const flytec::BitField field = entry.field;
+        if (entry.items.isEmpty()) {
+            auto* check = new QCheckBox(tr(entry.label), this);
             check->setObjectName(name);
             check->setProperty("tag", address);
             connect(check, &QCheckBox::toggled, this, [this, address, field, check](bool on) {
@@ -286,9 +286,9 @@ void FlytecParameterView::build()
             auto* combo = new QComboBox(this);
             combo->setObjectName(name);
             combo->setProperty("tag", address);
-            for (int k = 0; k < spec.items.size(); ++k)
-                combo->addItem(spec.items[k], k);
-            const QString label = tr(spec.label);
+            for (int k = 0; k < entry.items.size(); ++k)
+                combo->addItem(entry.items[k], k);
+            const QString label = tr(entry.label);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, address, field, combo, label] {
                 if (isFilling())
                     return;
@@ -302,26 +302,26 @@ void FlytecParameterView::build()
         }
     }
 
-    const QList<NumberSpec> numbers = numberSpecs();
-    for (const NumberSpec& spec : numbers) {
-        const QString name = QString::fromLatin1(spec.name);
-        const QString label = tr(spec.label);
-        const int address = spec.address;
+    const QList<NumberEntry> numbers = numberEntries();
+    for (const NumberEntry& entry : numbers) {
+        const QString name = QString::fromLatin1(entry.name);
+        const QString label = tr(entry.label);
+        const int address = entry.address;
         const auto writeNumber = [this, address, label](qint64 value) {
             write(label, [address, value](Flytec& driver) { return driver.setNumber(address, value); });
         };
-        switch (spec.edit) {
+        switch (entry.edit) {
         case Edit::Choice: {
             auto* combo = new QComboBox(this);
             combo->setObjectName(name);
             combo->setProperty("tag", 100 + address);
-            for (int k = 0; k < spec.items.size(); ++k)
-                combo->addItem(spec.items[k], k);
+            for (int k = 0; k < entry.items.size(); ++k)
+                combo->addItem(entry.items[k], k);
             connect(combo, &QComboBox::currentIndexChanged, this, [this, combo, writeNumber] {
                 if (!isFilling())
                     writeNumber(chosenValue(combo));
             });
-            formFor(spec.page)->addRow(label, combo);
+            formFor(entry.page)->addRow(label, combo);
             m_numberChoices.append({address, combo});
             break;
         }
@@ -332,8 +332,8 @@ void FlytecParameterView::build()
             auto* slider = new QSlider(Qt::Horizontal, row);
             slider->setObjectName(name);
             slider->setProperty("tag", address);
-            slider->setRange(spec.minimum, spec.maximum);
-            slider->setPageStep(std::max(1, (spec.maximum - spec.minimum) / 10));
+            slider->setRange(entry.minimum, entry.maximum);
+            slider->setPageStep(std::max(1, (entry.maximum - entry.minimum) / 10));
             slider->setMinimumWidth(160);
             slider->setAccessibleName(label);
             auto* value = new QLabel(row);
@@ -345,9 +345,9 @@ void FlytecParameterView::build()
             line->addWidget(slider, 1);
             line->addWidget(value);
             connect(slider, &QSlider::valueChanged, value,
-                    [value, spec](int v) { value->setText(readout(spec, v)); });
+                    [value, entry](int v) { value->setText(readout(entry, v)); });
             coalesceSlider(slider, [writeNumber](int v) { writeNumber(v); });
-            formFor(spec.page)->addRow(label, row);
+            formFor(entry.page)->addRow(label, row);
             m_numberSliders.append({address, slider});
             break;
         }
@@ -355,14 +355,14 @@ void FlytecParameterView::build()
             auto* field = new QSpinBox(this);
             field->setObjectName(name);
             field->setProperty("tag", address);
-            field->setRange(spec.minimum, spec.maximum);
-            field->setSuffix(QLatin1Char(' ') + QString::fromUtf8(spec.unit));
+            field->setRange(entry.minimum, entry.maximum);
+            field->setSuffix(QLatin1Char(' ') + QString::fromUtf8(entry.unit));
             field->setKeyboardTracking(false);
             connect(field, &QSpinBox::valueChanged, this, [this, writeNumber](int v) {
                 if (!isFilling())
                     writeNumber(v);
             });
-            formFor(spec.page)->addRow(label, field);
+            formFor(entry.page)->addRow(label, field);
             m_numberFields.append({address, field});
             break;
         }
@@ -381,11 +381,11 @@ void FlytecParameterView::showDeviceSettings()
 
 void FlytecParameterView::showParameters(const FlytecParameters& p)
 {
-    const QList<BitSpec> bits = bitSpecs();
-    const QList<NumberSpec> numbers = numberSpecs();
-    const auto specOf = [&](int address) {
+    const QList<BitEntry> bits = bitEntries();
+    const QList<NumberEntry> numbers = numberEntries();
+    const auto entryOf = [&](int address) {
         return *std::find_if(numbers.begin(), numbers.end(),
-                             [&](const NumberSpec& s) { return s.address == address; });
+                             [&](const NumberEntry& s) { return s.address == address; });
     };
     const auto word = [&](int address) { return address == 0x03 ? p.units : p.diverse; };
     fillControls([&] {
@@ -403,14 +403,14 @@ void FlytecParameterView::showParameters(const FlytecParameters& p)
             if (slider->isSliderDown())
                 continue;
             const int v =
-                int(std::clamp<qint64>(numberValue(p, address, specOf(address).isSigned), INT_MIN, INT_MAX));
-            slider->setRange(std::min(v, specOf(address).minimum), std::max(v, specOf(address).maximum));
+                int(std::clamp<qint64>(numberValue(p, address, entryOf(address).isSigned), INT_MIN, INT_MAX));
+            slider->setRange(std::min(v, entryOf(address).minimum), std::max(v, entryOf(address).maximum));
             slider->setValue(v);
             emit slider->valueChanged(v); // the readout also when the value did not move
         }
         for (const auto& [address, field] : m_numberFields) {
             const int v = int(std::clamp<qint64>(numberValue(p, address, true), INT_MIN, INT_MAX));
-            field->setRange(std::min(v, specOf(address).minimum), std::max(v, specOf(address).maximum));
+            field->setRange(std::min(v, entryOf(address).minimum), std::max(v, entryOf(address).maximum));
             field->setValue(v);
         }
     });
