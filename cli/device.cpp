@@ -2,11 +2,16 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTimeZone>
 
 #include <memory>
 #include <optional>
 
 #include "cli/command.h"
+#include "cli/importsetup.h"
+#include "logbook/xcqueue.h"
+#include "model/flight.h"
+#include "store/objectcontext.h"
 #include "instruments/devices.h"
 #include "instruments/gpsdevice.h"
 #include "track/georange.h"
@@ -16,7 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "device scan|tracks|download NUMBER -o FILE.igc|waypoints|routes|settings|write-waypoint|delete-waypoints|"
-    "delete-routes|delete-tracks [--port PATH]";
+    "delete-routes|delete-tracks|import LOGBOOK NUMBER... [--overlap import|replace|skip] [--offline] [--port PATH]";
 
 QString q(const std::string& s)
 {
@@ -32,6 +37,8 @@ struct Options
     bool all = false;
     std::optional<double> latitude, longitude, altitude, radius;
     QString name;
+    QString overlap = QStringLiteral("skip");
+    bool offline = false;
 };
 
 std::optional<Options> parseOptions(const QStringList& args)
@@ -60,6 +67,13 @@ std::optional<Options> parseOptions(const QStringList& args)
             if (!v)
                 return std::nullopt;
             o.output = *v;
+        } else if (a == QLatin1String("--overlap")) {
+            const auto v = next();
+            if (!v)
+                return std::nullopt;
+            o.overlap = *v;
+        } else if (a == QLatin1String("--offline")) {
+            o.offline = true;
         } else if (a == QLatin1String("--all")) {
             o.all = true;
         } else if (a == QLatin1String("--name")) {
@@ -138,6 +152,78 @@ int reportResult(const Result<Done>& result)
     return 0;
 }
 
+/**
+ * Downloads the tracks numbered in O into the logbook O.positional[0] through
+ * the import the logbook window uses: overlap check by the --overlap answer
+ * (default skip, so only new flights come in), each flight derived and
+ * inserted in turn, replaced flights deleted only when their replacement
+ * became a flight, every new flight scored before the summary is printed.
+ */
+int importTracks(GpsDevice& device, const Options& o)
+{
+    if (!device.has(DeviceOperation::TrackList) || !device.has(DeviceOperation::IgcTrack))
+        return missing("track downloads");
+    const std::vector<Track> onInstrument = device.tracks();
+    QList<InstrumentTrack> chosen;
+    for (const QString& text : o.positional.mid(1)) {
+        const qint64 number = text.toLongLong();
+        const auto it = std::find_if(onInstrument.begin(), onInstrument.end(),
+                                     [&](const Track& t) { return t.trackNumber == number; });
+        if (it == onInstrument.end()) {
+            printError(QStringLiteral("The instrument has no track %1.").arg(number));
+            return 1;
+        }
+        Track track = *it;
+        InstrumentTrack entry;
+        entry.name = q(utcDateString(track)) + QLatin1Char(' ') + q(utcTimeString(track));
+        entry.startUTC = QDateTime::fromSecsSinceEpoch(track.utcDateTime.time_since_epoch().count(), QTimeZone::utc());
+        entry.flightTimeS = qint64(track.flightTime);
+        entry.download = [&device, track]() mutable -> std::optional<QString> {
+            if (!device.igcTrack(track) || track.igcData.empty())
+                return std::nullopt;
+            return QString::fromLatin1(track.igcData.data(), qsizetype(track.igcData.size()));
+        };
+        chosen.append(entry);
+    }
+
+    std::optional<ImportSetup> setup =
+        openImportSetup(o.positional.first(), PersistentStore::OpenMode::CreateIfMissing, o.offline);
+    if (!setup)
+        return 1;
+    PersistentStore& logbook = *setup->logbook;
+    const OverlapChoice choice = o.overlap == QLatin1String("import")    ? OverlapChoice::ImportAsWell
+                                 : o.overlap == QLatin1String("replace") ? OverlapChoice::Replace
+                                                                         : OverlapChoice::Skip;
+    FixedOverlapAnswer question(choice);
+    ImportSummary summary;
+    {
+        XCQueue queue(logbook);
+        FlightImporter importer(logbook, queue, question, setup->services());
+        ScoredWait wait(queue);
+        QObject::connect(&importer, &FlightImporter::finished, &importer, [&](const ImportSummary& s) {
+            summary = s;
+            wait.finished();
+        });
+        importer.startTracks(chosen);
+        wait.exec();
+    }
+    QJsonArray flights;
+    for (const ObjectId& id : summary.newFlights)
+        if (auto* flight = qobject_cast<Flight*>(logbook.mainContext()->existingObject(id)))
+            flights.append(flightSummaryJson(*flight));
+    QJsonArray failed;
+    for (const ImportFileFailure& failure : summary.failed)
+        failed.append(QJsonObject{{QStringLiteral("track"), failure.path}, {QStringLiteral("reason"), failure.reason}});
+    printJson(QJsonObject{
+        {QStringLiteral("imported"), QJsonArray::fromStringList(summary.imported)},
+        {QStringLiteral("skipped"), QJsonArray::fromStringList(summary.skipped)},
+        {QStringLiteral("replaced"), summary.replaced},
+        {QStringLiteral("failed"), failed},
+        {QStringLiteral("flights"), flights},
+    });
+    return failed.isEmpty() ? 0 : 1;
+}
+
 int runDevice(const QStringList& args)
 {
     if (args.isEmpty()) {
@@ -152,7 +238,8 @@ int runDevice(const QStringList& args)
     }
     const Options& o = *parsed;
     static const QStringList known{"scan", "tracks", "download", "waypoints", "routes", "settings",
-                                   "write-waypoint", "delete-waypoints", "delete-routes", "delete-tracks"};
+                                   "write-waypoint", "delete-waypoints", "delete-routes", "delete-tracks",
+                                   "import"};
     if (!known.contains(sub)) {
         printError(QStringLiteral("unknown device command: %1").arg(sub));
         return 2;
@@ -165,6 +252,23 @@ int runDevice(const QStringList& args)
         printError(QStringLiteral("usage: kalvora-cli device write-waypoint --name NAME --lat DEG --lon DEG "
                                   "[--alt M] [--radius M] [--port PATH]"));
         return 2;
+    }
+
+    if (sub == QLatin1String("import")) {
+        const QStringList overlaps{"import", "replace", "skip"};
+        if (o.positional.size() < 2 || !overlaps.contains(o.overlap)) {
+            printError(QStringLiteral("usage: kalvora-cli device import LOGBOOK NUMBER... "
+                                      "[--overlap import|replace|skip] [--offline] [--port PATH]"));
+            return 2;
+        }
+        for (const QString& number : o.positional.mid(1)) {
+            bool ok = false;
+            number.toLongLong(&ok);
+            if (!ok) {
+                printError(QStringLiteral("NUMBER must be a track number: %1").arg(number));
+                return 2;
+            }
+        }
     }
 
     // Checked before any port is opened: an instrument stores whatever it is sent.
@@ -236,6 +340,8 @@ int runDevice(const QStringList& args)
         printJson(out);
         return 0;
     }
+    if (sub == QLatin1String("import"))
+        return importTracks(*device, o);
     if (sub == QLatin1String("waypoints")) {
         if (!device->has(DeviceOperation::WaypointList))
             return missing("a waypoint list");

@@ -26,6 +26,7 @@
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "services/httpclient.h"
+#include "ui/device/gpswindowcontroller.h"
 #include "ui/export/logbookoutput.h"
 #include "ui/igcdrop.h"
 #include "ui/equipmentwindowcontroller.h"
@@ -92,6 +93,7 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     delete m_equipmentWindow.data();
     delete m_waypointWindow.data();
     delete m_routeWindow.data();
+    delete m_gpsWindow.data();
     m_waypointSync.reset();
     delete m_settingsWindow.data();
     delete m_spotsWindow.data();
@@ -586,6 +588,31 @@ void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
         m_equipmentWindow->selectEquipment(uri);
 }
 
+GPSWindowController* KalvoraAppDelegate::gpsWindowController()
+{
+    if (!m_gpsWindow) {
+        const WaypointServices services = waypointServices();
+        auto targets = [this] {
+            QList<LogBookTarget> list;
+            for (LogBook* document : m_documents)
+                if (!document->isClosed() && document->controller())
+                    list.append({document->displayName(), document->controller()});
+            return list;
+        };
+        m_gpsWindow = new GPSWindowController(m_globalStore.get(), targets, {}, services.addresses);
+    }
+    return m_gpsWindow;
+}
+
+void KalvoraAppDelegate::openGPSWindow()
+{
+    GPSWindowController* window = gpsWindowController();
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->windowDidLoad();
+}
+
 SettingsWindowController* KalvoraAppDelegate::settingsWindowController()
 {
     if (!m_settingsWindow) {
@@ -650,6 +677,9 @@ QString KalvoraAppDelegate::getLastUsedHarness()
 
 void KalvoraAppDelegate::documentClosed(LogBook* document)
 {
+    // An import into this logbook stops before its store and queue go.
+    if (m_gpsWindow)
+        m_gpsWindow->logBookClosing(document->controller());
     m_documents.removeAll(document);
     document->deleteLater();
     emit documentsChanged();
@@ -751,6 +781,8 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         ->setObjectName(QStringLiteral("routesWindow"));
     windows->addAction(tr("&Spots"), this, &KalvoraAppDelegate::openSpotsWindow)
         ->setObjectName(QStringLiteral("spotsWindow"));
+    windows->addAction(tr("&GPS"), this, &KalvoraAppDelegate::openGPSWindow)
+        ->setObjectName(QStringLiteral("gpsWindow"));
     windows->addSeparator();
     QAction* preferences = windows->addAction(tr("P&references…"), this, &KalvoraAppDelegate::openSettingsWindow);
     preferences->setObjectName(QStringLiteral("preferences"));

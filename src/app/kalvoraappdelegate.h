@@ -13,6 +13,7 @@
 namespace kalvora {
 
 class EquipmentWindowController;
+class GPSWindowController;
 class PlaceFinderAddressLookup;
 class RouteWindowController;
 class WaypointSync;
@@ -113,6 +114,9 @@ public:
      * upload pass of the online database, and the waypoint window for new waypoints.
      */
     [[nodiscard]] WaypointServices waypointServices();
+    /** The device window "GPS", created on first use and then kept. */
+    [[nodiscard]] GPSWindowController* gpsWindowController();
+    void openGPSWindow();
     /** The preferences window, created on first use and then kept. */
     [[nodiscard]] SettingsWindowController* settingsWindowController();
     void openSettingsWindow();
@@ -159,6 +163,7 @@ private:
     std::unique_ptr<WaypointSync> m_waypointSync; ///< made on the first upload the user asks for
     QPointer<WaypointWindowController> m_waypointWindow;
     QPointer<RouteWindowController> m_routeWindow;
+    QPointer<GPSWindowController> m_gpsWindow;
     QPointer<SettingsWindowController> m_settingsWindow;
     QPointer<SpotsWindowController> m_spotsWindow;
     std::unique_ptr<UpdateController> m_updateController;

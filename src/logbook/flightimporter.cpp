@@ -71,6 +71,8 @@ struct FlightImporter::ReadFile
     QDateTime startUTC;
     qint64 flightTimeS = 0;
     QString failure; ///< why the file cannot be imported; empty when it can
+    /** Set for an instrument track: TEXT is empty until this fetches it on the worker. */
+    std::function<std::optional<QString>()> download;
 };
 
 /** The state of one import or recomputation. */
@@ -146,6 +148,36 @@ bool FlightImporter::start(const QStringList& paths)
             },
             Qt::QueuedConnection);
     });
+    return true;
+}
+
+bool FlightImporter::startTracks(const QList<InstrumentTrack>& tracks)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_cancel = false;
+    m_run = std::make_unique<Run>();
+    const quint64 generation = ++m_generation;
+    QList<ReadFile> files;
+    for (const InstrumentTrack& track : tracks) {
+        ReadFile file;
+        file.path = track.name;
+        file.startUTC = track.startUTC;
+        file.flightTimeS = track.flightTimeS;
+        file.download = track.download;
+        if (!track.download)
+            file.failure = tr("The flight %1 is not a valid flight").arg(track.name);
+        files.append(std::move(file));
+    }
+    // Like start(): the run goes on from the event loop, never inside this call.
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, files = std::move(files)]() mutable {
+            if (generation == m_generation)
+                filesRead(std::move(files));
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
@@ -253,9 +285,16 @@ void FlightImporter::deriveAccepted()
 
     emit progressStarted(tr(progressTitle), static_cast<int>(run.accepted.size()));
 
-    QList<std::pair<qsizetype, QString>> work;
+    struct Work
+    {
+        qsizetype index;
+        QString text;
+        std::function<std::optional<QString>()> download;
+        QString name;
+    };
+    QList<Work> work;
     for (qsizetype i : run.accepted)
-        work.append({i, run.files[i].text});
+        work.append({i, run.files[i].text, run.files[i].download, run.files[i].path});
     const FlightDataSources sources = sourcesForRun();
     PersistentStore* global = m_services.globalStore;
     const quint64 generation = m_generation;
@@ -280,19 +319,34 @@ void FlightImporter::deriveAccepted()
         } else {
             unwritable = QString::fromStdString(opened.error());
         }
-        for (const auto& [index, text] : work) {
+        for (const Work& item : work) {
             if (m_cancel)
                 break;
-            FlightData data;
+            const qsizetype index = item.index;
+            QString text = item.text;
             DerivedFlight derived;
-            if (getDataFromIGC(data, text, mine)) {
+            bool readable = true;
+            if (item.download) {
+                std::optional<QString> downloaded = item.download();
+                if (m_cancel)
+                    break; // a download cut short by cancel is no invalid flight
+                readable = downloaded && !downloaded->isEmpty();
+                if (readable)
+                    text = std::move(*downloaded);
+            }
+            FlightData data;
+            if (readable && getDataFromIGC(data, text, mine)) {
                 // A flight derived while the user pressed cancel is not inserted.
                 if (m_cancel)
                     break;
                 derived = insertFlight(context.get(), data);
                 derived.placesMissing = data.placesMissing;
+                if (item.download)
+                    derived.downloaded = text;
                 if (!context)
                     derived.failure = unwritable;
+            } else if (item.download) {
+                derived.failure = tr("The flight %1 is not a valid flight").arg(item.name);
             } else {
                 derived.failure = tr("The file is no valid IGC record: its fixes show no flight (no usable "
                                      "fixes, or a landing that would come before the take-off)");
@@ -343,6 +397,8 @@ void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived
                        ? qobject_cast<Flight*>(m_logbook.mainContext()->existingObject(derived.flight))
                        : nullptr;
     if (flight) {
+        if (!derived.downloaded.isEmpty())
+            run.files[index].text = derived.downloaded;
         // Written already, so it is imported even when cancel came meanwhile.
         run.inserted.insert(index);
         run.newFlights.append(flight);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "logbook/overlapcheck.h"
 #include "store/objectid.h"
@@ -67,6 +68,19 @@ public:
 
 private:
     OverlapChoice m_choice;
+};
+
+/**
+ * A track on an instrument as the import takes it: summarised from the
+ * instrument's track list, downloaded only once the overlap check accepted it.
+ */
+struct InstrumentTrack
+{
+    QString name;           ///< how the user knows the track (its start), in alerts and summaries
+    QDateTime startUTC;
+    qint64 flightTimeS = 0; ///< [s]
+    /** Downloads the track's IGC text; nullopt when the instrument gives none. Called on the importer's worker. */
+    std::function<std::optional<QString>()> download;
 };
 
 /** A file that was not imported, and why (a sentence for the user). */
@@ -137,6 +151,15 @@ public:
     bool start(const QStringList& paths);
 
     /**
+     * Starts importing instrument TRACKS (in order) the way start() imports
+     * files: the overlap check on their list entries, then on the worker each
+     * accepted track is downloaded, derived, inserted and saved; replaced
+     * flights go only once a replacing track became a flight. The summary
+     * names the tracks by InstrumentTrack::name. False while another run is going.
+     */
+    bool startTracks(const QList<InstrumentTrack>& tracks);
+
+    /**
      * Recomputes the given flights from their IGC records: derives their data
      * anew, overwrites each flight with it and queues its XC scoring. Flights
      * without a readable record stay as they are. recalcFinished() reports the
@@ -182,6 +205,7 @@ private:
         ObjectId flight;    ///< the inserted flight; invalid when it could not be written
         QString failure;    ///< why not, for the user
         bool placesMissing = false;
+        QString downloaded; ///< the IGC text of an instrument track, for its scoring
     };
 
     void filesRead(QList<ReadFile> files);

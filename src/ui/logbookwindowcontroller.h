@@ -108,6 +108,8 @@ public:
      * (both optional). Without a call the import runs without either.
      */
     void setImportServices(const ImportServices& services);
+    /** What the imports into this logbook use (place finder, global store). */
+    [[nodiscard]] const ImportServices& importServices() const { return m_importServices; }
     /** The import of this window, created on first use. */
     [[nodiscard]] LogBookImport* logBookImport();
     /** Imports IGC files into this logbook, as a drop would; false while an import runs. */

@@ -104,6 +104,47 @@ TEST_F(DeviceCli, TracksAndByteExactDownload)
     EXPECT_TRUE(missing.out.isEmpty());
 }
 
+TEST_F(DeviceCli, ImportBringsTracksIntoALogbookOnceAndReplacesOnRequest)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    QTemporaryDir dir;
+    const QString logbook = dir.filePath(QStringLiteral("Flights.kalvora"));
+    const auto import = [&](QStringList extra) {
+        return runDeviceCli(QStringList{QStringLiteral("import"), logbook, QStringLiteral("1"), QStringLiteral("2"),
+                                        QStringLiteral("--offline")} +
+                            extra + port());
+    };
+    CliResult r = import({});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QJsonObject o = r.json().object();
+    EXPECT_EQ(o.value(QStringLiteral("imported")).toArray().size(), 2);
+    const QJsonArray flights = o.value(QStringLiteral("flights")).toArray();
+    ASSERT_EQ(flights.size(), 2);
+    for (const QJsonValue& flight : flights) {
+        EXPECT_TRUE(flight.toObject().value(QStringLiteral("validIGC")).toBool());
+        EXPECT_GE(flight.toObject().value(QStringLiteral("freeDistance")).toDouble(), 0); // scored
+    }
+
+    // By default a track already in the logbook is skipped: only new flights come in.
+    r = import({});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    o = r.json().object();
+    EXPECT_EQ(o.value(QStringLiteral("imported")).toArray().size(), 0);
+    EXPECT_EQ(o.value(QStringLiteral("skipped")).toArray().size(), 2);
+
+    r = import({QStringLiteral("--overlap"), QStringLiteral("replace")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    o = r.json().object();
+    EXPECT_EQ(o.value(QStringLiteral("imported")).toArray().size(), 2);
+    EXPECT_EQ(o.value(QStringLiteral("replaced")).toInt(), 2);
+
+    const CliResult unknown = runDeviceCli(QStringList{QStringLiteral("import"), logbook, QStringLiteral("9")} + port());
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains("no track 9"));
+    const CliResult bad = runDeviceCli(QStringList{QStringLiteral("import"), logbook, QStringLiteral("x")} + port());
+    EXPECT_EQ(bad.exitCode, 2);
+}
+
 TEST_F(DeviceCli, WaypointsWriteAndDelete)
 {
     CliResult r = runDeviceCli(QStringList{QStringLiteral("write-waypoint"), QStringLiteral("--name"),

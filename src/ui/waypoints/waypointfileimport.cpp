@@ -53,17 +53,9 @@ void WaypointFileImport::stopInsertion()
 
 bool WaypointFileImport::start(const QStringList& paths)
 {
-    if (m_running || paths.isEmpty())
+    if (paths.isEmpty())
         return false;
-    m_running = true;
-    joinWorker();
-    {
-        QMutexLocker lock(&m_mutex);
-        m_importer.reset();
-        m_answer.reset();
-    }
-    QThread* gui = thread();
-    m_worker.reset(QThread::create([this, paths, gui] {
+    return startRun([this, paths] {
         std::vector<WaypointRecord> records;
         // A file that cannot be read, or is of no known format, adds nothing; the user is told which.
         QStringList problems;
@@ -81,6 +73,31 @@ bool WaypointFileImport::start(const QStringList& paths)
         if (!problems.isEmpty())
             QMetaObject::invokeMethod(
                 this, [this, problems] { emit filesNotFullyRead(problems); }, Qt::QueuedConnection);
+        return records;
+    });
+}
+
+bool WaypointFileImport::startRecords(std::vector<WaypointRecord> records)
+{
+    if (records.empty())
+        return false;
+    return startRun([records = std::move(records)] { return records; });
+}
+
+bool WaypointFileImport::startRun(std::function<std::vector<WaypointRecord>()> read)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    joinWorker();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_importer.reset();
+        m_answer.reset();
+    }
+    QThread* gui = thread();
+    m_worker.reset(QThread::create([this, read = std::move(read), gui] {
+        std::vector<WaypointRecord> records = read();
         // Made here with the records, then handed to the GUI thread, where its signals are delivered.
         DuplicateQuestion& question = *this;
         auto importer = std::make_unique<WaypointImporter>(m_store, std::move(records), question, m_lookup);

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWaitCondition>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -46,6 +47,8 @@ public:
 
     /** Imports the waypoints of PATHS; false (and nothing starts) while a run is going. */
     bool start(const QStringList& paths);
+    /** Imports RECORDS (waypoints read from an instrument) the same way; false while a run is going. */
+    bool startRecords(std::vector<WaypointRecord> records);
     [[nodiscard]] bool isRunning() const { return m_running; }
 
     [[nodiscard]] WaypointDuplicateSheet* duplicateSheet() const { return m_sheet; }
@@ -68,6 +71,8 @@ private:
     void runFinished(const QList<ObjectId>& inserted);
     void joinWorker();
     void stopInsertion();
+    /** Starts the worker that reads its records with READ and imports them. */
+    bool startRun(std::function<std::vector<WaypointRecord>()> read);
 
     QPointer<QWidget> m_window;
     PersistentStore& m_store;
