@@ -53,12 +53,14 @@
 // groups fixes by place rather than by time (see boundsFor): on a track that
 // passes the same places again and again a range of consecutive fixes soon
 // covers the whole area, while a node of places stays small. The closing
-// distance of a triangle is bounded from below by a coarse table over blocks
-// of fixes (from their boxes) and computed exactly, for a block of 32 × 32
-// first and last vertices at a time, only where that bound cannot decide.
+// distance of a triangle is bounded from below by tables over blocks of fixes
+// (from their boxes; fine near the diagonal, coarse far from it, see
+// buildClosingBounds) and computed exactly, for a block of 32 × 32 first and
+// last vertices at a time, only where those bounds cannot decide.
 // Memory: the two trees (2n nodes each), a table of at most kGridBlocks²
-// entries and bounded caches, per thread: it grows linearly with the fixes,
-// with a fixed ceiling for the caches.
+// entries, banded tables of 16 entries per block and level (32n in all) and
+// bounded caches, per thread: it grows linearly with the fixes, with a fixed
+// ceiling for the caches.
 
 namespace kalvora {
 namespace {
@@ -127,6 +129,12 @@ double minChord2(const Box& a, const Box& b)
 
 double arcM(double chord2)
 {
+    // The series of 2 asin(x / 2) up to x⁷ is off by less than 2e-12 of the arc
+    // while chords stay under 0.1 (640 km), far inside the 1e-9 that every
+    // bound leaves for floating-point error, and it spares the bounds an asin.
+    if (chord2 <= 0.01)
+        return kEarthRadiusM * std::sqrt(chord2)
+               * (1 + chord2 * (1.0 / 24 + chord2 * (3.0 / 640 + chord2 * (5.0 / 7168))));
     const double half = std::min(1.0, std::sqrt(chord2) * 0.5);
     return 2.0 * kEarthRadiusM * std::asin(half);
 }
@@ -295,10 +303,7 @@ public:
         m_space.reserve(2 * std::size_t(m_n));
         m_spaceRoot = buildSpace(0, m_n - 1);
         prepareSlabs();
-        const int blocks = std::min(m_n, kGridBlocks);
-        m_blockSize = (m_n + blocks - 1) / blocks;
-        m_blocks = (m_n + m_blockSize - 1) / m_blockSize;
-        buildGrid();
+        buildClosingBounds();
     }
 
     /** Searches the flat triangles, the FAI triangles or both; the other type is left as it is in R. */
@@ -665,8 +670,9 @@ private:
             }
     }
 
-    // Runs ROW(r) for every r in [from, to) on up to m_threads threads (rows
-    // interleaved, as later rows cost more); throws Cancelled when asked to.
+    // Runs ROW(r, p) for every r in [from, to) on up to m_threads threads (rows
+    // interleaved, as later rows cost more), with p the row the same thread
+    // ran before (or -1); throws Cancelled when asked to.
     template <typename Row>
     void parallelRows(int from, int to, Row row)
     {
@@ -677,7 +683,7 @@ private:
                     cancelled = true;
                     return;
                 }
-                row(r);
+                row(r, r == first ? -1 : r - stride);
             }
         };
         std::thread helper;
@@ -730,44 +736,53 @@ private:
     {
         const std::size_t nodes = m_nodes.size();
         std::vector<int> maxW(nodes, -1);
-        std::vector<double> reach(nodes, -1), reachAhead(nodes, -1);
+        // reach[t][id]: the largest W[a] + arc(a, anchorOf(node, t)) over the node's fixes.
+        std::array<std::vector<double>, kAnchors> reach;
+        for (auto& r : reach)
+            r.assign(nodes, -1);
         // Children come after their parent in the node list.
         for (std::size_t id = nodes; id-- > 0;) {
             tick();
             const Node& nd = m_nodes[id];
             if (nd.left >= 0)
                 maxW[id] = std::max(maxW[std::size_t(nd.left)], maxW[std::size_t(nd.right)]);
-            const int ahead = aheadOf(nd);
-            double r = -1, ra = -1;
             for (int a = nd.lo; a <= nd.hi; ++a)
                 if (w[std::size_t(a)] >= 0) {
                     if (nd.left < 0)
                         maxW[id] = w[std::size_t(a)];
-                    r = std::max(r, w[std::size_t(a)] + arcAbove(a, nd.hi));
-                    ra = std::max(ra, w[std::size_t(a)] + arcAbove(a, ahead));
+                    for (int t = 0; t < kAnchors; ++t)
+                        reach[std::size_t(t)][id] =
+                            std::max(reach[std::size_t(t)][id], w[std::size_t(a)] + arcAbove(a, anchorOf(nd, t)));
                 }
-            reach[id] = r;
-            reachAhead[id] = ra;
         }
-        parallelRows(first, m_n, [&](int b) {
+        parallelRows(first, m_n, [&](int b, int previous) {
             int best = -1, bestArg = -1;
             auto visit = [&](int a) {
-                if (w[std::size_t(a)] >= 0)
-                    if (const int v = w[std::size_t(a)] + leg(a, b); v > best) {
-                        best = v;
-                        bestArg = a;
-                    }
+                if (w[std::size_t(a)] < 0)
+                    return;
+                // The chord first: most fixes cannot win, and it spares them the law of cosines.
+                const double arc = arcAbove(a, b);
+                if (w[std::size_t(a)] + arc + 0.5 + lawOfCosinesSlackM(arc) < best + 1)
+                    return;
+                if (const int v = w[std::size_t(a)] + leg(a, b); v > best) {
+                    best = v;
+                    bestArg = a;
+                }
             };
-            // A first value to beat: the fix just before.
+            // First values to beat: the fix just before, and the best of the
+            // previous row, which is usually close to this row's best.
             visit(b - 1);
+            if (previous >= 0 && arg[std::size_t(previous)] >= 0 && arg[std::size_t(previous)] != b - 1)
+                visit(arg[std::size_t(previous)]);
             auto bound = [&](int id) -> double {
                 const Node& nd = m_nodes[std::size_t(id)];
                 if (nd.lo >= b || maxW[std::size_t(id)] < 0)
                     return -1;
                 const Box pb = pointBox(b);
-                double viaLast = reach[std::size_t(id)] + arcAbove(nd.hi, b);
-                if (const int ahead = aheadOf(nd); ahead < b)
-                    viaLast = std::min(viaLast, reachAhead[std::size_t(id)] + arcAbove(ahead, b));
+                double viaLast = reach[0][std::size_t(id)] + arcAbove(nd.hi, b);
+                for (int t = 1; t < kAnchors; ++t)
+                    if (const int c = anchorOf(nd, t); c < b)
+                        viaLast = std::min(viaLast, reach[std::size_t(t)][std::size_t(id)] + arcAbove(c, b));
                 const double viaBox = maxW[std::size_t(id)] + arcM(maxChord2(nd.box, pb)) * (1 + 1e-9);
                 const double nearest = arcM(minChord2(nd.box, pb));
                 return std::min(viaLast, viaBox) + 0.5 + lawOfCosinesSlackM(nearest);
@@ -807,10 +822,19 @@ private:
         });
     }
 
-    // A second fix to go through on the way out of node ND: some way past its
-    // end, so that GPS noise at the node's last fix, which a fix next to it
-    // turns into a detour of up to a metre, costs the bound next to nothing.
-    int aheadOf(const Node& nd) const { return std::min(m_n - 1, nd.hi + std::max(8, 2 * nd.size())); }
+    // The fixes a node's bound goes through on its way to b: its own last fix,
+    // and fixes further on. A fix some way past the end keeps GPS noise at the
+    // last fix (which a fix next to it turns into a detour of up to a metre)
+    // out of the bound; one far past it does the same for a thermal, whose
+    // circles make a detour of their whole width through any fix inside them.
+    static constexpr int kAnchors = 3;
+    int anchorOf(const Node& nd, int t) const
+    {
+        if (t == 0)
+            return nd.hi;
+        const int ahead = t == 1 ? std::max(8, 2 * nd.size()) : std::max(256, 16 * nd.size());
+        return std::min(m_n - 1, nd.hi + ahead);
+    }
 
     // The true arc between fixes A and B [m], from the chord of their unit
     // vectors, rounded up by far more than its floating-point error.
@@ -925,49 +949,110 @@ private:
         closestPair(c[1 - first][0], c[1 - first][1], q);
     }
 
-    int gridAt(int X, int Y) const { return m_grid[std::size_t(X) * m_blocks + Y]; }
+    // Lower bounds of the closing distance U(x, y), the smallest leg from a fix
+    // a ≤ x to a fix b ≥ y, in levels of blocks of 2^shift fixes. A level holds,
+    // for blocks X < Y, a bound T(X, Y) of U(last fix of X, first fix of Y):
+    // T(X, Y) = min(T(X − 1, Y), T(X, Y + 1), the shortest leg between the boxes
+    // of X and Y), since a pair either has a in X and b in Y or lies in one of
+    // the two neighbouring sets. The top level is a full table of at most
+    // kGridBlocks² entries; the levels below keep only the kBand blocks after
+    // each block and read a neighbour outside that band from the level above,
+    // whose blocks are twice as long (more pairs, so a lower bound still). A
+    // bound for fixes x < y comes from the finest level where they lie within
+    // the band: near the diagonal, where a track that does not come back has
+    // its closing next to its own vertices, that is the leg itself.
+    static constexpr int kBand = 16;
 
-    void buildGrid()
+    struct BoundLevel
     {
-        // m_grid(X, Y), X < Y: a lower bound of the smallest leg from a fix up to
-        // the end of block X to a fix from the start of block Y on, from the
-        // boxes of the blocks alone.
-        m_grid.assign(std::size_t(m_blocks) * m_blocks, 0);
-        std::vector<Box> boxes(m_blocks);
-        for (int X = 0; X < m_blocks; ++X) {
-            Box b = pointBox(X * m_blockSize);
-            for (int i = X * m_blockSize; i < std::min(m_n, (X + 1) * m_blockSize); ++i)
-                for (int d = 0; d < 3; ++d) {
-                    b.lo[d] = std::min(b.lo[d], m_vec[i][d]);
-                    b.hi[d] = std::max(b.hi[d], m_vec[i][d]);
+        int shift = 0;
+        int blocks = 0;
+        bool full = false;
+        std::vector<int> table; // full: blocks × blocks; else blocks × kBand, entry Y − X − 1
+    };
+
+    int levelBound(std::size_t level, int X, int Y) const
+    {
+        const BoundLevel& lv = m_levels[level];
+        if (lv.full)
+            return lv.table[std::size_t(X) * std::size_t(lv.blocks) + std::size_t(Y)];
+        if (Y - X <= kBand)
+            return lv.table[std::size_t(X) * kBand + std::size_t(Y - X - 1)];
+        return levelBound(level + 1, X >> 1, Y >> 1);
+    }
+
+    void buildClosingBounds()
+    {
+        int top = 0;
+        while (((m_n - 1) >> top) + 1 > kGridBlocks)
+            ++top;
+        m_levels.assign(std::size_t(top) + 1, BoundLevel{});
+        // The boxes of each level's blocks, finest first.
+        std::vector<std::vector<Box>> boxes(std::size_t(top) + 1);
+        for (int l = 0; l <= top; ++l) {
+            BoundLevel& lv = m_levels[std::size_t(l)];
+            lv.shift = l;
+            lv.blocks = ((m_n - 1) >> l) + 1;
+            lv.full = l == top;
+            std::vector<Box>& bx = boxes[std::size_t(l)];
+            bx.resize(std::size_t(lv.blocks));
+            for (int X = 0; X < lv.blocks; ++X) {
+                if (l == 0) {
+                    bx[std::size_t(X)] = pointBox(X);
+                    continue;
                 }
-            boxes[X] = b;
+                const std::vector<Box>& below = boxes[std::size_t(l) - 1];
+                Box b = below[std::size_t(2 * X)];
+                if (2 * X + 1 < int(below.size()))
+                    for (int d = 0; d < 3; ++d) {
+                        b.lo[d] = std::min(b.lo[d], below[std::size_t(2 * X + 1)].lo[d]);
+                        b.hi[d] = std::max(b.hi[d], below[std::size_t(2 * X + 1)].hi[d]);
+                    }
+                bx[std::size_t(X)] = b;
+            }
         }
         constexpr int kNone = std::numeric_limits<int>::max();
-        for (int X = 0; X < m_blocks; ++X) {
-            tick();
-            for (int Y = m_blocks - 1; Y > X; --Y) {
-                int cur = kNone;
-                if (X > 0)
-                    cur = std::min(cur, gridAt(X - 1, Y));
-                if (Y + 1 < m_blocks)
-                    cur = std::min(cur, gridAt(X, Y + 1));
-                const double g = minChord2(boxes[X], boxes[Y]);
-                if (g == 0)
-                    cur = 0;
-                else if (cur > 0)
-                    cur = std::min(cur, lowerLegM(g));
-                m_grid[std::size_t(X) * m_blocks + Y] = cur;
+        for (int l = top; l >= 0; --l) {
+            BoundLevel& lv = m_levels[std::size_t(l)];
+            const std::vector<Box>& bx = boxes[std::size_t(l)];
+            const int nb = lv.blocks;
+            lv.table.assign(lv.full ? std::size_t(nb) * std::size_t(nb) : std::size_t(nb) * kBand, 0);
+            auto at = [&](int X, int Y) -> int {
+                if (lv.full || Y - X <= kBand)
+                    return levelBound(std::size_t(l), X, Y);
+                return levelBound(std::size_t(l) + 1, X >> 1, Y >> 1);
+            };
+            for (int X = 0; X < nb; ++X) {
+                tick();
+                const int last = lv.full ? nb - 1 : std::min(nb - 1, X + kBand);
+                for (int Y = last; Y > X; --Y) {
+                    int cur = kNone;
+                    if (X > 0)
+                        cur = std::min(cur, at(X - 1, Y));
+                    if (Y + 1 < nb)
+                        cur = std::min(cur, at(X, Y + 1));
+                    if (cur > 0)
+                        cur = std::min(cur, lowerLegM(minChord2(bx[std::size_t(X)], bx[std::size_t(Y)])));
+                    if (lv.full)
+                        lv.table[std::size_t(X) * std::size_t(nb) + std::size_t(Y)] = cur;
+                    else
+                        lv.table[std::size_t(X) * kBand + std::size_t(Y - X - 1)] = cur;
+                }
             }
         }
     }
 
-    // A lower bound of the closing distance U(x, y) from the block table.
+    // A lower bound of the closing distance U(x, y), x < y.
     int closingLowerBound(int x, int y) const
     {
-        const int X = x / m_blockSize;
-        const int Y = y / m_blockSize;
-        return X < Y ? gridAt(X, Y) : 0;
+        for (std::size_t l = 0;; ++l) {
+            const BoundLevel& lv = m_levels[l];
+            const int X = x >> lv.shift, Y = y >> lv.shift;
+            if (X >= Y)
+                return 0;
+            if (lv.full || Y - X <= kBand)
+                return levelBound(l, X, Y);
+        }
     }
 
     // U(x, y) = the smallest leg from a fix a ≤ x to a fix b ≥ y, exact when below
@@ -1258,17 +1343,26 @@ private:
     // on a line, or back and forth along one, the flat triangles' perimeters
     // all tie, and summing the sides' bounds alone overstates them by the
     // middle range's whole length.
-    std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs) const
+    // Any of the three ranges may be taken as the middle one; the bound is the
+    // smallest of the three. The range between the two that lie farthest
+    // apart usually gives it, so it goes first, and the others are only
+    // computed while the bound is still above ENOUGH.
+    std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs, std::int64_t enough, int farthestPair) const
     {
-        const Box& a = m_space[I].box;
-        const Box& b = m_space[J].box;
-        const Box& c = m_space[K].box;
-        const double p = std::min({arcM(maxChord2(a, b)) + viaCorners(c, a, b),
-                                   arcM(maxChord2(b, c)) + viaCorners(a, b, c),
-                                   arcM(maxChord2(a, c)) + viaCorners(b, a, c)});
+        const Box* boxes[3] = {&m_space[I].box, &m_space[J].box, &m_space[K].box};
         // Three legs rounded to the metre, each with the law of cosines' own
         // error: under 0.3 m near 0 m, far under a millimetre from 200 m on.
-        return static_cast<std::int64_t>(p * (1 + 1e-9) + (shortLegs ? 2.4 : 1.51));
+        const double slack = shortLegs ? 2.4 : 1.51;
+        std::int64_t best = std::numeric_limits<std::int64_t>::max();
+        for (int t = 0; t < 3 && best > enough; ++t) {
+            const int mid = (farthestPair + t) % 3; // pair 0 = (I, J) leaves K in the middle
+            const Box& m = *boxes[(mid + 2) % 3];
+            const Box& x = *boxes[mid];
+            const Box& y = *boxes[(mid + 1) % 3];
+            const double p = arcM(maxChord2(x, y)) + viaCorners(m, x, y);
+            best = std::min(best, static_cast<std::int64_t>(p * (1 + 1e-9) + slack));
+        }
+        return best;
     }
 
     TriBounds triBounds(int I, int J, int K, int closingLow) const
@@ -1277,8 +1371,11 @@ private:
         const std::int64_t u1 = sub(I, J), u2 = sub(J, K), u3 = sub(I, K);
         const std::int64_t l1 = slb(I, J), l2 = slb(J, K), l3 = slb(I, K);
         std::int64_t p = u1 + u2 + u3;
-        if (p - closingLow > bestFlat() && p >= 5 * std::int64_t(closingLow))
-            p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200));
+        if (p - closingLow > bestFlat() && p >= 5 * std::int64_t(closingLow)) {
+            const int farthestPair = u1 >= u2 && u1 >= u3 ? 0 : (u2 >= u3 ? 1 : 2);
+            p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200,
+                                                std::int64_t(bestFlat()) + closingLow, farthestPair));
+        }
         t.perimeter = static_cast<int>(p);
         if (p >= 5 * std::int64_t(closingLow)) {
             const bool surelyFai = 25 * l1 >= 7 * p && 25 * l2 >= 7 * p && 25 * l3 >= 7 * p;
@@ -1335,7 +1432,7 @@ private:
         return t;
     }
 
-    static constexpr int kExactClosingNode = 64;
+    static constexpr int kExactClosingNode = 16;
 
     void offerTriangle(int p, const Closing& c, bool fai, int i, int j, int k)
     {
@@ -1479,9 +1576,7 @@ private:
     using SlabRow = std::array<float, kSlabs>;
     std::shared_ptr<const std::vector<SlabRow>> m_slabLo, m_slabHi;
 
-    int m_blockSize = 1;
-    int m_blocks = 0;
-    std::vector<int> m_grid;
+    std::vector<BoundLevel> m_levels;
     std::unordered_map<std::uint64_t, Closing> m_closingCache;
     std::unordered_map<std::uint64_t, std::vector<Closing>> m_tables;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
