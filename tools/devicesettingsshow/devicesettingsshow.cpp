@@ -2,19 +2,32 @@
  * devicesettingsshow: an instrument's settings view against a simulator on a
  * pseudo-terminal of its own, for screenshots and a look by eye.
  *
- *   build/tools/devicesettingsshow/devicesettingsshow MODEL [--page N] [--grab DIR]
+ *   build/tools/devicesettingsshow/devicesettingsshow MODEL [--page N] [--grab DIR] [--probe]
  *
  * MODEL is competino, compeo, competino+, compeo+ (a "$PBR" instrument of that
  * model) or flytec. --page shows the Nth page (from 0); --grab saves every page
  * as DIR/MODEL-N.png once the settings are shown. Nothing leaves the machine.
+ *
+ * --probe measures how late the GUI thread gets while the view works: a
+ * precise 10 ms timer records each tick's lateness while 40 choices are made
+ * 20 ms apart, a slider takes a burst of keys, the writes drain, and then one
+ * write meets a silent line, which alerts and reads every setting again. It
+ * prints the changes, the seconds, the largest and 99th-percentile lateness and
+ * PASS/FAIL against 50 ms, then quits. Run it offscreen.
  */
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QSlider>
 #include <QDir>
 #include <QListWidget>
 #include <QTimer>
@@ -34,7 +47,7 @@ using namespace kalvora;
 namespace {
 
 /** Settings a pilot might have made, instead of the simulator's pattern bytes. */
-void makePlausible(sim::BraeunigerSim& sim)
+void makePlausible(sim::BraeunigerSim& sim, bool plus)
 {
     BraeunigerMemory image;
     const std::array<std::uint8_t, 1024> bytes = sim.memory();
@@ -119,8 +132,6 @@ void makePlausible(sim::BraeunigerSim& sim)
         {"qnhCorrA1", 0},
         {"qnhCorrA2", 16},
         {"temperatureCorr", 0},
-        {"lcdContrast", 60},
-        {"displayPlus", 60},
         {"zoomDistance", 2500},
         {"flyLinkChannel", 3},
         {"flyLinkMasterDev", 1},
@@ -129,6 +140,8 @@ void makePlausible(sim::BraeunigerSim& sim)
     };
     for (const auto& [name, value] : values)
         (void)image.setValue(name, value);
+    // The plus models read the contrast as one byte where the others read two.
+    (void)image.setValue(plus ? "displayPlus" : "lcdContrast", 60);
     for (int k = 0; k < 15; ++k)
         (void)image.setValue("cTRAlarm" + std::to_string(k), k % 3 == 0 ? 0 : 1);
     // The factory polar: 1.10 m/s at 38 km/h, 2.00 m/s at 50 km/h, measured at 1000 m.
@@ -159,6 +172,125 @@ void makePlausible(sim::FlytecSim& sim)
     });
 }
 
+/** Lateness of a 10 ms timer on the GUI thread. */
+class LatencyProbe
+{
+public:
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            const qint64 late = std::max<qint64>(0, now - m_last - 10);
+            if (late > 50 && qEnvironmentVariableIsSet("KALVORA_STALL_TRACE"))
+                std::printf("tick %lld ms late at %.2f s\n", static_cast<long long>(late),
+                            double(now) / 1000.0);
+            m_late.push_back(double(late));
+            m_last = now;
+        });
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    [[nodiscard]] double seconds() const { return double(m_clock.elapsed()) / 1000.0; }
+    [[nodiscard]] double maxLate() const
+    {
+        return m_late.empty() ? 0 : *std::max_element(m_late.begin(), m_late.end());
+    }
+    [[nodiscard]] double percentile99() const
+    {
+        if (m_late.empty())
+            return 0;
+        std::vector<double> sorted = m_late;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    QTimer m_timer;
+    std::vector<double> m_late;
+};
+
+/** Turns the event loop until DONE or MS have passed. */
+bool turnUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+void turnFor(int ms)
+{
+    (void)turnUntil([] { return false; }, ms);
+}
+
+/** The probe run; the exit code is non-zero only when the run itself failed. */
+int probe(DeviceSettingsView& view, sim::SimulatorRunner& runner,
+          const std::function<std::size_t()>& commandsSeen, const QString& model)
+{
+    LatencyProbe latency;
+    latency.start();
+    turnFor(200);
+    int changes = 0;
+    const QList<QComboBox*> combos = view.findChildren<QComboBox*>();
+    for (QComboBox* combo : combos) {
+        if (changes == 40)
+            break;
+        if (!combo->isEnabled() || combo->count() < 2 ||
+            combo->objectName().startsWith(QLatin1String("userPage")))
+            continue;
+        combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
+        ++changes;
+        turnFor(20);
+    }
+    if (QSlider* slider = view.findChild<QSlider*>()) {
+        for (int i = 0; i < 5; ++i) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+            QApplication::sendEvent(slider, &key);
+        }
+        ++changes;
+    }
+    // Drained: the instrument has heard nothing new for a while.
+    std::size_t seen = commandsSeen();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 1500) {
+        turnFor(50);
+        if (commandsSeen() != seen) {
+            seen = commandsSeen();
+            quiet.restart();
+        }
+    }
+    const double writeSeconds = latency.seconds();
+
+    bool reread = false;
+    QObject::connect(&view, &DeviceSettingsView::settingsWriteFailed, &view,
+                     [&runner] { runner.setOptions(sim::LineOptions{}); });
+    QObject::connect(&view, &DeviceSettingsView::settingsReread, &view, [&reread] { reread = true; });
+    sim::LineOptions silent;
+    silent.fault = sim::Fault::Silence;
+    runner.setOptions(silent);
+    for (QComboBox* combo : combos)
+        if (combo->isEnabled() && combo->count() >= 2 &&
+            !combo->objectName().startsWith(QLatin1String("userPage"))) {
+            combo->setCurrentIndex((combo->currentIndex() + 1) % combo->count());
+            break;
+        }
+    const bool rereadDone = turnUntil([&] { return reread; }, 60000);
+    latency.stop();
+    std::printf("%s: %d changes written in %.1f s, then a failed write and a re-read in %.1f s\n",
+                qPrintable(model), changes, writeSeconds, latency.seconds() - writeSeconds);
+    std::printf("GUI thread lateness: max %.0f ms, 99th percentile %.0f ms -> %s (limit 50 ms)\n",
+                latency.maxLate(), latency.percentile99(), latency.maxLate() <= 50 ? "PASS" : "FAIL");
+    return rereadDone ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -174,6 +306,7 @@ int main(int argc, char* argv[])
     const QString model = args[1];
     int page = 0;
     QString grabDir;
+    const bool probing = args.contains(QStringLiteral("--probe"));
     for (int i = 2; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--page"))
             page = args[i + 1].toInt();
@@ -182,15 +315,20 @@ int main(int argc, char* argv[])
     }
 
     std::shared_ptr<sim::Simulator> simulator;
+    std::function<std::size_t()> commandsSeen;
     if (model == QLatin1String("flytec")) {
         auto flytecSim = std::make_shared<sim::FlytecSim>("Flytec 6015 V3.14");
         makePlausible(*flytecSim);
         simulator = flytecSim;
+        commandsSeen = [flytecSim] {
+            return flytecSim->withInstrument([](sim::FlytecInstrument& i) { return i.log().size(); });
+        };
     } else {
         auto braeunigerSim =
             std::make_shared<sim::BraeunigerSim>(model.toUpper().toStdString(), std::vector<sim::IgcFile>{});
-        makePlausible(*braeunigerSim);
+        makePlausible(*braeunigerSim, model.endsWith(QLatin1Char('+')));
         simulator = braeunigerSim;
+        commandsSeen = [braeunigerSim] { return braeunigerSim->commandLog().size(); };
     }
     sim::SimulatorRunner runner(simulator);
     if (!runner.start()) {
@@ -223,6 +361,10 @@ int main(int argc, char* argv[])
             tabs->setCurrentRow(page);
         window.resize(window.sizeHint().expandedTo(QSize(640, 480)));
         window.show();
+        if (probing) {
+            auto* settingsView = qobject_cast<DeviceSettingsView*>(view);
+            return settingsView ? probe(*settingsView, runner, commandsSeen, model) : 1;
+        }
 
         if (!grabDir.isEmpty() && tabs) {
             QTimer::singleShot(500, &window, [&] {
