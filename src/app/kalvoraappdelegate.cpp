@@ -42,6 +42,9 @@
 #include "ui/waypoints/waypointinteraction.h"
 #include "ui/waypoints/waypointservices.h"
 #include "ui/waypoints/waypointwindowcontroller.h"
+#include "ui/map/flightmapwindowcontroller.h"
+#include "ui/map/mapwindowcontroller.h"
+#include "model/waypoint.h"
 #include "ui/pilotwindowcontroller.h"
 #include "ui/settingswindowcontroller.h"
 #include "ui/spots/spotswindowcontroller.h"
@@ -94,6 +97,8 @@ KalvoraAppDelegate::~KalvoraAppDelegate()
     delete m_waypointWindow.data();
     delete m_routeWindow.data();
     delete m_gpsWindow.data();
+    delete m_flightMapWindow.data();
+    delete m_mapWindow.data();
     m_waypointSync.reset();
     delete m_settingsWindow.data();
     delete m_spotsWindow.data();
@@ -581,6 +586,57 @@ void KalvoraAppDelegate::openRouteWindow()
     }
 }
 
+FlightMapWindowController* KalvoraAppDelegate::flightMapWindowController()
+{
+    if (!m_flightMapWindow) {
+        m_flightMapWindow = new FlightMapWindowController;
+        for (LogBook* document : std::as_const(m_documents))
+            m_flightMapWindow->addLogbook(document->controller());
+    }
+    return m_flightMapWindow;
+}
+
+void KalvoraAppDelegate::openFlightMapWindow()
+{
+    FlightMapWindowController* window = flightMapWindowController();
+    if (LogBook* document = currentDocument())
+        window->followLogbook(document->controller());
+    window->showWindow();
+}
+
+MapWindowController* KalvoraAppDelegate::mapWindowController()
+{
+    if (!m_mapWindow) {
+        ObjectContext* global = globalManagedObjectContext();
+        if (!global)
+            return nullptr;
+        MapWindowController::Services services;
+        services.selectWaypoint = [this](const QString& uri) {
+            if (WaypointWindowController* waypoints = waypointWindowController())
+                waypoints->selectWaypoint(uri);
+        };
+        services.createWaypointAt = [this](map::GeoPoint position) {
+            openWaypointWindow();
+            if (m_waypointWindow)
+                m_waypointWindow->addWaypointAt(MicroPoint{position.latitude * 1e6, position.longitude * 1e6});
+        };
+        m_mapWindow = new MapWindowController(global, std::move(services));
+        if (m_waypointWindow) {
+            QStringList selected;
+            for (const Waypoint* waypoint : m_waypointWindow->selectedWaypoints())
+                selected << waypoint->objectId().uriString();
+            m_mapWindow->setSelectedWaypoints(selected);
+        }
+    }
+    return m_mapWindow;
+}
+
+void KalvoraAppDelegate::openMapWindow()
+{
+    if (MapWindowController* window = mapWindowController())
+        window->showWindow();
+}
+
 void KalvoraAppDelegate::openEquipmentWindowWithEquipmentID(const QString& uri)
 {
     openEquipmentWindow();
@@ -773,12 +829,17 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
     windows->addAction(tr("&Logbook"), document, &LogBook::openFlightsWindow);
     if (LogBookOutput* output = window->output())
         windows->addAction(output->statisticsAction());
+    QAction* flightMap = windows->addAction(tr("Flight &Map"), this, &KalvoraAppDelegate::openFlightMapWindow);
+    flightMap->setObjectName(QStringLiteral("flightMapWindow"));
+    flightMap->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
     windows->addSeparator();
     windows->addAction(tr("&Equipment"), this, &KalvoraAppDelegate::openEquipmentWindow);
     windows->addAction(tr("&Waypoints"), this, &KalvoraAppDelegate::openWaypointWindow)
         ->setObjectName(QStringLiteral("waypointsWindow"));
     windows->addAction(tr("&Routes"), this, &KalvoraAppDelegate::openRouteWindow)
         ->setObjectName(QStringLiteral("routesWindow"));
+    windows->addAction(tr("M&ap"), this, &KalvoraAppDelegate::openMapWindow)
+        ->setObjectName(QStringLiteral("mapWindow"));
     windows->addAction(tr("&Spots"), this, &KalvoraAppDelegate::openSpotsWindow)
         ->setObjectName(QStringLiteral("spotsWindow"));
     windows->addAction(tr("&GPS"), this, &KalvoraAppDelegate::openGPSWindow)

@@ -14,6 +14,8 @@ namespace kalvora {
 
 class EquipmentWindowController;
 class GPSWindowController;
+class FlightMapWindowController;
+class MapWindowController;
 class PlaceFinderAddressLookup;
 class RouteWindowController;
 class WaypointSync;
@@ -117,6 +119,12 @@ public:
     /** The device window "GPS", created on first use and then kept. */
     [[nodiscard]] GPSWindowController* gpsWindowController();
     void openGPSWindow();
+    /** The flight map, created on first use; it follows the front logbook window's selection. */
+    [[nodiscard]] FlightMapWindowController* flightMapWindowController();
+    void openFlightMapWindow();
+    /** The map of waypoints and routes, created on first use; nullptr without a global store. */
+    [[nodiscard]] MapWindowController* mapWindowController();
+    void openMapWindow();
     /** The preferences window, created on first use and then kept. */
     [[nodiscard]] SettingsWindowController* settingsWindowController();
     void openSettingsWindow();
@@ -164,6 +172,8 @@ private:
     QPointer<WaypointWindowController> m_waypointWindow;
     QPointer<RouteWindowController> m_routeWindow;
     QPointer<GPSWindowController> m_gpsWindow;
+    QPointer<FlightMapWindowController> m_flightMapWindow;
+    QPointer<MapWindowController> m_mapWindow;
     QPointer<SettingsWindowController> m_settingsWindow;
     QPointer<SpotsWindowController> m_spotsWindow;
     std::unique_ptr<UpdateController> m_updateController;

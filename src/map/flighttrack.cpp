@@ -63,6 +63,7 @@ FlightTrack flightTrackOf(const Flight& flight, const QColor& color)
     FlightTrack track;
     track.color = color;
     track.label = flight.startLocation();
+    track.utcOffsetH = flight.utcOffset();
     const QByteArray igc = flight.igcData().toLatin1();
     const std::vector<StatsTrackPoint> rows =
         statsTrackPoints(std::string_view(igc.constData(), size_t(igc.size())));

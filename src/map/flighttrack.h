@@ -43,6 +43,7 @@ struct FlightTrack
     std::optional<std::size_t> takeoff; ///< fix index
     std::optional<std::size_t> landing; ///< fix index
     std::optional<XCFigure> figure;
+    double utcOffsetH = 0; ///< [h] for local clock times
     bool operator==(const FlightTrack&) const = default;
 };
 

@@ -446,15 +446,20 @@ void WaypointWindowController::notified(const QString& name, QObject* object, co
 
 Waypoint* WaypointWindowController::addWaypoint()
 {
+    return addWaypointAt(m_location);
+}
+
+Waypoint* WaypointWindowController::addWaypointAt(const std::optional<MicroPoint>& position)
+{
     if (!m_context)
         return nullptr;
     auto* w = m_context->insert<Waypoint>();
     if (!w)
         return nullptr;
     w->clearWaypoint();
-    if (m_location && (m_location->latitude != 0 || m_location->longitude != 0)) {
-        w->setLatitude(qint64(std::trunc(m_location->latitude)));
-        w->setLongitude(qint64(std::trunc(m_location->longitude)));
+    if (position && (position->latitude != 0 || position->longitude != 0)) {
+        w->setLatitude(qint64(std::trunc(position->latitude)));
+        w->setLongitude(qint64(std::trunc(position->longitude)));
         m_addresses->fill(w);
     }
     m_model->addWaypoint(w);

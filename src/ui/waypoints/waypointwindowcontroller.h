@@ -81,6 +81,11 @@ public:
 
     /** Adds a waypoint by hand, at the kept position when there is one; returns it. */
     Waypoint* addWaypoint();
+    /**
+     * Adds a waypoint at POSITION [1e-6 deg] (none: without a place), its address
+     * looked up as for one added by hand, selects it and puts the focus on its name.
+     */
+    Waypoint* addWaypointAt(const std::optional<MicroPoint>& position);
     /** Imports waypoint files; false while an import runs. */
     bool importFiles(const QStringList& paths);
     /** Writes the selected waypoints (all when none is selected) to PATH as a WPT file; false on failure. */
