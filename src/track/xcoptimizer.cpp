@@ -77,7 +77,7 @@ constexpr std::int64_t kLeafTriples = 24;
 constexpr std::size_t kClosingCacheMax = 1 << 18;
 /** Fixes per side of an exact closing-distance table, and how many tables are kept (16 KB each). */
 constexpr int kTableBlock = 32;
-constexpr std::size_t kTablesMax = 1024;
+constexpr std::size_t kTablesMax = 256;
 
 struct Trig
 {
@@ -248,6 +248,7 @@ public:
         m_F.assign(m_n, 0);
         m_Fidx.assign(m_n, m_n - 1);
         for (int i = 1; i < m_n; ++i) {
+            tick();
             int best = -1;
             int idx = 0;
             if (i >= 2) {
@@ -259,6 +260,7 @@ public:
             m_Lidx[i] = idx;
         }
         for (int k = m_n - 2; k >= 0; --k) {
+            tick();
             int best = -1;
             int idx = m_n - 1;
             if (k <= m_n - 3) {
@@ -558,7 +560,7 @@ private:
 
     void tick()
     {
-        if (m_cancel && (++m_ticks & 0xfff) == 0 && m_cancel->load(std::memory_order_relaxed))
+        if (m_cancel && (++m_ticks & 0xff) == 0 && m_cancel->load(std::memory_order_relaxed))
             throw Cancelled();
     }
 
@@ -1325,6 +1327,11 @@ private:
     // so its largest value over the box is at a corner.
     double viaCorners(const Box& mid, const Box& a, const Box& b) const
     {
+        // No chord here is longer than the longest between the boxes, and the
+        // arc grows faster than its chord: the arcs are at most the chords
+        // times the series' factor at that longest chord.
+        const double longest = std::max(maxChord2(a, mid), maxChord2(mid, b));
+        const bool series = longest <= 0.01;
         double best = 0;
         const bool flat[3] = {mid.lo[0] == mid.hi[0], mid.lo[1] == mid.hi[1], mid.lo[2] == mid.hi[2]};
         for (int c = 0; c < 8; ++c) {
@@ -1333,8 +1340,11 @@ private:
             Box corner;
             for (int d = 0; d < 3; ++d)
                 corner.lo[d] = corner.hi[d] = (c >> d) & 1 ? mid.hi[d] : mid.lo[d];
-            best = std::max(best, arcM(maxChord2(a, corner)) + arcM(maxChord2(corner, b)));
+            const double q1 = maxChord2(a, corner), q2 = maxChord2(corner, b);
+            best = std::max(best, series ? std::sqrt(q1) + std::sqrt(q2) : arcM(q1) + arcM(q2));
         }
+        if (series)
+            best *= kEarthRadiusM * (1 + longest * (1.0 / 24 + longest * (3.0 / 640 + longest * (5.0 / 7168))));
         return best;
     }
 
@@ -1343,26 +1353,21 @@ private:
     // on a line, or back and forth along one, the flat triangles' perimeters
     // all tie, and summing the sides' bounds alone overstates them by the
     // middle range's whole length.
-    // Any of the three ranges may be taken as the middle one; the bound is the
-    // smallest of the three. The range between the two that lie farthest
-    // apart usually gives it, so it goes first, and the others are only
-    // computed while the bound is still above ENOUGH.
-    std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs, std::int64_t enough, int farthestPair) const
+    // Any of the three ranges may be taken as the middle one. The range
+    // between the two that lie farthest apart is the one that gives a tight
+    // bound (on a line, the middle one); the other two choices almost never
+    // prune what it leaves, so they are not worth their time.
+    std::int64_t perimeterViaCorners(int I, int J, int K, bool shortLegs, int farthestPair) const
     {
         const Box* boxes[3] = {&m_space[I].box, &m_space[J].box, &m_space[K].box};
+        // Pair 0 = (I, J) leaves K in the middle, pair 1 = (J, K) leaves I, pair 2 = (K, I) leaves J.
+        const Box& m = *boxes[(farthestPair + 2) % 3];
+        const Box& x = *boxes[farthestPair];
+        const Box& y = *boxes[(farthestPair + 1) % 3];
+        const double p = arcM(maxChord2(x, y)) + viaCorners(m, x, y);
         // Three legs rounded to the metre, each with the law of cosines' own
         // error: under 0.3 m near 0 m, far under a millimetre from 200 m on.
-        const double slack = shortLegs ? 2.4 : 1.51;
-        std::int64_t best = std::numeric_limits<std::int64_t>::max();
-        for (int t = 0; t < 3 && best > enough; ++t) {
-            const int mid = (farthestPair + t) % 3; // pair 0 = (I, J) leaves K in the middle
-            const Box& m = *boxes[(mid + 2) % 3];
-            const Box& x = *boxes[mid];
-            const Box& y = *boxes[(mid + 1) % 3];
-            const double p = arcM(maxChord2(x, y)) + viaCorners(m, x, y);
-            best = std::min(best, static_cast<std::int64_t>(p * (1 + 1e-9) + slack));
-        }
-        return best;
+        return static_cast<std::int64_t>(p * (1 + 1e-9) + (shortLegs ? 2.4 : 1.51));
     }
 
     TriBounds triBounds(int I, int J, int K, int closingLow) const
@@ -1373,8 +1378,7 @@ private:
         std::int64_t p = u1 + u2 + u3;
         if (p - closingLow > bestFlat() && p >= 5 * std::int64_t(closingLow)) {
             const int farthestPair = u1 >= u2 && u1 >= u3 ? 0 : (u2 >= u3 ? 1 : 2);
-            p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200,
-                                                std::int64_t(bestFlat()) + closingLow, farthestPair));
+            p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200, farthestPair));
         }
         t.perimeter = static_cast<int>(p);
         if (p >= 5 * std::int64_t(closingLow)) {
@@ -1419,7 +1423,7 @@ private:
             return t;
         // Once the nodes are small the block table cannot tighten further:
         // ask for the exact closing distance at that pair of fixes.
-        if (std::max({a.size(), b.size(), c.size()}) <= kExactClosingNode) {
+        if (std::max({a.size(), b.size(), c.size()}) <= kExactClosingNode && kLo - iHi > kBand) {
             std::int64_t need = 0;
             if (t.flat > bestFlat())
                 need = std::max(need, needBelow(t.perimeter, bestFlat()));
