@@ -77,6 +77,29 @@ TEST(XCFlightShapes, FullDensityStretchesScoreTheExactOptimum)
     }
 }
 
+TEST(XCFlightShapes, LongerStretchesScoreTheExactOptimum)
+{
+    // Past 2048 fixes the closing bounds come from three levels of block
+    // tables, and the free distance from more than a handful of rows: long
+    // enough stretches of a ridge (places revisited in every order) and of a
+    // flight of thermals and glides, against the cubic reference once each.
+    constexpr std::size_t kFixes = 2200;
+    for (const shapes::Shape& shape : allShapes()) {
+        if (shape.name.rfind("ridge-3km-4h", 0) != 0 && shape.name.rfind("long-20h", 0) != 0)
+            continue;
+        const auto fixes = fixesOf(stretch(shape, shape.fixes.size() / 2, kFixes));
+        ASSERT_GT(fixes.size(), 2048u) << shape.name;
+        const XCResult want = kalvora::test::exhaustiveXC(fixes);
+        for (int threads : {1, 2}) {
+            const auto got = kalvora::optimizeXC(fixes, {.threads = threads});
+            ASSERT_TRUE(got.ok()) << shape.name << ": " << got.error();
+            EXPECT_EQ(got->freeM, want.freeM) << shape.name << ", " << threads << " threads";
+            EXPECT_EQ(got->flatM, want.flatM) << shape.name << ", " << threads << " threads";
+            EXPECT_EQ(got->faiM, want.faiM) << shape.name << ", " << threads << " threads";
+        }
+    }
+}
+
 TEST(XCFlightShapes, CancellingStopsTheSearchOnEveryShape)
 {
     using Clock = std::chrono::steady_clock;
