@@ -546,6 +546,7 @@ WaypointWindowController* KalvoraAppDelegate::waypointWindowController()
         auto position = makeSystemPositionSource([this] { return latestTakeOff(m_documents); });
         m_waypointWindow = new WaypointWindowController(global, waypointServices(), {}, std::move(position));
         m_waypointWindow->windowDidLoad();
+        m_waypointWindow->setInstrumentSend(gpsWindowController()->instrumentSend());
     }
     return m_waypointWindow;
 }
@@ -573,6 +574,7 @@ RouteWindowController* KalvoraAppDelegate::routeWindowController()
         if (!global)
             return nullptr;
         m_routeWindow = new RouteWindowController(global);
+        m_routeWindow->setInstrumentSend(gpsWindowController()->instrumentSend());
     }
     return m_routeWindow;
 }

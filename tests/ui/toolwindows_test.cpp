@@ -3,6 +3,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "app/logbook.h"
 #include "model/waypoint.h"
 #include "store/objectcontext.h"
+#include "ui/device/gpswindowcontroller.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/waypoints/routewindowcontroller.h"
 #include "ui/waypoints/waypointlistmodel.h"
@@ -87,6 +89,38 @@ TEST(ToolWindows, TheWindowMenuOpensTheWaypointAndRouteWindows)
         ASSERT_NE(delegate.routeWindowController(), nullptr);
         EXPECT_TRUE(delegate.routeWindowController()->isVisible());
     }
+}
+
+TEST(ToolWindows, TheWindowMenuOpensTheGPSWindowWhichImportsIntoTheOpenLogbook)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+    QSettings().clear();
+    const TemporaryDataHome home(dir.filePath(QStringLiteral("data")));
+    // No adapter or volume of this machine is scanned.
+    qputenv("KALVORA_SERIAL_PORTS", "");
+    qputenv("KALVORA_MOUNT_ROOTS", dir.filePath(QStringLiteral("media")).toLocal8Bit());
+    {
+        KalvoraAppDelegate delegate(std::make_unique<QuietInteraction>());
+        LogBook* document = delegate.newDocumentAt(dir.filePath(QStringLiteral("gps.kalvora")));
+        ASSERT_NE(document, nullptr);
+        QAction* gps = document->controller()->menuBar()->findChild<QAction*>(QStringLiteral("gpsWindow"));
+        ASSERT_NE(gps, nullptr);
+        gps->trigger();
+        GPSWindowController* window = delegate.gpsWindowController();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->objectName(), QStringLiteral("GPS"));
+        EXPECT_TRUE(QTest::qWaitFor([window] { return !window->isScanning(); }, 20000));
+        // The waypoint and route windows send through it.
+        ASSERT_NE(delegate.waypointWindowController(), nullptr);
+        EXPECT_NE(delegate.waypointWindowController()->findChild<QAction*>(QStringLiteral("sendToDevice")), nullptr);
+        ASSERT_NE(delegate.routeWindowController(), nullptr);
+        EXPECT_NE(delegate.routeWindowController()->sendButton(), nullptr);
+    }
+    qunsetenv("KALVORA_SERIAL_PORTS");
+    qunsetenv("KALVORA_MOUNT_ROOTS");
 }
 
 } // namespace

@@ -376,7 +376,7 @@ void GPSWindowController::windowDidLoad()
 
 bool GPSWindowController::isBusy() const
 {
-    return m_scanning || m_importer || m_deleting || m_importingRoutes ||
+    return m_scanning || m_importer || m_deleting || m_importingRoutes || m_sending ||
            (m_waypointImport && m_waypointImport->isRunning());
 }
 
@@ -1032,6 +1032,132 @@ void GPSWindowController::deleteEntries(DeviceList list, bool all)
                 Qt::QueuedConnection);
         });
     });
+}
+
+// --- sending -----------------------------------------------------------------------
+
+void GPSWindowController::moveWaypointsToDevice(std::vector<DeviceWayPoint> waypoints,
+                                                std::function<void(const InstrumentSendResult&)> done)
+{
+    if (!m_chosen) {
+        done({false, tr("No device connected")});
+        return;
+    }
+    if (isBusy() || !m_chosen->has(DeviceOperation::WriteWaypoint)) {
+        done({false, tr("The instrument is busy or takes no waypoints.")});
+        return;
+    }
+    m_sending = true;
+    m_progress->begin(tr("Sending waypoint(s)..."), int(waypoints.size()));
+    setButtonsForSelectedDevice();
+    GpsDevice* device = m_chosen;
+    const std::shared_ptr<std::atomic<bool>> canceled = m_progress->cancelFlag();
+    m_worker->start([this, device, waypoints = std::move(waypoints), canceled, done = std::move(done)] {
+        InstrumentSendResult result{true, {}};
+        int sent = 0;
+        for (const DeviceWayPoint& w : waypoints) {
+            if (canceled->load()) {
+                result = {false, {}};
+                break;
+            }
+            const Result<Done> written = device->writeWaypoint(w);
+            if (!written) {
+                result = {false, q(written.error())};
+                break;
+            }
+            QMetaObject::invokeMethod(m_progress, [this, n = ++sent] { m_progress->setProgress(n); },
+                                      Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, done] {
+                m_sending = false;
+                m_progress->end();
+                refreshWaypointList();
+                done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void GPSWindowController::moveRouteToDevice(RouteToWrite route,
+                                            std::function<void(const InstrumentSendResult&)> done)
+{
+    if (!m_chosen) {
+        done({false, tr("No device connected")});
+        return;
+    }
+    if (isBusy() || !m_chosen->has(DeviceOperation::WriteRoute)) {
+        done({false, tr("The instrument is busy or takes no routes.")});
+        return;
+    }
+    // The route list is read in the chain, so the one slot is known to be taken.
+    const bool oneSlot = m_chosen->has(DeviceOperation::MaxRoutes) && m_chosen->maxRoutes() == 1;
+    if (oneSlot && !m_routes.empty()) {
+        QPointer<GpsDevice> device(m_chosen);
+        m_interaction->askWarning(this, tr("The device is not able to save more then one route at a time."),
+                                  [this, device, route = std::move(route), done](bool ok) mutable {
+                                      if (!ok) {
+                                          done({false, {}});
+                                          return;
+                                      }
+                                      if (!device || device != m_chosen || isBusy()) {
+                                          done({false, tr("No device connected")});
+                                          return;
+                                      }
+                                      writeRoute(std::move(route), std::move(done));
+                                  });
+        return;
+    }
+    writeRoute(std::move(route), std::move(done));
+}
+
+void GPSWindowController::writeRoute(RouteToWrite route, std::function<void(const InstrumentSendResult&)> done)
+{
+    m_sending = true;
+    m_progress->beginIndeterminate(tr("Sending route..."));
+    setButtonsForSelectedDevice();
+    GpsDevice* device = m_chosen;
+    m_worker->start([this, device, route = std::move(route), done = std::move(done)] {
+        const Result<Done> written = device->writeRoute(route);
+        const InstrumentSendResult result = written ? InstrumentSendResult{true, {}}
+                                                    : InstrumentSendResult{false, q(written.error())};
+        QMetaObject::invokeMethod(
+            this,
+            [this, result, done] {
+                m_sending = false;
+                m_progress->end();
+                // A route write also stores its points as waypoints on some instruments.
+                m_waypointsRead = false;
+                m_waypoints.clear();
+                fillWaypoints();
+                refreshRouteList();
+                done(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+InstrumentSend GPSWindowController::instrumentSend()
+{
+    QPointer<GPSWindowController> self(this);
+    InstrumentSend send;
+    send.canSendWaypoints = [self] { return self && self->writeWaypointsEnabled() && !self->isBusy(); };
+    send.canSendRoutes = [self] { return self && self->writeRoutesEnabled() && !self->isBusy(); };
+    send.sendWaypoints = [self](std::vector<DeviceWayPoint> waypoints,
+                                std::function<void(const InstrumentSendResult&)> done) {
+        if (self)
+            self->moveWaypointsToDevice(std::move(waypoints), std::move(done));
+        else
+            done({false, tr("No device connected")});
+    };
+    send.sendRoute = [self](RouteToWrite route, std::function<void(const InstrumentSendResult&)> done) {
+        if (self)
+            self->moveRouteToDevice(std::move(route), std::move(done));
+        else
+            done({false, tr("No device connected")});
+    };
+    return send;
 }
 
 void GPSWindowController::longTimeCanceled()

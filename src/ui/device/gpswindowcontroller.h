@@ -13,6 +13,7 @@
 #include "logbook/flightimporter.h"
 #include "ui/device/devicewatcher.h"
 #include "ui/device/gpswindowrules.h"
+#include "ui/waypoints/instrumentsend.h"
 
 class QLabel;
 class QProgressBar;
@@ -99,6 +100,21 @@ public:
     void refreshRouteList();
 
     /**
+     * Writes WAYPOINTS to the instrument one at a time on the window's worker,
+     * under the progress sheet; the first failure ends the send. Without a
+     * device the error is "No device connected". DONE runs on the GUI thread.
+     */
+    void moveWaypointsToDevice(std::vector<DeviceWayPoint> waypoints,
+                               std::function<void(const InstrumentSendResult&)> done);
+    /**
+     * Writes ROUTE. An instrument that keeps one route and holds one already asks
+     * first ("Cancel" sends nothing). DONE runs on the GUI thread.
+     */
+    void moveRouteToDevice(RouteToWrite route, std::function<void(const InstrumentSendResult&)> done);
+    /** The send operations for the waypoint and route windows. */
+    [[nodiscard]] InstrumentSend instrumentSend();
+
+    /**
      * The logbook LOGBOOK is closing: an import into it stops (its worker is
      * joined) before the logbook's store and queue go away.
      */
@@ -173,6 +189,7 @@ private:
     void importRoutes(bool all);
     void deleteEntries(DeviceList list, bool all);
     void longTimeCanceled();
+    void writeRoute(RouteToWrite route, std::function<void(const InstrumentSendResult&)> done);
 
     PersistentStore* m_globalStore;
     LogBookTargets m_targets;
@@ -197,6 +214,7 @@ private:
     int m_settingsRead = 2;
     bool m_deleting = false;
     bool m_importingRoutes = false;
+    bool m_sending = false;
 
     QTableWidget* m_deviceTable = nullptr;
     QPushButton* m_scanButton = nullptr;

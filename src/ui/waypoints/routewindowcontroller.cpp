@@ -3,13 +3,17 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "model/route.h"
+#include "model/routewaypoint.h"
+#include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "ui/waypoints/routelistmodels.h"
 
@@ -77,6 +81,7 @@ RouteWindowController::RouteWindowController(ObjectContext* context, QWidget* pa
 
     auto* lower = new QWidget(this);
     auto* lowerLayout = new QVBoxLayout(lower);
+    m_lowerLayout = lowerLayout;
     lowerLayout->setContentsMargins(0, 6, 0, 0);
     m_entryTitle = new QLabel(lower);
     m_entryTitle->setObjectName(QStringLiteral("entryTitle"));
@@ -119,8 +124,67 @@ void RouteWindowController::selectRoute(Route* route)
     m_routeTable->scrollTo(index);
 }
 
+void RouteWindowController::setInstrumentSend(InstrumentSend send)
+{
+    m_send = std::move(send);
+    if (!m_sendButton) {
+        auto* row = new QWidget(this);
+        auto* layout = new QHBoxLayout(row);
+        layout->setContentsMargins(6, 0, 6, 6);
+        m_sendStatus = new QLabel(row);
+        m_sendStatus->setObjectName(QStringLiteral("sendStatus"));
+        m_sendStatus->setWordWrap(true);
+        m_sendButton = new QPushButton(tr("Send to &Instrument"), row);
+        m_sendButton->setObjectName(QStringLiteral("sendToDevice"));
+        m_sendButton->setToolTip(tr("Write the selected route to the connected instrument"));
+        layout->addWidget(m_sendStatus, 1);
+        layout->addWidget(m_sendButton);
+        m_lowerLayout->addWidget(row);
+        connect(m_sendButton, &QPushButton::clicked, this, &RouteWindowController::sendSelectedRoute);
+        connect(&NotificationCenter::instance(), &NotificationCenter::notified, this, [this](const QString& name) {
+            if (name == QLatin1String(notifications::DeviceChanged))
+                updateSendButton();
+        });
+    }
+    updateSendButton();
+}
+
+void RouteWindowController::updateSendButton()
+{
+    if (m_sendButton)
+        m_sendButton->setEnabled(selectedRoute() && m_send.canSendRoutes && m_send.canSendRoutes());
+}
+
+void RouteWindowController::sendSelectedRoute()
+{
+    Route* route = selectedRoute();
+    if (!route || !m_send.sendRoute)
+        return;
+    RouteToWrite toWrite;
+    toWrite.name = route->name().toStdString();
+    for (const RouteWaypoint* entry : route->sortedWaypoints())
+        toWrite.entries.push_back({entry->index(), entry->name().toStdString(), entry->latitude(), entry->longitude(),
+                                   entry->altitude(), entry->radius()});
+    m_sendStatus->setText(tr("Sending %1...").arg(route->name()));
+    QPointer<RouteWindowController> self(this);
+    const QString name = route->name();
+    m_send.sendRoute(std::move(toWrite), [self, name](const InstrumentSendResult& result) {
+        if (!self)
+            return;
+        if (result.sent)
+            self->m_sendStatus->setText(tr("%1 was sent to the instrument.").arg(name));
+        else if (result.error.isEmpty())
+            self->m_sendStatus->setText(tr("%1 was not sent.").arg(name));
+        else
+            self->m_sendStatus->setText(tr("%1 could not be sent: %2").arg(name, result.error));
+        self->updateSendButton();
+    });
+    updateSendButton();
+}
+
 void RouteWindowController::routeSelectionChanged()
 {
+    updateSendButton();
     Route* route = selectedRoute();
     if (route == m_entries->route() && route)
         return;

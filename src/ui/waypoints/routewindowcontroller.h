@@ -3,9 +3,13 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "ui/waypoints/instrumentsend.h"
+
 class QLabel;
+class QPushButton;
 class QSplitter;
 class QTableView;
+class QVBoxLayout;
 
 namespace kalvora {
 
@@ -31,6 +35,13 @@ public:
     explicit RouteWindowController(ObjectContext* context, QWidget* parent = nullptr);
     ~RouteWindowController() override;
 
+    /**
+     * Offers "Send to Instrument" for the selected route through SEND (the device
+     * window); without this call the window has no such button.
+     */
+    void setInstrumentSend(InstrumentSend send);
+    [[nodiscard]] QPushButton* sendButton() const { return m_sendButton; }
+
     /** Shows ROUTE's points (and scores it); nullptr shows none. */
     void selectRoute(Route* route);
     [[nodiscard]] Route* selectedRoute() const;
@@ -54,6 +65,12 @@ private:
     QTableView* m_entryTable = nullptr;
     QLabel* m_entryTitle = nullptr;
     QSplitter* m_splitter = nullptr;
+    InstrumentSend m_send;
+    QPushButton* m_sendButton = nullptr;
+    QLabel* m_sendStatus = nullptr;
+    QVBoxLayout* m_lowerLayout = nullptr;
+    void updateSendButton();
+    void sendSelectedRoute();
 };
 
 } // namespace kalvora

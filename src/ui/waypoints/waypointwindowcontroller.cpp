@@ -409,6 +409,37 @@ void WaypointWindowController::updateToolbarItems()
     const WaypointSelectionState state = selectionState();
     for (QAction* action : m_toolbar->actions())
         action->setEnabled(isWaypointToolbarItemEnabled(action->property(kTagProperty).toInt(), state));
+    if (m_sendAction)
+        m_sendAction->setEnabled(state.selectedCount > 0 && m_send.canSendWaypoints && m_send.canSendWaypoints());
+}
+
+void WaypointWindowController::setInstrumentSend(InstrumentSend send)
+{
+    m_send = std::move(send);
+    if (!m_sendAction) {
+        m_sendAction = addToolbarItem(tr("Send to &Instrument"), "sendToDevice", WaypointToolbarTag::NeedsWaypoints);
+        m_sendAction->setToolTip(tr("Write the selected waypoints to the connected instrument"));
+        connect(m_sendAction, &QAction::triggered, this, [this] {
+            const QList<Waypoint*> selected = selectedWaypoints();
+            if (selected.isEmpty() || !m_send.sendWaypoints)
+                return;
+            std::vector<DeviceWayPoint> waypoints;
+            for (const Waypoint* w : selected)
+                waypoints.push_back(deviceWayPointFromWaypoint(w->latitude(), w->longitude(), double(w->altitude()),
+                                                               double(w->radius().value_or(0)),
+                                                               w->shortName().toStdString(), w->name().toStdString()));
+            QPointer<WaypointWindowController> self(this);
+            m_send.sendWaypoints(std::move(waypoints), [self](const InstrumentSendResult& result) {
+                if (self && !result.error.isEmpty())
+                    self->m_interaction->alert(self, tr("The waypoints could not be sent to the instrument."),
+                                               result.error);
+                if (self)
+                    self->updateToolbarItems();
+            });
+            updateToolbarItems();
+        });
+    }
+    updateToolbarItems();
 }
 
 void WaypointWindowController::selectionDidChange()
@@ -442,6 +473,8 @@ void WaypointWindowController::notified(const QString& name, QObject* object, co
     if (name == QLatin1String(notifications::SettingsUnitTypeChanged))
         // The rows keep their order and the selection stays.
         m_model->reformat();
+    else if (name == QLatin1String(notifications::DeviceChanged))
+        updateToolbarItems();
 }
 
 Waypoint* WaypointWindowController::addWaypoint()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/waypoints/instrumentsend.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -63,6 +65,12 @@ public:
 
     /** The steps taken once the window exists: notifications, countries, sort, position, list, selection. */
     void windowDidLoad();
+
+    /**
+     * Offers "Send to Instrument" for the selected waypoints through SEND (the
+     * device window); without this call the window has no such entry.
+     */
+    void setInstrumentSend(InstrumentSend send);
 
     /** Selects the stored waypoint with this identifier and scrolls to it; an unknown one is ignored. */
     void selectWaypoint(const QString& uri);
@@ -130,6 +138,8 @@ private:
     QTableView* m_table = nullptr;
     QSplitter* m_splitter = nullptr;
     QToolBar* m_toolbar = nullptr;
+    InstrumentSend m_send;
+    QAction* m_sendAction = nullptr;
     QActionGroup* m_sortGroup = nullptr;
     QAction* m_sortByDistance = nullptr;
     WaypointDetailsPane* m_details = nullptr;
