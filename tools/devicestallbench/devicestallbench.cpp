@@ -12,6 +12,7 @@
  * the bytes on the line, the line time (bytes x 11 bits / 57600) and the ratio
  * of the download time (import start to the line's last byte) to it, PASS/FAIL
  * against 1.10. The exit code is non-zero only when a run itself failed.
+ * KALVORA_STALL_TRACE=1 names every event whose delivery took longer than 25 ms.
  *
  *   QT_QPA_PLATFORM=offscreen build/tools/devicestallbench/devicestallbench
  */
@@ -101,6 +102,29 @@ private:
     std::vector<double> m_late;
 };
 
+/** With KALVORA_STALL_TRACE, names every event whose delivery takes longer than the limit. */
+class TimedApplication final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+    bool trace = false;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (!trace)
+            return QApplication::notify(receiver, event);
+        QElapsedTimer timer;
+        timer.start();
+        const char* receiverClass = receiver ? receiver->metaObject()->className() : "?";
+        const int type = static_cast<int>(event->type());
+        const bool result = QApplication::notify(receiver, event);
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        if (ms > kLimitMs / 2)
+            std::fprintf(stderr, "  event %d to %s took %.1f ms\n", type, receiverClass, ms);
+        return result;
+    }
+};
+
 class QuietInteraction final : public kalvora::DeviceInteraction
 {
 public:
@@ -141,7 +165,8 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     qputenv("KALVORA_MOUNT_ROOTS", QFile::encodeName(home.filePath(QStringLiteral("media"))));
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
+    app.trace = qEnvironmentVariableIsSet("KALVORA_STALL_TRACE");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(QStringLiteral("config")));
     Settings::setCurrentUnits(UnitSettings{});
 
