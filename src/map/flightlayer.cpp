@@ -13,6 +13,34 @@ namespace {
 constexpr std::size_t kChunkPoints = 128;
 constexpr int kColourSteps = 32;
 
+/** Cuts LINE to RECT (Liang-Barsky); false when nothing of it is inside. */
+bool clipToRect(QLineF& line, const QRectF& rect)
+{
+    const double dx = line.dx();
+    const double dy = line.dy();
+    double t0 = 0;
+    double t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {line.x1() - rect.left(), rect.right() - line.x1(), line.y1() - rect.top(),
+                         rect.bottom() - line.y1()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return false;
+    }
+    line = QLineF(line.x1() + t0 * dx, line.y1() + t0 * dy, line.x1() + t1 * dx, line.y1() + t1 * dy);
+    return true;
+}
+
 QColor haloFor(const QColor& colour)
 {
     return colour.lightness() < 110 ? QColor(255, 255, 255, 210) : QColor(20, 20, 20, 170);
@@ -78,6 +106,7 @@ QColor climbColour(double climbMs)
 void FlightLayer::setTracks(std::vector<FlightTrack> tracks)
 {
     m_tracks = std::move(tracks);
+    ++m_version;
     m_projected.clear();
     m_projected.resize(m_tracks.size());
     m_bounds = QRectF();
@@ -201,22 +230,16 @@ void FlightLayer::drawTrack(QPainter& painter, const MapViewport& view, std::siz
     const Projected& projected = m_projected[index];
     if (projected.points.empty())
         return;
-    const QList<QPolygonF> lines = drawnPolylines(index, view);
-    const QColor halo = isColoured() ? QColor(20, 20, 20, 150) : haloFor(track.color);
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(halo, 5.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    for (const QPolygonF& line : lines)
-        painter.drawPolyline(line);
-    if (!isColoured()) {
-        painter.setPen(QPen(track.color, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        for (const QPolygonF& line : lines)
-            painter.drawPolyline(line);
-        return;
-    }
-    // Coloured: runs of one colour step become one polyline.
     const Level& simplified = level(projected, int(std::round(view.zoom)));
     const QRectF world = view.worldRect();
     const double k = view.pixelsPerUnit();
+    // Segments are cut to the view: a wide pen stroked over thousands of pixels
+    // off screen, or one long self-overlapping polyline, costs far more than the
+    // few pixels that show.
+    const QRectF area = QRectF(QPointF(0, 0), view.size).adjusted(-8, -8, 8, 8);
+    const bool coloured = isColoured();
+    std::vector<QLineF> lines;
+    std::vector<int> steps;
     const auto step = [&](std::size_t fix) {
         if (m_colouring == TrackColouring::Climb)
             return int(
@@ -231,35 +254,88 @@ void FlightLayer::drawTrack(QPainter& painter, const MapViewport& view, std::siz
             if (box.right() < world.left() || box.left() > world.right() || box.bottom() < world.top() ||
                 box.top() > world.bottom())
                 continue;
-            QPolygonF run;
-            int runStep = -1;
-            std::size_t runFix = 0;
+            QPointF previous;
             for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
-                const std::uint32_t fix = simplified.indices[i];
-                const MercatorPoint& p = projected.points[fix];
+                const MercatorPoint& p = projected.points[simplified.indices[i]];
                 const QPointF at((p.x + turn - view.center.x) * k + view.size.width() / 2,
                                  (p.y - view.center.y) * k + view.size.height() / 2);
-                const int s = step(fix);
-                if (s != runStep && run.size() > 0) {
-                    run << at;
-                    painter.setPen(QPen(valueColour(projected, runFix, track), 3, Qt::SolidLine, Qt::RoundCap,
-                                        Qt::RoundJoin));
-                    painter.drawPolyline(run);
-                    run.clear();
+                if (i > chunk.begin) {
+                    QLineF line(previous, at);
+                    if (clipToRect(line, area)) {
+                        lines.push_back(line);
+                        if (coloured)
+                            steps.push_back(step(simplified.indices[i - 1]));
+                    }
                 }
-                if (run.isEmpty()) {
-                    runStep = s;
-                    runFix = fix;
-                }
-                run << at;
-            }
-            if (run.size() > 1) {
-                painter.setPen(QPen(valueColour(projected, runFix, track), 3, Qt::SolidLine, Qt::RoundCap,
-                                    Qt::RoundJoin));
-                painter.drawPolyline(run);
+                previous = at;
             }
         }
     }
+    if (lines.empty())
+        return;
+    const QColor halo = coloured ? QColor(20, 20, 20, 150) : haloFor(track.color);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(halo, 5.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLines(lines.data(), int(lines.size()));
+    if (!coloured) {
+        painter.setPen(QPen(track.color, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLines(lines.data(), int(lines.size()));
+        return;
+    }
+    // One pen per colour step.
+    std::vector<std::vector<QLineF>> buckets(kColourSteps + 1);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        buckets[std::size_t(std::clamp(steps[i], 0, kColourSteps))].push_back(lines[i]);
+    for (int s = 0; s <= kColourSteps; ++s) {
+        if (buckets[size_t(s)].empty())
+            continue;
+        const double f = double(s) / kColourSteps;
+        const QColor colour =
+            m_colouring == TrackColouring::Climb ? climbColour(f * 6 - 3) : altitudeColour(f);
+        painter.setPen(QPen(colour, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLines(buckets[size_t(s)].data(), int(buckets[size_t(s)].size()));
+    }
+}
+
+void FlightLayer::drawTracks(QPainter& painter, const MapViewport& view) const
+{
+    // Panning at one zoom blits the tracks drawn once for a larger area; only
+    // leaving that area, a new zoom or new tracks draw them again.
+    constexpr double margin = 384;
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const double k = view.pixelsPerUnit();
+    TrackCache& cache = m_cache;
+    QPointF offset; // the view's centre from the cache's centre [px]
+    bool usable = !cache.image.isNull() && cache.zoom == view.zoom && cache.version == m_version &&
+                  cache.ratio == ratio;
+    if (usable) {
+        offset = QPointF((view.center.x - cache.center.x) * k, (view.center.y - cache.center.y) * k);
+        usable = std::abs(offset.x()) + view.size.width() / 2 <= cache.size.width() / 2 &&
+                 std::abs(offset.y()) + view.size.height() / 2 <= cache.size.height() / 2;
+    }
+    if (!usable) {
+        MapViewport area = view;
+        area.size = view.size + QSizeF(2 * margin, 2 * margin);
+        cache.image = QImage((area.size * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+        cache.image.setDevicePixelRatio(ratio);
+        cache.image.fill(Qt::transparent);
+        {
+            QPainter layer(&cache.image);
+            layer.setRenderHint(QPainter::Antialiasing, true);
+            // Later tracks under earlier ones: slot 0 stays on top.
+            for (std::size_t i = m_tracks.size(); i-- > 0;)
+                drawTrack(layer, area, i);
+        }
+        cache.zoom = view.zoom;
+        cache.center = view.center;
+        cache.size = area.size;
+        cache.version = m_version;
+        cache.ratio = ratio;
+        offset = QPointF();
+    }
+    const QPointF topLeft(view.size.width() / 2 - offset.x() - cache.size.width() / 2,
+                          view.size.height() / 2 - offset.y() - cache.size.height() / 2);
+    painter.drawImage(topLeft, cache.image);
 }
 
 void FlightLayer::drawFigure(QPainter& painter, const MapViewport& view, const FlightTrack& track,
@@ -385,9 +461,7 @@ void FlightLayer::drawLegend(QPainter& painter) const
 void FlightLayer::draw(QPainter& painter, const MapViewport& view) const
 {
     painter.save();
-    // Later tracks under earlier ones: slot 0 stays on top.
-    for (std::size_t i = m_tracks.size(); i-- > 0;)
-        drawTrack(painter, view, i);
+    drawTracks(painter, view);
     // The figure is drawn when one flight is shown: with several, ten triangles hide the tracks.
     if (m_tracks.size() == 1 && !m_projected.front().points.empty()) {
         for (const double turn : turnsInView(m_projected.front().bounds, view))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPolygonF>
 #include <QRectF>
 
@@ -26,9 +27,9 @@ enum class TrackColouring
  * landing marks, the scored turnpoints and figure with its distance, and a
  * cursor on one fix of the first track. The tracks are projected once; for
  * each zoom level a simplified copy (half a pixel of tolerance) split into
- * chunks with bounds is made on first use and kept, so panning draws only the
- * chunks in view. Simplification serves drawing only; figures and the cursor
- * use every fix.
+ * chunks with bounds is made on first use and kept; the tracks are drawn once
+ * for an area larger than the view, and panning at one zoom reuses that image. Simplification serves drawing
+ * only; figures and the cursor use every fix.
  */
 class FlightLayer final : public MapLayer
 {
@@ -36,7 +37,12 @@ public:
     void setTracks(std::vector<FlightTrack> tracks);
     [[nodiscard]] const std::vector<FlightTrack>& tracks() const { return m_tracks; }
 
-    void setColouring(TrackColouring colouring) { m_colouring = colouring; }
+    void setColouring(TrackColouring colouring)
+    {
+        if (colouring != m_colouring)
+            ++m_version;
+        m_colouring = colouring;
+    }
     [[nodiscard]] TrackColouring colouring() const { return m_colouring; }
     /** Whether the colouring applies: exactly one track is shown. */
     [[nodiscard]] bool isColoured() const
@@ -90,13 +96,27 @@ private:
     /** The whole-turn shifts (-1, 0, 1) under which RECT is in VIEW. */
     static std::vector<double> turnsInView(const QRectF& rect, const MapViewport& view);
     void drawTrack(QPainter& painter, const MapViewport& view, std::size_t index) const;
+    void drawTracks(QPainter& painter, const MapViewport& view) const;
     void drawFigure(QPainter& painter, const MapViewport& view, const FlightTrack& track, double turn) const;
     void drawMarks(QPainter& painter, const MapViewport& view, std::size_t index, double turn) const;
     void drawLegend(QPainter& painter) const;
     QColor valueColour(const Projected& projected, std::size_t fix, const FlightTrack& track) const;
 
+    /** The tracks drawn for an area around the view, reused while panning at one zoom. */
+    struct TrackCache
+    {
+        QImage image;
+        MercatorPoint center;
+        double zoom = -1;
+        QSizeF size; ///< [logical px]
+        double ratio = 1;
+        quint64 version = 0;
+    };
+
     std::vector<FlightTrack> m_tracks;
     std::vector<Projected> m_projected;
+    quint64 m_version = 1; ///< changes with the tracks and the colouring
+    mutable TrackCache m_cache;
     TrackColouring m_colouring = TrackColouring::Altitude;
     std::optional<std::size_t> m_cursor;
     QRectF m_bounds;
