@@ -665,7 +665,11 @@ GPSWindowController* KalvoraAppDelegate::gpsWindowController()
 void KalvoraAppDelegate::openGPSWindow()
 {
     GPSWindowController* window = gpsWindowController();
+    if (!window->isVisible())
+        placeOver(window, QApplication::activeWindow());
     window->show();
+    // Once decorated, the whole frame is brought onto the screen.
+    QTimer::singleShot(100, window, [window] { keepOnScreen(window); });
     window->raise();
     window->activateWindow();
     window->windowDidLoad();

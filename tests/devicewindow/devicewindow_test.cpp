@@ -231,6 +231,35 @@ TEST_F(DeviceWindow, ClosingTheLogbookDuringAnImportStopsIt)
     EXPECT_TRUE(button("scanDevices")->isEnabled());
 }
 
+TEST_F(DeviceWindow, CancelDuringADownloadStopsTheImportAndKeepsWhatWasInserted)
+{
+    KALVORA_REQUIRE_TESTDATA();
+    OpenLogBook& logbook = openLogBook(QStringLiteral("Main"));
+    sim::SimulatorRunner& line = plugIn(braeuniger(recordings({"marcourt.igc", "d3p.igc"})));
+    ASSERT_TRUE(loadAndScan());
+    ASSERT_TRUE(waitForTracks());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window->isBusy(); }, kWaitMs));
+    QTest::qWait(500);
+    sim::LineOptions slow;
+    slow.baud = 38400; // the second track (108 KB) would take half a minute
+    line.setOptions(slow);
+
+    QSignalSpy finished(m_window.get(), &GPSWindowController::importFinished);
+    QTest::mouseClick(button("importAllTracks"), Qt::LeftButton);
+    LongTimeSheet* progress = m_window->longTimeSheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return logbook.window->flightList().size() == 1; }, kWaitMs));
+    ASSERT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->title(), QStringLiteral("Importing track(s)..."));
+    QTest::keyClick(progress, Qt::Key_Escape); // Escape cancels
+    ASSERT_TRUE(finished.wait(10000));
+    const auto summary = finished.first().first().value<ImportSummary>();
+    EXPECT_TRUE(summary.stopped);
+    EXPECT_EQ(summary.imported.size(), 1);
+    EXPECT_EQ(logbook.window->flightList().size(), 1);
+    EXPECT_TRUE(m_interaction->alerts.isEmpty()) << "a cancelled download is no invalid flight";
+    EXPECT_FALSE(progress->isVisible());
+}
+
 TEST_F(DeviceWindow, WaypointsImportWithTheDuplicateQuestionAndDeleteOnTheInstrument)
 {
     auto sim = braeuniger({});

@@ -232,6 +232,7 @@ GPSWindowController::ListTab GPSWindowController::makeListTab(DeviceList list, c
     tab.table->setSelectionBehavior(QAbstractItemView::SelectRows);
     tab.table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tab.table->verticalHeader()->hide();
+    tab.table->verticalHeader()->setDefaultSectionSize(tab.table->fontMetrics().height() + 8);
     tab.table->horizontalHeader()->setStretchLastSection(true);
     tab.table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tab.stack->addWidget(tab.table);
