@@ -72,8 +72,10 @@ template <typename Driver, typename Sim> struct ViewOn
 {
     explicit ViewOn(SimLine<Sim>& line)
     {
+        // Small answers come in one piece from the simulator; 100 ms of silence
+        // ends them quickly and still holds on a busy machine.
         std::unique_ptr<GpsDevice> opened = Driver::open(
-            line.runner.slavePath(), std::make_unique<SerialPort>(std::chrono::milliseconds(30)));
+            line.runner.slavePath(), std::make_unique<SerialPort>(std::chrono::milliseconds(100)));
         driver.reset(static_cast<Driver*>(opened.release()));
         if (!driver || !driver->readSettings())
             return;
