@@ -14,6 +14,8 @@
 #include <QSettings>
 #include <QTimeZone>
 
+#include "contests/submissionrecords.h"
+#include "model/contestsubmission.h"
 #include "model/flight.h"
 #include "model/utcoffsets.h"
 #include "ui/flighteditrules.h"
@@ -147,6 +149,12 @@ FlightDetailPane::FlightDetailPane(ObjectContext* context, std::shared_ptr<Windo
     connect(m_chooseButtons.at(3), &QPushButton::clicked, this, &FlightDetailPane::chooseHarnessRequested);
     equipment->addRow(QString(), m_validIGC);
     equipment->addRow(tr("&Notice:"), m_notice);
+    m_contests = new QLabel(this);
+    m_contests->setObjectName(QStringLiteral("contestSubmissions"));
+    m_contests->setTextFormat(Qt::PlainText);
+    m_contests->setWordWrap(true);
+    m_contests->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    equipment->addRow(tr("Contests:"), m_contests);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(times);
     layout->addLayout(places, 1);
@@ -273,6 +281,15 @@ void FlightDetailPane::refresh()
         if (field != m_summary)
             field->setEnabled(any);
     }
+
+    QStringList submissions;
+    if (flights.size() == 1) {
+        for (const ContestSubmission* submission : contestSubmissionsOf(*flights.first()))
+            submissions << contestSubmissionText(*submission);
+        if (submissions.isEmpty())
+            submissions << tr("Not submitted");
+    }
+    m_contests->setText(submissions.join(QLatin1Char('\n')));
 
     showTime(m_date, "startUTC", true);
     showTime(m_startLocal, "startLocal", false);

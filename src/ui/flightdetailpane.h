@@ -99,6 +99,7 @@ private:
     QCheckBox* m_validIGC = nullptr;
     QPlainTextEdit* m_notice = nullptr;
     QLabel* m_summary = nullptr;
+    QLabel* m_contests = nullptr; ///< where the one shown flight was submitted
     QList<QPushButton*> m_chooseButtons;
     QSet<QObject*> m_edited; ///< editors the user changed since the flights were shown
     bool m_showing = false;

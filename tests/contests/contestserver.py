@@ -16,6 +16,7 @@ import email.policy
 import hashlib
 import http.server
 import json
+import os
 import secrets
 import socket
 import ssl
@@ -239,6 +240,8 @@ def main():
     context.load_cert_chain(args.cert, args.key)
     server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
+    # The test holds standard input open: when it ends, however it ends, so does the server.
+    threading.Thread(target=lambda: (sys.stdin.read(), os._exit(0)), daemon=True).start()
     server.serve_forever()
 
 

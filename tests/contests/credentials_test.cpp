@@ -96,15 +96,28 @@ protected:
                                         QStringLiteral("--components=secrets")});
         ASSERT_TRUE(m_keyring.waitForStarted(10000));
         m_keyring.write("kalvora-test-keyring");
+        m_keyring.waitForBytesWritten(5000);
         m_keyring.closeWriteChannel();
 
+        // --unlock creates the login keyring from the password on standard input; give it a moment.
+        QThread::msleep(500);
+
         // This process talks to that bus only.
+        m_oldBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        m_oldDesktop = qgetenv("XDG_CURRENT_DESKTOP");
         qputenv("DBUS_SESSION_BUS_ADDRESS", address);
         qputenv("XDG_CURRENT_DESKTOP", "GNOME");
     }
 
     void TearDown() override
     {
+        for (const auto& [name, value] : {std::pair{"DBUS_SESSION_BUS_ADDRESS", m_oldBus},
+                                          std::pair{"XDG_CURRENT_DESKTOP", m_oldDesktop}}) {
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
         for (QProcess* process : {&m_keyring, &m_bus}) {
             if (process->state() != QProcess::NotRunning) {
                 process->terminate();
@@ -119,6 +132,8 @@ protected:
     QTemporaryDir m_home;
     QProcess m_bus;
     QProcess m_keyring;
+    QByteArray m_oldBus;
+    QByteArray m_oldDesktop;
 };
 
 TEST_F(SecretServiceTest, LoginRoundTripsThroughTheDesktopKeyring)

@@ -13,9 +13,12 @@
 #include "model/pilot.h"
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
+#include "ui/contests/dhvxcsheet.h"
+#include "ui/contests/xcontestsheet.h"
 #include "ui/export/exportflightsheet.h"
 #include "ui/export/outputinteraction.h"
 #include "ui/export/sortflightsheet.h"
+#include "ui/flightdetailpane.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/stats/flightstatswindowcontroller.h"
 #include "ui/longtimesheet.h"
@@ -54,6 +57,8 @@ LogBookOutput::LogBookOutput(LogBookWindowController* window, std::shared_ptr<Ou
     m_progress->setObjectName(QStringLiteral("exportProgress"));
     m_cancel = m_progress->cancelFlag();
     connect(m_sheet, &ExportFlightSheet::igcChosen, this, &LogBookOutput::exportIGCFlight);
+    connect(m_sheet, &ExportFlightSheet::dhvxcChosen, this, [this] { submitToContest(Contest::DHVXC); });
+    connect(m_sheet, &ExportFlightSheet::xcontestChosen, this, [this] { submitToContest(Contest::XContest); });
     m_sortSheet = new SortFlightSheet(window);
     connect(m_sortSheet, &SortFlightSheet::sortTypeChosen, window, &LogBookWindowController::sortFlights);
 
@@ -164,6 +169,34 @@ void LogBookOutput::exportIGCFlight()
         connect(worker, &QThread::finished, worker, &QObject::deleteLater);
         worker->start();
     });
+}
+
+ContestSheet* LogBookOutput::contestSheet() const
+{
+    return m_contestSheet.data();
+}
+
+void LogBookOutput::submitToContest(Contest contest)
+{
+    const QList<Flight*> selected = m_window->selectedFlights();
+    if (selected.size() != 1 || m_contestSheet)
+        return;
+    ObjectContext* context = m_window->managedObjectContext();
+    if (contest == Contest::DHVXC)
+        m_contestSheet = new DHVXCSheet(context, selected, m_contestServices, m_window);
+    else
+        m_contestSheet = new XContestSheet(context, selected, m_contestServices, m_window);
+    // The sheet goes when it ends; its worker, if any, is waited for by its destructor.
+    connect(m_contestSheet, &QDialog::finished, m_contestSheet, [sheet = m_contestSheet] {
+        sheet->hide();
+        sheet->deleteLater();
+    });
+    // The flight's editor shows where it was sent.
+    connect(m_contestSheet, &ContestSheet::submissionFinished, this, [this] {
+        if (auto* pane = m_window->findChild<FlightDetailPane*>())
+            pane->refresh();
+    });
+    m_contestSheet->open();
 }
 
 void LogBookOutput::exportFinished(const IGCExportResult& result)

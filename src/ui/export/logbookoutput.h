@@ -10,11 +10,13 @@
 
 #include "export/igcexport.h"
 #include "export/printtemplate.h"
+#include "ui/contests/contestsheet.h"
 
 class QAction;
 
 namespace kalvora {
 
+class ContestSheet;
 class ExportFlightSheet;
 class FlightStatsWindowController;
 class LogBookWindowController;
@@ -46,6 +48,11 @@ public:
     using TemplateSource = std::function<std::optional<QString>()>;
     void setPrintTemplateSource(TemplateSource source) { m_templateSource = std::move(source); }
 
+    /** The network, keyring and questions of the contest sheets (tests bring their own). */
+    void setContestServices(const ContestSheetServices& services) { m_contestServices = services; }
+    /** The DHV-XC or XContest sheet while one is open; nullptr otherwise. */
+    [[nodiscard]] ContestSheet* contestSheet() const;
+
     [[nodiscard]] QAction* exportAction() const { return m_exportAction; }
     [[nodiscard]] QAction* exportIGCAction() const { return m_exportIGCAction; }
     [[nodiscard]] QAction* printAction() const { return m_printAction; }
@@ -62,6 +69,8 @@ public:
     void exportFlight();
     /** Folder chooser, then the IGC files of the selected flights on a worker thread. */
     void exportIGCFlight();
+    /** Opens the DHV-XC ("DHVXC") or XContest ("XC") sheet for the one selected flight. */
+    void submitToContest(kalvora::Contest contest);
     /** Writes the KML of the first selected flight and opens it; false when nothing was written. */
     bool googleEarth();
     /** The print preview of the selected flights. */
@@ -100,6 +109,8 @@ private:
     QAction* m_exportPdfAction = nullptr;
     QAction* m_statisticsAction = nullptr;
     QPointer<FlightStatsWindowController> m_statistics;
+    ContestSheetServices m_contestServices;
+    QPointer<ContestSheet> m_contestSheet;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     bool m_exporting = false;
 };
