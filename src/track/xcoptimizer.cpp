@@ -467,6 +467,7 @@ private:
     // split at the median of their widest axis.
     int buildSpace(int lo, int hi)
     {
+        tick();
         const int id = static_cast<int>(m_space.size());
         m_space.push_back(Node{lo, hi, -1, -1, {}, 0, 0, 0, m_n, -1});
         Box box = pointBox(m_perm[std::size_t(lo)]);
@@ -561,6 +562,14 @@ private:
     void tick()
     {
         if (m_cancel && (++m_ticks & 0xff) == 0 && m_cancel->load(std::memory_order_relaxed))
+            throw Cancelled();
+    }
+
+    // Before work that takes a good many microseconds (a table of exact
+    // closing distances, a leaf's closings): ask every time.
+    void checkCancel() const
+    {
+        if (m_cancel && m_cancel->load(std::memory_order_relaxed))
             throw Cancelled();
     }
 
@@ -1136,7 +1145,7 @@ private:
         auto it = m_tables.find(key);
         if (it != m_tables.end())
             return it->second;
-        tick();
+        checkCancel();
         constexpr int kNone = std::numeric_limits<int>::max();
         const int B = kTableBlock;
         const int xs = X * B, xe = std::min(m_n - 1, xs + B - 1);
@@ -1276,6 +1285,7 @@ private:
         auto slabHi = std::make_shared<std::vector<SlabRow>>(m_space.size());
         // Children come after their parent in the node list.
         for (int id = static_cast<int>(m_space.size()) - 1; id >= 0; --id) {
+            tick();
             const Node& nd = m_space[std::size_t(id)];
             SlabRow& lo = (*slabLo)[std::size_t(id)];
             SlabRow& hi = (*slabHi)[std::size_t(id)];
@@ -1466,7 +1476,7 @@ private:
         const Node& na = m_space[std::size_t(I)];
         const Node& nb = m_space[std::size_t(J)];
         const Node& nc = m_space[std::size_t(K)];
-        tick();
+        checkCancel();
         for (int p = na.lo; p <= na.hi; ++p)
             for (int q = std::max(nb.lo, p + 1); q <= nb.hi; ++q)
                 for (int r = std::max(nc.lo, q + 1); r <= nc.hi; ++r) {
