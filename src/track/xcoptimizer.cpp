@@ -1384,8 +1384,14 @@ private:
     {
         TriBounds t;
         const std::int64_t u1 = sub(I, J), u2 = sub(J, K), u3 = sub(I, K);
-        const std::int64_t l1 = slb(I, J), l2 = slb(J, K), l3 = slb(I, K);
         std::int64_t p = u1 + u2 + u3;
+        // Most triples end here: closed too far for even the longest sides, or
+        // too short to beat either best. Both types are then out of reach.
+        if (p < 5 * std::int64_t(closingLow) || p - closingLow <= std::min(bestFlat(), bestFai())) {
+            t.perimeter = t.faiPerimeter = static_cast<int>(p);
+            return t;
+        }
+        const std::int64_t l1 = slb(I, J), l2 = slb(J, K), l3 = slb(I, K);
         if (p - closingLow > bestFlat() && p >= 5 * std::int64_t(closingLow)) {
             const int farthestPair = u1 >= u2 && u1 >= u3 ? 0 : (u2 >= u3 ? 1 : 2);
             p = std::min(p, perimeterViaCorners(I, J, K, std::min({l1, l2, l3}) < 200, farthestPair));
