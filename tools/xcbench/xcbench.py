@@ -15,7 +15,9 @@ Both sides are timed on the scoring alone: ours is the "seconds" of kalvora-cli
 score (fix reading and optimiser), the peer's is its solver run to the optimum,
 without Node start-up or IGC parsing. With --repeat N each side runs N times per
 file and the fastest run counts. "our MB" is the peak resident memory of the
-kalvora-cli score process. With --cancel-after MS each file is also scored by
+kalvora-cli score process, "cpu s" its processor time (user and system, both
+threads, the whole process): on a machine shared with other work the wall time
+grows with the load, the processor time hardly. With --cancel-after MS each file is also scored by
 kalvora-xcshapes and cancelled MS into the search: "stop ms" is how long the
 optimiser took to give up.
 
@@ -98,6 +100,7 @@ def run_ours(cli, path, timeout):
         raise RuntimeError(f"kalvora-cli score {path} failed")
     result = json.loads(out.decode().strip().splitlines()[-1])
     result["peakMB"] = usage.ru_maxrss / 1024.0
+    result["cpu"] = usage.ru_utime + usage.ru_stime
     return result
 
 
@@ -149,7 +152,7 @@ def main():
     if args.files:
         inputs = [i for i in inputs if os.path.basename(i[1]) in args.files]
 
-    head = (f"{'file':34} {'kind':9} {'fixes':>6} {'ours s':>8} {'peer s':>8} {'ratio':>6} {'our MB':>7}"
+    head = (f"{'file':34} {'kind':9} {'fixes':>6} {'ours s':>8} {'cpu s':>7} {'peer s':>8} {'ratio':>6} {'our MB':>7}"
             f" {'stop ms':>7} {'our pts':>8} {'peer':>8}")
     print(head)
     rows = []
@@ -174,10 +177,12 @@ def main():
         peer_s = best_p["seconds"] if best_p else None
         ratio = seconds / peer_s if seconds is not None and peer_s else None
         stop = cancel_stop_ms(args.shapes_tool, path, args.cancel_after) if args.cancel_after > 0 else None
+        cpu = best_o["cpu"] if best_o else None
         rows.append(dict(name=name, kind=kind, fixes=fixes, seconds=seconds, peer=peer_s, ratio=ratio,
                          peakMB=best_o["peakMB"] if best_o else None, stop=stop))
         print(f"{name[:34]:34} {kind:9} {fmt(fixes, 'd', 6)} "
               f"{('>' + str(int(args.timeout))) if seconds == float('inf') else fmt(seconds, '.3f', 8):>8} "
+              f"{fmt(cpu, '.2f', 7)} "
               f"{fmt(peer_s, '.3f', 8)} {fmt(ratio, '.2f', 6)} {fmt(rows[-1]['peakMB'], '.1f', 7)} "
               f"{fmt(stop, '.1f', 7)} {fmt(best_o['xcPoints'] if best_o else None, '.2f', 8)} "
               f"{fmt(best_p['score'] if best_p else None, '.2f', 8)}", flush=True)
