@@ -348,6 +348,20 @@ TEST_F(DeviceWindow, AScanThatMayNotOpenAPortSaysWhatToDo)
     EXPECT_EQ(control<QTableWidget>("deviceTable")->rowCount(), 0);
 }
 
+TEST_F(DeviceWindow, AnAdapterPluggedInWhileTheWindowIsOpenIsOffered)
+{
+    const QString adapter = m_dir.filePath(QStringLiteral("ttyUSB0"));
+    qputenv("KALVORA_SERIAL_PORTS", QFile::encodeName(adapter)); // not there yet
+    ASSERT_TRUE(loadAndScan());
+    EXPECT_EQ(control<QTableWidget>("deviceTable")->rowCount(), 0);
+
+    m_runners.push_back(std::make_unique<sim::SimulatorRunner>(braeuniger({})));
+    ASSERT_TRUE(m_runners.back()->start());
+    ASSERT_TRUE(m_runners.back()->linkTo(adapter.toStdString()));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return control<QTableWidget>("deviceTable")->rowCount() == 1; }, kWaitMs));
+    EXPECT_EQ(m_window->device()->driverId(), "braeuniger");
+}
+
 TEST_F(DeviceWindow, ASkytraxxVolumeMountedWhileTheWindowIsOpenIsOffered)
 {
     KALVORA_REQUIRE_TESTDATA();

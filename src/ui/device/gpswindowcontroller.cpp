@@ -177,7 +177,7 @@ GPSWindowController::~GPSWindowController()
     // The waypoint import's threads end before the window's sheets go.
     delete m_waypointImport;
     m_waypointImport = nullptr;
-    dropDevice();
+    dropDevice(true);
 }
 
 void GPSWindowController::setWatchSnapshot(DeviceWatcher::Snapshot snapshot, int intervalMs)
@@ -391,15 +391,28 @@ bool GPSWindowController::writeRoutesEnabled() const
     return device() && device()->has(DeviceOperation::WriteRoute);
 }
 
-void GPSWindowController::dropDevice()
+void GPSWindowController::dropDevice(bool wait)
 {
     if (!m_device)
         return;
     m_chosen = nullptr;
     m_device->setDelegate(nullptr);
-    // Its list reads stop at their next read and are joined in the destructor.
+    // Its list reads stop at their next read (up to a silent read's time) and are
+    // joined in its destructor: off the GUI thread, unless the window is going.
     m_device->cancelAction();
-    m_device.reset();
+    if (wait) {
+        m_device.reset();
+        return;
+    }
+    auto* retiring = new QThread;
+    GpsDevice* device = m_device.release();
+    device->moveToThread(retiring);
+    connect(retiring, &QThread::started, device, [device, retiring] {
+        delete device;
+        retiring->quit();
+    });
+    connect(retiring, &QThread::finished, retiring, &QObject::deleteLater);
+    retiring->start();
 }
 
 void GPSWindowController::scanDevices()

@@ -173,7 +173,8 @@ private:
     void fillRoutes();
     void markTracksInLogbooks();
     QList<int> chosenRows(const ListTab& tab, bool all) const;
-    void dropDevice();
+    /** Lets the scanned driver go; WAIT joins its list reads here, else on a thread of its own. */
+    void dropDevice(bool wait = false);
 
     // GpsDeviceDelegate
     void tracksRead(GpsDevice& device, const std::vector<Track>& tracks) override;
