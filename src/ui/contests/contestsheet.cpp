@@ -9,6 +9,8 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "contests/credentialstore.h"
 #include "contests/submissionrecords.h"
 #include "model/contestsubmission.h"
@@ -98,6 +100,7 @@ ContestSheet::ContestSheet(Contest contest, ObjectContext* context, const QList<
     m_progress->setObjectName(QStringLiteral("submissionProgress"));
     m_cancelFlag = m_progress->cancelFlag();
     m_answer = new ContestAnswerSheet(this);
+    m_answer->setWindowTitle(tr("Answer of %1").arg(contestName(contest)));
     connect(m_answer, &QDialog::finished, this, [this] {
         if (m_closeAfterAnswer)
             accept();
@@ -148,6 +151,9 @@ void ContestSheet::finishLayout(QLayout* form)
     layout->addWidget(m_formArea);
     layout->addWidget(buttons);
     applyState(State::Editing);
+    // The log-in is what a first submission lacks; once it is known, Submit is one key away.
+    if (m_user->text().isEmpty())
+        m_user->setFocus();
 }
 
 void ContestSheet::applyState(State state)
@@ -192,8 +198,8 @@ void ContestSheet::send()
     QString password = m_password->text();
     const LoginSaveOutcome saved = saveContestLogin(*m_credentials, service, {m_user->text(), password});
     scrubSecret(password);
-    if (!saved.savedInKeyring)
-        m_interaction->showNotice(this, saved.problem);
+    // Told once the submission has ended, so that its answer does not hide it.
+    m_pendingNotice = saved.savedInKeyring ? QString() : saved.problem;
 
     applyState(State::Sending);
     m_progress->begin(tr("Exporting flight(s)..."), int(m_flights.size()));
@@ -224,18 +230,23 @@ void ContestSheet::finished(const JobResult& result)
         }
     }
     const SubmissionOutcome& outcome = result.outcome;
+    const QString notice = std::exchange(m_pendingNotice, QString());
     emit submissionFinished(outcome.success);
     if (outcome.message.isEmpty()) {
         if (outcome.success || outcome.cancelled)
             accept();
         else
             applyState(State::Editing);
+        if (!notice.isEmpty())
+            m_interaction->showNotice(isVisible() ? this : parentWidget(), notice);
         return;
     }
     // A failure goes back to the filled form for a retry; an answer page ends the submission.
     m_closeAfterAnswer = outcome.success;
     applyState(State::Answer);
     m_answer->showAnswer(outcome.message, outcome.messageIsHtml);
+    if (!notice.isEmpty())
+        m_interaction->showNotice(m_answer, notice);
 }
 
 } // namespace kalvora

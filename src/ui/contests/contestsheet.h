@@ -151,6 +151,7 @@ private:
     std::shared_ptr<ContestInteraction> m_interaction;
     State m_state = State::Editing;
     bool m_closeAfterAnswer = false;
+    QString m_pendingNotice; ///< why the log-in is not in the keyring, told at the end
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QPushButton* m_ok = nullptr;
