@@ -356,6 +356,7 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
     if (LogBookWindowController* window = document->controller()) {
         connect(window, &LogBookWindowController::equipmentWindowRequested, this,
                 &KalvoraAppDelegate::openEquipmentWindowWithEquipmentID);
+        connect(window, &LogBookWindowController::flightMapRequested, this, &KalvoraAppDelegate::openFlightMapWindow);
         window->setWaypointServices(waypointServices());
     }
     document->openFlightsWindow();

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMetaMethod>
 #include <QProcess>
 #include <QResizeEvent>
 #include <QSettings>
@@ -261,6 +262,11 @@ void LogBookWindowController::showContextMenu(const QPoint& position)
     menu->setObjectName(QStringLiteral("flightContextMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addAction(m_editFlightAction);
+    // Offered only where the application has a flight map to show.
+    if (isSignalConnected(QMetaMethod::fromSignal(&LogBookWindowController::flightMapRequested))) {
+        QAction* onMap = menu->addAction(tr("Show on &Map"), this, &LogBookWindowController::flightMapRequested);
+        onMap->setObjectName(QStringLiteral("showOnMap"));
+    }
     for (QAction* action : m_toolbar->actions()) {
         if (action->objectName() == QLatin1String("recalcFlight") && action->isEnabled())
             menu->addAction(action);

@@ -165,6 +165,8 @@ signals:
     void windowClosing();
     /** The equipment window is to show the item with this object address (a new one to fill in). */
     void equipmentWindowRequested(const QString& uri);
+    /** The selected flights are to be shown on the flight map. */
+    void flightMapRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -37,7 +37,7 @@ public:
                   QMutexLocker lock(&m_mutex);
                   m_arrivalsMs.append(m_clock.elapsed());
               }
-              static const QRegularExpression tilePath(QStringLiteral("^/(\\d+)/(\\d+)/(\\d+)\\.png$"));
+              static const QRegularExpression tilePath(QStringLiteral("^/(\\d+)/(\\d+)/(\\d+)(@2x)?\\.png$"));
               const QRegularExpressionMatch match = tilePath.match(QString::fromLatin1(request.path));
               if (!match.hasMatch()) {
                   response.status = 404;
@@ -271,6 +271,32 @@ TEST(TileLoader, ASlowServerTimesOutInsteadOfHanging)
     showAlps(map);
     EXPECT_TRUE(map.loadTiles(10000));
     EXPECT_TRUE(map.loader()->isOffline());
+}
+
+TEST(TileLoader, HighResolutionTilesWhereTheSourceHasThem)
+{
+    TileServer tiles;
+    QTemporaryDir cache;
+    TileSource source = tiles.source();
+    source.urlTemplate = tiles.server().baseUrl().toString() + QStringLiteral("/{z}/{x}/{y}{r}.png");
+    {
+        TileMap map(source, fastOptions(cache.path()));
+        showAlps(map);
+        map.setDevicePixelRatio(2);
+        ASSERT_TRUE(map.loadTiles(10000));
+    }
+    const int sharp = tiles.server().requestCount();
+    ASSERT_GT(sharp, 0);
+    for (const HttpServerRequest& request : tiles.server().requests())
+        EXPECT_TRUE(request.path.endsWith("@2x.png")) << request.path.toStdString();
+    // A source without them is asked for its ordinary tiles on the same screen.
+    TileMap plain(tiles.source(), fastOptions(cache.path() + QStringLiteral("/plain")));
+    showAlps(plain);
+    plain.setDevicePixelRatio(2);
+    ASSERT_TRUE(plain.loadTiles(10000));
+    const QList<HttpServerRequest> requests = tiles.server().requests();
+    for (qsizetype i = sharp; i < requests.size(); ++i)
+        EXPECT_FALSE(requests[i].path.contains("@2x")) << requests[i].path.toStdString();
 }
 
 TEST(TileDiskCache, StaysWithinItsLimitDroppingTheLeastRecentlyUsed)

@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QNativeGestureEvent>
+#include <QPointingDevice>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -246,6 +248,38 @@ TEST_F(FlightMapTest, WheelZoomsAroundThePointerAndDragPans)
     const QPointF moved = view->viewport().toScreen(under);
     EXPECT_NEAR(moved.x(), pointer.x() + 60, 1e-6);
     EXPECT_NEAR(moved.y(), pointer.y() - 20, 1e-6);
+}
+
+TEST_F(FlightMapTest, PinchZoomsAndALaterScoreDrawsTheFigure)
+{
+    addFlights(1);
+    openWindows();
+    clickRow(0);
+    EXPECT_FALSE(m_map->flightLayer().tracks().front().figure);
+
+    MapWidget* view = m_map->mapView();
+    const double zoom = view->viewport().zoom;
+    const QPointF at(150, 120);
+    const map::GeoPoint under = view->viewport().toGeo(at);
+    // Fingers spread to twice the distance: one level in, around the fingers.
+    QNativeGestureEvent pinch(Qt::ZoomNativeGesture, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                              view->mapToGlobal(at), 1.0, QPointF());
+    QCoreApplication::sendEvent(view, &pinch);
+    EXPECT_NEAR(view->viewport().zoom, zoom + 1, 1e-9);
+    EXPECT_NEAR(view->viewport().toScreen(under).x(), at.x(), 1e-6);
+
+    // The XC computation finishes while the flight is shown.
+    Flight* flight = m_map->shownFlights().first();
+    XCData xc;
+    xc.freeDistance = 9.5;
+    for (const double angle : {0.0, 1.5, 3.0, 4.5, 6.0})
+        xc.scorePoints << XCData::Point{46.5 + 5 / 111.2 * std::sin(angle), 7.0 + 0.069 * std::cos(angle)};
+    flight->setXCData(&xc);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(m_map->flightLayer().tracks().front().figure);
+    EXPECT_EQ(m_map->flightLayer().tracks().front().figure->points.size(), 5);
+    EXPECT_TRUE(m_map->summary()->text().contains(QStringLiteral("Free distance 9.5 km")))
+        << m_map->summary()->text().toStdString();
 }
 
 } // namespace

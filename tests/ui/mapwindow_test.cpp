@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 #include <QMenuBar>
@@ -195,6 +196,23 @@ TEST_F(MapWindowTest, TheWindowMenuOpensBothMaps)
         EXPECT_TRUE(flights->isVisible());
         EXPECT_EQ(flights->objectName(), QStringLiteral("FlightMap"));
         EXPECT_EQ(flights->followedLogbook(), document->controller());
+
+        // The flight list's context menu shows the chosen flight on the flight map.
+        flights->close();
+        LogBookWindowController* logbook = document->controller();
+        ASSERT_NE(logbook->addFlightManually(), nullptr);
+        QTableView* table = logbook->flightTable();
+        const QPoint row = table->visualRect(table->model()->index(0, 0)).center();
+        QContextMenuEvent request(QContextMenuEvent::Mouse, row, table->viewport()->mapToGlobal(row));
+        QCoreApplication::sendEvent(table->viewport(), &request);
+        auto* menu = logbook->findChild<QMenu*>(QStringLiteral("flightContextMenu"));
+        ASSERT_NE(menu, nullptr);
+        auto* showOnMap = menu->findChild<QAction*>(QStringLiteral("showOnMap"));
+        ASSERT_NE(showOnMap, nullptr);
+        showOnMap->trigger();
+        menu->close();
+        EXPECT_TRUE(flights->isVisible());
+        EXPECT_EQ(flights->shownFlights(), logbook->selectedFlights());
 
         map->trigger();
         MapWindowController* places = delegate.mapWindowController();

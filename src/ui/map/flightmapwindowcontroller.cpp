@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -207,8 +208,14 @@ void FlightMapWindowController::notified(const QString& name, QObject* object, c
     // A new score (or a changed record) of a shown flight redraws it in place.
     if (name == QLatin1String(notifications::FlightChanged)) {
         for (const QPointer<Flight>& flight : std::as_const(m_shown)) {
-            if (flight && flight.data() == object) {
-                reload(false);
+            // A new score changes the distances and each turnpoint in turn: read the flight once they are all
+            // in.
+            if (flight && flight.data() == object && !m_reloadQueued) {
+                m_reloadQueued = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_reloadQueued = false;
+                    reload(false);
+                });
                 return;
             }
         }

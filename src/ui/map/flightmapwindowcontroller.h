@@ -90,6 +90,7 @@ private:
     QComboBox* m_sources = nullptr;
     QPushButton* m_fit = nullptr;
     QLabel* m_summary = nullptr;
+    bool m_reloadQueued = false;
 };
 
 } // namespace kalvora
