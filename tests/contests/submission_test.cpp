@@ -218,17 +218,6 @@ TEST_F(ContestServerTest, DHVXCReceivesEveryFieldAsTyped)
               QString::number(dhvxc::formBody(dhvForm(), sampleFlight()).size()));
 }
 
-TEST_F(ContestServerTest, DHVXCLeavesOutWhatTheSwitchesExclude)
-{
-    dhvxc::Form form = dhvForm();
-    form.sendComment = false;
-    form.manufacturerId = -1;
-    ASSERT_TRUE(sendDHV(form).success);
-    const QJsonObject fields = server.requests(QStringLiteral("dhvxc")).value(0).value(QLatin1String("fields")).toObject();
-    EXPECT_EQ(fields.value(QLatin1String("comments")).toString(), QString());
-    EXPECT_FALSE(fields.contains(QLatin1String("gliderBrandID")));
-}
-
 TEST_F(ContestServerTest, DHVXCFailuresAreReportedNotSwallowed)
 {
     server.setAnswer(QStringLiteral("dhvxc"), {{"status", 500}, {"body", "<p>Database down</p>"}, {"contentType", "text/html"}});
