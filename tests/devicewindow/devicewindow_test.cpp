@@ -130,6 +130,13 @@ TEST_F(DeviceWindow, TwoTracksImportWithTheReplaceAnswerAndAreMarkedAsInTheLogbo
     }
     EXPECT_EQ(table("trackTable")->model()->index(1, 3).data().toString(), QStringLiteral("Main"));
     EXPECT_TRUE(m_interaction->alerts.isEmpty()) << m_interaction->alerts.join(QLatin1Char('\n')).toStdString();
+    // Then scored by the logbook's XC queue.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QList<Flight*> now = logbook.window->flightList();
+            return std::all_of(now.begin(), now.end(), [](Flight* f) { return f->freeDistance() >= 0; });
+        },
+        60000));
 }
 
 TEST_F(DeviceWindow, SeveralLogbooksAskWhichOneWithTheFirstPreselected)
