@@ -303,6 +303,12 @@ public:
             m_perm[std::size_t(i)] = i;
         m_space.clear();
         m_space.reserve(2 * std::size_t(m_n));
+        {
+            double path = 0;
+            for (int i = 1; i < m_n; ++i)
+                path += std::sqrt(pointChord2(i - 1, i));
+            m_timeScale = path / std::max(1, m_n - 1);
+        }
         m_spaceRoot = buildSpace(0, m_n - 1);
         prepareSlabs();
         buildClosingBounds();
@@ -464,7 +470,16 @@ private:
     }
 
     // A node of the tree over space: the fixes at positions LO..HI of m_perm,
-    // split at the median of their widest axis.
+    // split at the median of their widest axis, or of their times where the
+    // track inside the node is a few times longer than the node is wide:
+    // circles drifting in a thermal, where earlier and later fixes apart give
+    // the closing distance a bound (the drift between them) that a node of
+    // all the circles cannot. Where the track is many times longer than the
+    // node is wide, it passes the same places again and again (a ridge, a
+    // launch), and its closing is near nothing whatever the times: splitting
+    // by time would only multiply the triples. Any split keeps the search
+    // exact; this one only decides how fast it prunes.
+    static constexpr double kTimeSplitRatio = 8;
     int buildSpace(int lo, int hi)
     {
         tick();
@@ -487,11 +502,20 @@ private:
                 if (box.hi[d] - box.lo[d] > box.hi[axis] - box.lo[axis])
                     axis = d;
             const int mid = lo + (hi - lo) / 2;
-            // Ties by time keep the split the same on every run.
-            std::nth_element(m_perm.begin() + lo, m_perm.begin() + mid, m_perm.begin() + hi + 1, [&](int a, int b) {
-                const double va = m_vec[std::size_t(a)][std::size_t(axis)], vb = m_vec[std::size_t(b)][std::size_t(axis)];
-                return va < vb || (va == vb && a < b);
-            });
+            // How much longer the track inside the node is than the node is wide.
+            const double ratio = (last - first) * m_timeScale / std::max(1e-300, box.hi[axis] - box.lo[axis]);
+            if (ratio > 1 && ratio <= kTimeSplitRatio) {
+                // Earlier and later fixes apart.
+                std::nth_element(m_perm.begin() + lo, m_perm.begin() + mid, m_perm.begin() + hi + 1);
+            } else {
+                // Ties by time keep the split the same on every run.
+                std::nth_element(m_perm.begin() + lo, m_perm.begin() + mid, m_perm.begin() + hi + 1,
+                                 [&](int a, int b) {
+                                     const double va = m_vec[std::size_t(a)][std::size_t(axis)];
+                                     const double vb = m_vec[std::size_t(b)][std::size_t(axis)];
+                                     return va < vb || (va == vb && a < b);
+                                 });
+            }
             const int l = buildSpace(lo, mid);
             const int r = buildSpace(mid + 1, hi);
             m_space[std::size_t(id)].left = l;
@@ -1589,6 +1613,7 @@ private:
     std::vector<Node> m_space; // the tree over space: leaves are positions of m_perm
     int m_spaceRoot = 0;
     std::vector<int> m_perm;   // the fixes in the order of the tree over space
+    double m_timeScale = 0; // mean chord between consecutive fixes
 
     std::vector<int> m_L, m_Lidx, m_F, m_Fidx;
 
