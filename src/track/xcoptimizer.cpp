@@ -52,7 +52,8 @@
 // fix). The triangles are the same branch and bound over a second tree that
 // groups fixes by place rather than by time (see boundsFor): on a track that
 // passes the same places again and again a range of consecutive fixes soon
-// covers the whole area, while a node of places stays small. The closing
+// covers the whole area, while a node of places stays small (it is split by
+// time only where that bounds the closing better, see buildSpace). The closing
 // distance of a triangle is bounded from below by tables over blocks of fixes
 // (from their boxes; fine near the diagonal, coarse far from it, see
 // buildClosingBounds) and computed exactly, for a block of 32 × 32 first and
