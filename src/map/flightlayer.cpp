@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "map/mapunits.h"
+
 namespace kalvora::map {
 namespace {
 
@@ -426,12 +428,12 @@ void FlightLayer::drawLegend(QPainter& painter) const
     if (!isColoured() || m_projected.empty())
         return;
     const Projected& projected = m_projected.front();
+    const DisplayUnits units = currentDisplayUnits();
     const QString low = m_colouring == TrackColouring::Climb
-                            ? QStringLiteral("−3 m/s")
-                            : QStringLiteral("%1 m").arg(qRound(projected.minAltitude));
-    const QString high = m_colouring == TrackColouring::Climb
-                             ? QStringLiteral("+3 m/s")
-                             : QStringLiteral("%1 m").arg(qRound(projected.maxAltitude));
+                            ? climbText(-3, units).replace(QLatin1Char('-'), QChar(0x2212))
+                            : altitudeText(projected.minAltitude, units);
+    const QString high = m_colouring == TrackColouring::Climb ? climbText(3, units)
+                                                              : altitudeText(projected.maxAltitude, units);
     QFont font = painter.font();
     font.setPointSizeF(8);
     font.setBold(false);

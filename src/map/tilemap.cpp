@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "map/mapunits.h"
+
 namespace kalvora::map {
 namespace {
 
@@ -211,16 +213,18 @@ void TileMap::drawScaleBar(QPainter& painter) const
 {
     const double latitude = toGeo(m_view.center).latitude;
     const double metresPerPx = metresPerPixel(latitude, m_view.zoom);
-    const double metres = roundScaleLength(metresPerPx * std::min(120.0, m_view.size.width() / 3));
-    if (metres <= 0)
+    const bool miles = currentDisplayUnits().miles;
+    const double unitM = miles ? 1609.344 : 1.0;
+    const double units = roundScaleLength(metresPerPx * std::min(120.0, m_view.size.width() / 3) / unitM);
+    if (units <= 0)
         return;
-    const double length = metres / metresPerPx;
+    const double length = units * unitM / metresPerPx;
+    const QString label = miles ? QStringLiteral("%1 mi").arg(units, 0, 'g', 6) : scaleLabel(units);
     const QPointF origin(12, m_view.size.height() - 14);
     painter.save();
     QFont font = painter.font();
     font.setPointSizeF(8);
     painter.setFont(font);
-    const QString label = scaleLabel(metres);
     const QRectF box(origin.x() - 4, origin.y() - 18, length + 8, 24);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 255, 255, 190));

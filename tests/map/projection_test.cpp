@@ -7,6 +7,8 @@
 
 #include "map/flightlayer.h"
 #include "map/flighttrack.h"
+#include "map/mapunits.h"
+#include "model/settings.h"
 #include "map/tilemap.h"
 #include "map/webmercator.h"
 
@@ -152,6 +154,24 @@ TEST(MapScale, RoundLengthsAndLabels)
     EXPECT_EQ(scaleLabel(20000), QStringLiteral("20 km"));
     EXPECT_EQ(graticuleStep(60), 10);
     EXPECT_EQ(graticuleStep(0.3), 0.05);
+}
+
+TEST(MapUnits, TextsFollowTheSettingsUnits)
+{
+    Settings::setCurrentUnits(std::nullopt);
+    EXPECT_EQ(currentDisplayUnits(), DisplayUnits{});
+    EXPECT_EQ(altitudeText(1234.4, currentDisplayUnits()), QStringLiteral("1234 m"));
+    EXPECT_EQ(climbText(-2.34, currentDisplayUnits()), QStringLiteral("-2.3 m/s"));
+    UnitSettings imperial;
+    imperial.altitudeUnitIndex = 1;
+    imperial.distanceUnitIndex = 1;
+    imperial.varioUnitIndex = 1;
+    Settings::setCurrentUnits(imperial);
+    const DisplayUnits units = currentDisplayUnits();
+    EXPECT_TRUE(units.feet && units.miles && units.fpm);
+    EXPECT_EQ(altitudeText(1000, units), QStringLiteral("3281 ft"));
+    EXPECT_EQ(climbText(1, units), QStringLiteral("+197 fpm"));
+    Settings::setCurrentUnits(std::nullopt);
 }
 
 TEST(FlightLayer, DrawsTheSimplifiedTrackWhereTheProjectionSays)

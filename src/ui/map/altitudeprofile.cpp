@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "map/mapunits.h"
+
 namespace kalvora {
 namespace {
 
@@ -63,11 +65,13 @@ void AltitudeProfile::setTrack(const map::FlightTrack& track)
         const auto [low, high] = std::minmax_element(
             m_fixes.begin(), m_fixes.end(),
             [](const map::TrackFix& a, const map::TrackFix& b) { return a.altitudeM < b.altitudeM; });
-        const double step = niceAxisStep(std::max(50.0, high->altitudeM - low->altitudeM), 4);
-        m_minAltitude = std::floor(low->altitudeM / step) * step;
-        m_maxAltitude = std::ceil(high->altitudeM / step) * step;
+        // Round numbers in the unit shown.
+        const double f = map::currentDisplayUnits().altitudeFactor();
+        const double step = niceAxisStep(std::max(50.0 * f, (high->altitudeM - low->altitudeM) * f), 4);
+        m_minAltitude = std::floor(low->altitudeM * f / step) * step / f;
+        m_maxAltitude = std::ceil(high->altitudeM * f / step) * step / f;
         if (m_maxAltitude <= m_minAltitude)
-            m_maxAltitude = m_minAltitude + step;
+            m_maxAltitude = m_minAltitude + step / f;
     }
     rebuildCurve();
     update();
@@ -174,15 +178,17 @@ void AltitudeProfile::paintEvent(QPaintEvent*)
 
     // Grid and labels.
     painter.setPen(QPen(QColor(0, 0, 0, 30), 1));
-    const double altitudeStep = niceAxisStep(m_maxAltitude - m_minAltitude, 4);
-    for (double a = m_minAltitude; a <= m_maxAltitude + 0.5; a += altitudeStep) {
+    const map::DisplayUnits units = map::currentDisplayUnits();
+    const double f = units.altitudeFactor();
+    const double altitudeStep = niceAxisStep((m_maxAltitude - m_minAltitude) * f, 4) / f;
+    for (double a = m_minAltitude; a <= m_maxAltitude + 0.5 / f; a += altitudeStep) {
         const double y =
             plot.bottom() - (a - m_minAltitude) / (m_maxAltitude - m_minAltitude) * plot.height();
         painter.setPen(QPen(QColor(0, 0, 0, 30), 1));
         painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
         painter.setPen(palette().text().color());
         painter.drawText(QRectF(0, y - 8, kLeftPx - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                         QStringLiteral("%1 m").arg(qRound(a)));
+                         map::altitudeText(a, units));
     }
     const std::int64_t start = m_fixes.front().timeS;
     const std::int64_t end = m_fixes.back().timeS;
@@ -233,11 +239,9 @@ void AltitudeProfile::paintEvent(QPaintEvent*)
         painter.setBrush(QColor(230, 0, 140));
         painter.drawEllipse(at, 5, 5);
         const map::TrackFix& fix = m_fixes[*m_cursor];
-        const QString text = QStringLiteral("%1 m   %2   %3%4 m/s")
-                                 .arg(qRound(fix.altitudeM))
-                                 .arg(clockText(fix.timeS + offsetS, true))
-                                 .arg(m_climb[*m_cursor] >= 0 ? QStringLiteral("+") : QString())
-                                 .arg(double(m_climb[*m_cursor]), 0, 'f', 1);
+        const QString text = map::altitudeText(fix.altitudeM, units) + QStringLiteral("   ") +
+                             clockText(fix.timeS + offsetS, true) + QStringLiteral("   ") +
+                             map::climbText(m_climb[*m_cursor], units);
         const QFontMetricsF metrics(painter.font());
         const double w = metrics.horizontalAdvance(text) + 12;
         double left = at.x() + 8;
