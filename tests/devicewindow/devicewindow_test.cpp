@@ -384,6 +384,16 @@ TEST_F(DeviceWindow, ASkytraxxVolumeMountedWhileTheWindowIsOpenIsOffered)
     ASSERT_TRUE(waitForTracks());
     EXPECT_EQ(table("trackTable")->model()->rowCount(), 1);
     EXPECT_EQ(m_window->device()->driverId(), "skytraxx");
+    // The user was asked to confirm the volume's folder.
+    ASSERT_EQ(m_interaction->volumes.size(), 1);
+    EXPECT_TRUE(m_interaction->volumes.first().endsWith(QStringLiteral("media/SKYTRAXX")));
+
+    // Declined, a scan finds no instrument.
+    m_interaction->takeVolume = false;
+    QTest::mouseClick(button("scanDevices"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window->isScanning(); }, kWaitMs));
+    EXPECT_EQ(m_interaction->volumes.size(), 2);
+    EXPECT_EQ(control<QTableWidget>("deviceTable")->rowCount(), 0);
     // A volume offers no waypoints, routes or settings.
     EXPECT_EQ(stack("waypointTableStack")->currentIndex(), 0);
     EXPECT_EQ(stack("routeTableStack")->currentIndex(), 0);

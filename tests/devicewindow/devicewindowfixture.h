@@ -37,11 +37,18 @@ public:
         warnings << message;
         reply(agree);
     }
+    void confirmVolume(QWidget*, const QString& volume, std::function<void(bool)> reply) override
+    {
+        volumes << volume;
+        reply(takeVolume);
+    }
     void showAlert(QWidget*, const QString& message, const QString& informative) override
     {
         alerts << message + QLatin1Char('|') + informative;
     }
     bool agree = true;
+    bool takeVolume = true;
+    QStringList volumes;
     QStringList warnings;
     QStringList alerts;
 };

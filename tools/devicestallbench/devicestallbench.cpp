@@ -129,6 +129,7 @@ class QuietInteraction final : public kalvora::DeviceInteraction
 {
 public:
     void askWarning(QWidget*, const QString&, std::function<void(bool)> reply) override { reply(true); }
+    void confirmVolume(QWidget*, const QString&, std::function<void(bool)> reply) override { reply(false); }
     void showAlert(QWidget*, const QString& message, const QString& informative) override
     {
         std::fprintf(stderr, "devicestallbench: alert: %s %s\n", qPrintable(message), qPrintable(informative));

@@ -1,5 +1,6 @@
 #include "ui/device/deviceinteraction.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -25,6 +26,19 @@ public:
             reply(box->clickedButton() == ok);
         });
         box->open();
+    }
+
+    void confirmVolume(QWidget* window, const QString& volume, std::function<void(bool)> reply) override
+    {
+        auto* dialog = new QFileDialog(window, QFileDialog::tr("Choose SkyTraxx directory..."), volume);
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setLabelText(QFileDialog::Accept, QFileDialog::tr("Choose"));
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setWindowModality(Qt::WindowModal);
+        QObject::connect(dialog, &QFileDialog::finished, dialog,
+                         [reply = std::move(reply)](int result) { reply(result == QDialog::Accepted); });
+        dialog->open();
     }
 
     void showAlert(QWidget* window, const QString& message, const QString& informative) override

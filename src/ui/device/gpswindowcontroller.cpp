@@ -2,6 +2,8 @@
 
 #include <QBrush>
 #include <QCloseEvent>
+#include <QMutex>
+#include <QWaitCondition>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +26,7 @@
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "model/route.h"
+#include "instruments/skytraxx/skytraxx.h"
 #include "store/notificationcenter.h"
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
@@ -135,6 +138,57 @@ private:
     QMetaObject::Connection m_connection;
 };
 
+/**
+ * Asks the user about a found instrument volume. The scan calls confirm() on
+ * its worker; the question goes to the GUI thread and the worker waits for the
+ * answer (or for the window to go, which declines).
+ */
+class GPSWindowController::VolumeConfirmation final : public SkytraxxConfirmation
+{
+public:
+    explicit VolumeConfirmation(GPSWindowController* window) : m_window(window) {}
+
+    bool confirm(const std::filesystem::path& volume) override
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            if (m_closing)
+                return false;
+            m_answer.reset();
+        }
+        const QString folder = QString::fromStdString(volume.string());
+        QMetaObject::invokeMethod(
+            m_window,
+            [this, folder] {
+                m_window->m_interaction->confirmVolume(m_window, folder, [this](bool ok) {
+                    QMutexLocker lock(&m_mutex);
+                    m_answer = ok;
+                    m_answered.wakeAll();
+                });
+            },
+            Qt::QueuedConnection);
+        QMutexLocker lock(&m_mutex);
+        while (!m_answer && !m_closing)
+            m_answered.wait(&m_mutex);
+        return m_answer.value_or(false);
+    }
+
+    /** The window goes: a question in flight is declined. */
+    void close()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_closing = true;
+        m_answered.wakeAll();
+    }
+
+private:
+    GPSWindowController* m_window;
+    QMutex m_mutex;
+    QWaitCondition m_answered;
+    std::optional<bool> m_answer;
+    bool m_closing = false;
+};
+
 GPSWindowController::GPSWindowController(PersistentStore* globalStore, LogBookTargets targets,
                                          std::shared_ptr<DeviceInteraction> interaction,
                                          WaypointAddressLookup* lookup, QWidget* parent)
@@ -151,6 +205,9 @@ GPSWindowController::GPSWindowController(PersistentStore* globalStore, LogBookTa
     connect(m_progress, &LongTimeSheet::canceled, this, &GPSWindowController::longTimeCanceled);
     m_intersect = new FlightIntersectSheet(this);
     m_selectLogBook = new SelectLogBookSheet(this);
+    // The scan asks before it takes a mounted volume as the instrument.
+    m_volumeConfirmation = std::make_unique<VolumeConfirmation>(this);
+    Skytraxx::setConfirmation(m_volumeConfirmation.get());
     m_watcher = new DeviceWatcher(DeviceWatcher::systemSnapshot(), 1000, this);
     connect(m_watcher, &DeviceWatcher::appeared, this, [this] {
         // A new adapter or volume: offered at once when nothing is connected.
@@ -168,12 +225,14 @@ GPSWindowController::GPSWindowController(PersistentStore* globalStore, LogBookTa
 GPSWindowController::~GPSWindowController()
 {
     m_watcher->stop();
+    m_volumeConfirmation->close();
     if (m_scanner)
         m_scanner->cancelGetDevices();
     stopTrackImport();
     if (m_device)
         m_device->cancelAction();
     m_worker->waitForDone();
+    Skytraxx::setConfirmation(nullptr);
     // The waypoint import's threads end before the window's sheets go.
     delete m_waypointImport;
     m_waypointImport = nullptr;
@@ -735,6 +794,8 @@ void GPSWindowController::setButtonsForSelectedDevice()
         m_settingsStack->setCurrentWidget(m_settingsLabel);
     }
     m_scanButton->setEnabled(!isBusy());
+    // The driver stays chosen while it works for an import, send or delete.
+    m_deviceTable->setEnabled(!isBusy());
 }
 
 QList<int> GPSWindowController::chosenRows(const ListTab& tab, bool all) const

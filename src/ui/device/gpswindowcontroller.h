@@ -234,6 +234,8 @@ private:
 
     // The running track import.
     class TrackImportQuestion;
+    class VolumeConfirmation;
+    std::unique_ptr<VolumeConfirmation> m_volumeConfirmation;
     std::unique_ptr<TrackImportQuestion> m_question;
     std::unique_ptr<FlightImporter> m_importer;
     QPointer<LogBookWindowController> m_importTarget;
