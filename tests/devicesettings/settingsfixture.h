@@ -112,7 +112,7 @@ inline void showPageOf(QWidget* control)
 {
     for (QWidget* w = control; w && w->parentWidget(); w = w->parentWidget()) {
         auto* stack = qobject_cast<QStackedWidget*>(w->parentWidget());
-        if (!stack || stack->objectName() != QLatin1String("settingsStack"))
+        if (!stack || stack->objectName() != QLatin1String("settingsPageStack"))
             continue;
         auto* list = stack->parentWidget()->findChild<QListWidget*>(QStringLiteral("settingsPages"));
         const int row = stack->indexOf(w);

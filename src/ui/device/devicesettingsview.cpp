@@ -38,7 +38,7 @@ std::string utf8(const QString& text)
 } // namespace
 
 DeviceSettingsView::DeviceSettingsView(GpsDevice& device, QWidget* parent)
-    : QWidget(parent), m_device(device), m_interaction(makeSheetInteraction())
+    : QWidget(parent), m_device(device), m_deviceAlive(&device), m_interaction(makeSheetInteraction())
 {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -52,7 +52,7 @@ DeviceSettingsView::DeviceSettingsView(GpsDevice& device, QWidget* parent)
     m_pageList->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
     m_pageList->setSpacing(2);
     m_pages = new QStackedWidget(m_body);
-    m_pages->setObjectName(QStringLiteral("settingsStack"));
+    m_pages->setObjectName(QStringLiteral("settingsPageStack"));
     body->addWidget(m_pageList);
     body->addWidget(m_pages, 1);
     connect(m_pageList, &QListWidget::currentRowChanged, m_pages, &QStackedWidget::setCurrentIndex);
@@ -77,7 +77,7 @@ DeviceSettingsView::~DeviceSettingsView()
     // Let the queued writes reach the instrument rather than drop a change the
     // user has made; each is a few short commands. A re-read is long and its
     // result has nobody to go to: it stops at its next command.
-    if (m_rereading)
+    if (m_rereading && m_deviceAlive)
         m_device.cancelAction();
     QThread* thread = m_thread;
     QMetaObject::invokeMethod(

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 class QComboBox;
@@ -103,6 +104,7 @@ private:
     void writeDueSliders();
 
     GpsDevice& m_device;
+    QPointer<GpsDevice> m_deviceAlive; ///< null once a host dropped the driver before the view
     std::shared_ptr<WindowInteraction> m_interaction;
     QThread* m_thread = nullptr;
     QObject* m_worker = nullptr;

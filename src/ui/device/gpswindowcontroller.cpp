@@ -236,6 +236,9 @@ GPSWindowController::~GPSWindowController()
     // The waypoint import's threads end before the window's sheets go.
     delete m_waypointImport;
     m_waypointImport = nullptr;
+    // The settings view's writes run on its own thread with the driver: it goes first.
+    delete m_settingsView;
+    m_settingsView = nullptr;
     dropDevice(true);
 }
 
