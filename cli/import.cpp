@@ -1,10 +1,15 @@
 // kalvora-cli import LOGBOOK FILE...: the logbook window's IGC import, headless.
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -14,6 +19,8 @@
 #include "cli/command.h"
 #include "cli/importsetup.h"
 #include "logbook/flightimporter.h"
+#include "logbook/igcfolder.h"
+#include "logbook/remainingtime.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "model/igcscorepoint.h"
@@ -100,15 +107,57 @@ private:
     bool m_refused = false;
 };
 
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void onInterrupt(int)
+{
+    g_interrupted = true;
+}
+
+/**
+ * "Imported 120 of 2000 files, about 4 minutes left" on standard error, at
+ * most once a second and once at the end.
+ */
+class ProgressPrinter
+{
+public:
+    void started(int total)
+    {
+        m_total = total;
+        m_clock.start();
+        m_lastPrint = -1000;
+    }
+    void changed(int done)
+    {
+        if (m_clock.elapsed() - m_lastPrint < 1000 && done < m_total)
+            return;
+        m_lastPrint = m_clock.elapsed();
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QStringLiteral("Imported %1 of %2 files, %3")
+                                    .arg(done)
+                                    .arg(m_total)
+                                    .arg(remainingTimeText(m_clock.elapsed(), done, m_total))));
+        std::fflush(stderr);
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_lastPrint = 0;
+    int m_total = 0;
+};
+
 int runImport(const QStringList& args)
 {
     QStringList files;
     QString overlap = QStringLiteral("ask");
     bool offline = false;
+    bool progress = ::isatty(STDERR_FILENO) != 0;
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--offline")) {
             offline = true;
+        } else if (arg == QLatin1String("--progress")) {
+            progress = true;
         } else if (arg == QLatin1String("--overlap") && i + 1 < args.size()) {
             overlap = args[++i];
         } else if (arg.startsWith(QLatin1String("--overlap="))) {
@@ -123,10 +172,17 @@ int runImport(const QStringList& args)
     const QStringList choices{"ask", "import", "replace", "skip"};
     if (files.size() < 2 || !choices.contains(overlap)) {
         printError(QStringLiteral(
-            "Usage: kalvora-cli import LOGBOOK FILE... [--overlap ask|import|replace|skip] [--offline]"));
+            "Usage: kalvora-cli import LOGBOOK FILE|FOLDER... [--overlap ask|import|replace|skip] [--offline] "
+            "[--progress]"));
         return 2;
     }
     const QString logbookPath = files.takeFirst();
+    // Folders are searched for recordings at any depth; files stay as given.
+    const bool hasFolders =
+        std::any_of(files.cbegin(), files.cend(), [](const QString& path) { return QFileInfo(path).isDir(); });
+    files = expandIGCFolders(files);
+    if (hasFolders)
+        printError(QStringLiteral("Found %1 IGC file(s).").arg(files.size()));
 
     std::optional<ImportSetup> setup =
         openImportSetup(logbookPath, PersistentStore::OpenMode::CreateIfMissing, offline);
@@ -154,6 +210,24 @@ int runImport(const QStringList& args)
         ScoredWait wait(queue);
         QObject::connect(&queue, &XCQueue::scoreNotSaved, &queue,
                          [&](const ObjectId& id, const QString& reason) { notSaved.append({id, reason}); });
+        ProgressPrinter printer;
+        if (progress) {
+            QObject::connect(&importer, &FlightImporter::progressStarted, &importer,
+                             [&](const QString&, int total) { printer.started(total); });
+            QObject::connect(&importer, &FlightImporter::progressChanged, &importer,
+                             [&](int done) { printer.changed(done); });
+        }
+        // Ctrl-C stops before the next file, like the progress sheet's cancel:
+        // what is imported stays, and the same command later goes on from there.
+        g_interrupted = false;
+        auto* previous = std::signal(SIGINT, onInterrupt);
+        auto* previousTerm = std::signal(SIGTERM, onInterrupt);
+        QTimer interruptWatch;
+        QObject::connect(&interruptWatch, &QTimer::timeout, &importer, [&] {
+            if (g_interrupted)
+                importer.cancel();
+        });
+        interruptWatch.start(100);
         QList<ObjectId> insertedOrder;
         QObject::connect(&importer, &FlightImporter::flightInserted, &importer,
                          [&](const ObjectId& id) { insertedOrder.append(id); });
@@ -165,6 +239,9 @@ int runImport(const QStringList& args)
         queue.requeueUnscored();
         importer.start(files);
         wait.exec();
+        interruptWatch.stop();
+        std::signal(SIGINT, previous);
+        std::signal(SIGTERM, previousTerm);
         // Files and flights pair up in insertion order.
         for (qsizetype i = 0; i < insertedOrder.size() && i < summary.imported.size(); ++i)
             fileOfFlight.insert(insertedOrder[i], summary.imported[i]);
@@ -199,6 +276,8 @@ int runImport(const QStringList& args)
         {"logbook", QFileInfo(logbookPath).absoluteFilePath()},
         {"imported", QJsonArray::fromStringList(summary.imported)},
         {"skipped", QJsonArray::fromStringList(summary.skipped)},
+        {"duplicates", QJsonArray::fromStringList(summary.duplicates)},
+        {"stopped", summary.stopped},
         {"replaced", summary.replaced},
         {"failed", failed},
         {"cancelled", summary.cancelled},
@@ -207,6 +286,8 @@ int runImport(const QStringList& args)
     });
     if (terminal && terminal->refused())
         return 2;
+    if (summary.stopped)
+        return 130;
     return failed.isEmpty() ? 0 : 1;
 }
 
@@ -247,8 +328,9 @@ QJsonObject flightSummaryJson(const Flight& flight)
     };
 }
 
-static RegisterCommand reg{{"import", "import LOGBOOK FILE... [--overlap ask|import|replace|skip] [--offline]",
-                            "Import IGC files into a logbook (created when missing), score them, print a summary",
+static RegisterCommand reg{{"import", "import LOGBOOK FILE|FOLDER... [--overlap ask|import|replace|skip] [--offline] [--progress]",
+                            "Import IGC files and folders of them into a logbook (created when missing), score them, "
+                            "print a summary; recordings already in it are skipped",
                             &runImport}};
 
 } // namespace kalvora::cli

@@ -4,6 +4,7 @@
 
 #include "cli/clisettings.h"
 #include "cli/command.h"
+#include "logbook/placecache.h"
 #include "logbook/xcqueue.h"
 #include "services/httpclient.h"
 #include "store/objectmodel.h"
@@ -25,8 +26,14 @@ std::optional<ImportSetup> openImportSetup(const QString& path, PersistentStore:
         if (auto g = PersistentStore::open(globalStorePath(), ObjectModel::global(), PersistentStore::OpenMode::MustExist))
             setup.global = std::move(*g);
     }
-    if (!offline)
+    if (!offline) {
         setup.placeFinder.emplace(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+        // Sites asked about in earlier runs are not asked again; without a
+        // global store the answers still serve every flight of this run.
+        setup.placeAnswers = std::make_unique<PlaceAnswerCache>(
+            setup.global ? readPlaceAnswers(*setup.global->mainContext()) : QList<PlaceAnswer>());
+        setup.placeFinder->setAnswerCache(setup.placeAnswers.get());
+    }
     return setup;
 }
 

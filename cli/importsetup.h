@@ -9,6 +9,7 @@
 
 #include "logbook/flightimporter.h"
 #include "store/persistentstore.h"
+#include "waypoints/placeanswercache.h"
 #include "waypoints/placefinderlookup.h"
 
 namespace kalvora {
@@ -24,6 +25,8 @@ struct ImportSetup
     std::unique_ptr<PersistentStore> logbook;
     std::unique_ptr<PersistentStore> global;      ///< the global store when there is one; never created here
     std::optional<PlaceFinderLookup> placeFinder; ///< none offline
+    /** The geocoder's earlier answers (kept in the global store when there is one); the place finder's cache. */
+    std::unique_ptr<PlaceAnswerCache> placeAnswers;
 
     ImportServices services() { return {placeFinder ? &*placeFinder : nullptr, global.get()}; }
 };

@@ -34,6 +34,9 @@
 #include "ui/windowinteraction.h"
 #include "ui/windowplacement.h"
 #include "ui/logbookwindowcontroller.h"
+#include "logbook/placecache.h"
+#include "ui/restorebackupsheet.h"
+#include "waypoints/placeanswercache.h"
 #include "waypoints/placefinderlookup.h"
 #include "waypoints/waypointsync.h"
 #include "model/flight.h"
@@ -159,12 +162,68 @@ void KalvoraAppDelegate::importIGCFiles(const QStringList& files)
         QTimer::singleShot(1000, this, [this, igcFiles] { importIGCFiles(igcFiles); });
 }
 
+PlaceFinderLookup* KalvoraAppDelegate::placeFinder()
+{
+    if (!m_placeFinder) {
+        m_placeFinder = std::make_unique<PlaceFinderLookup>(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+        // Sites named in earlier sessions are not asked about again.
+        ObjectContext* global = globalManagedObjectContext();
+        m_placeAnswers = std::make_unique<PlaceAnswerCache>(global ? readPlaceAnswers(*global) : QList<PlaceAnswer>());
+        m_placeFinder->setAnswerCache(m_placeAnswers.get());
+    }
+    return m_placeFinder.get();
+}
+
 ImportServices KalvoraAppDelegate::importServices()
 {
-    if (!m_placeFinder)
-        m_placeFinder = std::make_unique<PlaceFinderLookup>(PlaceFinderLookup::fromSettings(defaultHttpClient()));
+    PlaceFinderLookup* finder = placeFinder();
     globalManagedObjectContext();
-    return ImportServices{m_placeFinder.get(), m_globalStore.get()};
+    return ImportServices{finder, m_globalStore.get()};
+}
+
+LogBookBackups& KalvoraAppDelegate::backups()
+{
+    if (!m_backups)
+        m_backups = std::make_unique<LogBookBackups>();
+    return *m_backups;
+}
+
+void KalvoraAppDelegate::showRestoreBackup(LogBook* document)
+{
+    LogBookWindowController* window = document ? document->controller() : nullptr;
+    if (!window)
+        return;
+    auto* sheet = window->findChild<RestoreBackupSheet*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!sheet) {
+        sheet = new RestoreBackupSheet(window);
+        QPointer<LogBook> owner(document);
+        connect(sheet, &RestoreBackupSheet::restoreChosen, this, [this, owner](const BackupCopy& copy) {
+            if (owner)
+                restoreBackup(owner, copy);
+        });
+    }
+    sheet->ask(document->displayName(), backups().copies(document->filePath()));
+}
+
+LogBook* KalvoraAppDelegate::restoreBackup(LogBook* document, const BackupCopy& copy)
+{
+    // Beside the logbook, where the pilot will look for it; elsewhere when that folder is read-only.
+    QString folder = QFileInfo(document->filePath()).absolutePath();
+    if (!QFileInfo(folder).isWritable())
+        folder = defaultLogbookFolder();
+    const Result<QString> restored = LogBookBackups::restore(copy, document->displayName(), folder);
+    if (!restored) {
+        presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                        tr("The backup could not be restored."),
+                                        QString::fromStdString(restored.error())}});
+        return nullptr;
+    }
+    QString error;
+    LogBook* opened = openDocumentWithContentsOfFile(*restored, &error);
+    if (!opened && !error.isEmpty())
+        presentErrors({PresentableError{QStringLiteral("KalvoraDocumentError"), 1,
+                                        tr("The restored logbook could not be opened."), error}});
+    return opened;
 }
 
 bool KalvoraAppDelegate::applicationShouldOpenUntitledFile()
@@ -350,6 +409,8 @@ LogBook* KalvoraAppDelegate::adopt(std::unique_ptr<LogBook> owned)
                                      message});
     });
     RecentLogbooks::noteOpened(document->filePath());
+    // A copy of the state it was opened in, when that differs from the last copy.
+    backups().backUpIfChanged(document->filePath());
     document->setImportServices(importServices());
     document->makeWindowControllers(m_noRecentDocument);
     addMenus(document);
@@ -489,10 +550,8 @@ WaypointServices KalvoraAppDelegate::waypointServices()
     WaypointServices services;
     if (!globalManagedObjectContext())
         return services;
-    if (!m_placeFinder)
-        m_placeFinder = std::make_unique<PlaceFinderLookup>(PlaceFinderLookup::fromSettings(defaultHttpClient()));
     if (!m_addressLookup)
-        m_addressLookup = std::make_unique<PlaceFinderAddressLookup>(*m_placeFinder);
+        m_addressLookup = std::make_unique<PlaceFinderAddressLookup>(*placeFinder());
     services.addresses = m_addressLookup.get();
     services.startUpload = [this] {
         // The passes of one store run one at a time: through the start-up client when there is one.
@@ -803,12 +862,21 @@ void KalvoraAppDelegate::addMenus(LogBook* document)
         if (recent->isEmpty())
             recent->addAction(tr("No recent logbooks"))->setEnabled(false);
     });
+    QAction* restore = file->addAction(tr("Restore from backup..."), this, [this, document] {
+        showRestoreBackup(document);
+    });
+    restore->setObjectName(QStringLiteral("restoreBackup"));
     file->addSeparator();
     if (!document->isReadOnly()) {
         QAction* import = file->addAction(tr("&Import IGC file(s)…"), window, [window] {
             window->logBookImport()->getIGCFlight();
         });
         import->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+        QAction* importFolder = file->addAction(tr("Import IGC &Folder…"), window, [window] {
+            window->logBookImport()->getIGCFolder();
+        });
+        importFolder->setObjectName(QStringLiteral("importFolder"));
+        importFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
     }
     if (LogBookOutput* output = window->output()) {
         file->addActions({output->exportIGCAction(), output->exportPdfAction()});

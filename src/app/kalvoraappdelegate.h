@@ -9,6 +9,7 @@
 
 #include "app/appinteraction.h"
 #include "logbook/flightimporter.h"
+#include "logbook/logbookbackups.h"
 
 namespace kalvora {
 
@@ -24,6 +25,7 @@ struct WaypointServices;
 class LogBook;
 class ObjectContext;
 class PersistentStore;
+class PlaceAnswerCache;
 class PlaceFinderLookup;
 class Settings;
 class SettingsWindowController;
@@ -140,6 +142,13 @@ public:
     [[nodiscard]] QString getLastUsedGlider();
     [[nodiscard]] QString getLastUsedHarness();
 
+    /** The logbooks' backup copies. */
+    [[nodiscard]] LogBookBackups& backups();
+    /** The sheet "Restore from backup..." over DOCUMENT's window, listing its copies. */
+    void showRestoreBackup(LogBook* document);
+    /** Writes COPY of DOCUMENT as a new logbook beside it and opens it; nullptr after telling why not. */
+    LogBook* restoreBackup(LogBook* document, const BackupCopy& copy);
+
     /** The folder new logbooks go to unless the user chooses another. */
     [[nodiscard]] static QString defaultLogbookFolder();
 
@@ -158,11 +167,15 @@ private:
     void presentErrors(const QList<PresentableError>& errors);
     void addMenus(LogBook* document);
     ImportServices importServices();
+    /** The place finder, with the geocoder's earlier answers from the global store, made on first use. */
+    PlaceFinderLookup* placeFinder();
 
     std::unique_ptr<AppInteraction> m_interaction;
     std::unique_ptr<StartupServices> m_services;
     std::unique_ptr<PersistentStore> m_globalStore;
+    std::unique_ptr<PlaceAnswerCache> m_placeAnswers; ///< outlives the place finder that uses it
     std::unique_ptr<PlaceFinderLookup> m_placeFinder;
+    std::unique_ptr<LogBookBackups> m_backups;
     Settings* m_settings = nullptr; ///< lives as long as the global store
     QList<LogBook*> m_documents;
     QPointer<LogBook> m_lastActive;

@@ -1,5 +1,6 @@
 #include "logbook/flightimporter.h"
 
+#include <QCryptographicHash>
 #include <QPointer>
 #include <QSettings>
 #include <QSet>
@@ -10,6 +11,7 @@
 
 #include "logbook/flightdata.h"
 #include "logbook/flightrecord.h"
+#include "logbook/placecache.h"
 #include "logbook/waypointfinder.h"
 #include "logbook/xcqueue.h"
 #include "model/equipment.h"
@@ -18,6 +20,7 @@
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
 #include "track/igc.h"
+#include "waypoints/placeanswercache.h"
 #include "waypoints/placefinderlookup.h"
 
 namespace kalvora {
@@ -42,15 +45,26 @@ std::optional<QString> lastUsedEquipment(PersistentStore* global, const char* pr
     return equipment->displayName();
 }
 
-/** The global store's waypoints, read on the calling (worker) thread; nullptr without a store. */
-std::unique_ptr<WaypointListFinder> storedPlaces(PersistentStore* global)
+/** A context of the global store for the calling (worker) thread; nullptr without a store. */
+std::unique_ptr<ObjectContext> globalContext(PersistentStore* global)
 {
     if (!global)
         return nullptr;
     auto context = global->newBackgroundContext();
     if (!context)
         return nullptr;
-    return std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(**context));
+    // The GUI thread may be waiting for this worker; its saves must not wait for it in turn.
+    (*context)->setUndoEnabled(false);
+    (*context)->setWaitsForMerge(false);
+    return std::move(*context);
+}
+
+/** The global store's waypoints, read through CONTEXT; nullptr without one. */
+std::unique_ptr<WaypointListFinder> storedPlaces(ObjectContext* context)
+{
+    if (!context)
+        return nullptr;
+    return std::make_unique<WaypointListFinder>(WaypointListFinder::readStoredPlaces(*context));
 }
 
 } // namespace
@@ -63,15 +77,24 @@ QString durationString(qint64 seconds)
                              static_cast<long long>(s % 3600 / 60), static_cast<long long>(s % 60));
 }
 
-/** One file that was read and summarised. */
+QString FlightImporter::contentHash(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+/**
+ * One file that was read and summarised. Its text is not kept: an archive of
+ * thousands of recordings would not fit in memory; it is read again when its
+ * flight is made.
+ */
 struct FlightImporter::ReadFile
 {
     QString path;
-    QString text;
+    QString hash;
     QDateTime startUTC;
     qint64 flightTimeS = 0;
     QString failure; ///< why the file cannot be imported; empty when it can
-    /** Set for an instrument track: TEXT is empty until this fetches it on the worker. */
+    /** Set for an instrument track, which has no file: fetches its text on the worker. */
     std::function<std::optional<QString>()> download;
 };
 
@@ -84,6 +107,7 @@ struct FlightImporter::Run
     std::unique_ptr<OverlapCheck> check;
     QList<qsizetype> accepted;              // indices into files
     QHash<qsizetype, QList<qsizetype>> replacedBy; // logbook flight -> files replacing it
+    QSet<qsizetype> duplicates;             // indices into files: the same bytes as a flight or an earlier file
     QSet<qsizetype> inserted;               // indices into files
     QList<QPointer<Flight>> newFlights;
     QList<qsizetype> newFlightFiles;        // the file each new flight came from
@@ -116,9 +140,13 @@ bool FlightImporter::start(const QStringList& paths)
     m_cancel = false;
     m_run = std::make_unique<Run>();
     const quint64 generation = ++m_generation;
+    emit readingStarted(static_cast<int>(paths.size()));
     m_worker->start([this, paths, generation] {
         QList<ReadFile> files;
+        int done = 0;
         for (const QString& path : paths) {
+            if (m_cancel)
+                break;
             ReadFile file;
             file.path = path;
             const Result<QByteArray> read = readRegularFile(path, maxIGCFileBytes);
@@ -132,13 +160,20 @@ bool FlightImporter::start(const QStringList& paths)
                     file.failure = tr("The file holds no IGC track: no date record, or not two fixes forward "
                                       "in time with a time of day and a place on the globe");
                 } else {
-                    // Latin-1 keeps every byte, so the stored record can be written out unchanged.
-                    file.text = QString::fromLatin1(bytes);
+                    file.hash = contentHash(bytes);
                     file.startUTC = toDateTime(summary->startUTC);
                     file.flightTimeS = summary->flightTimeS;
                 }
             }
             files.append(std::move(file));
+            ++done;
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, done] {
+                    if (generation == m_generation)
+                        emit readingChanged(done);
+                },
+                Qt::QueuedConnection);
         }
         QMetaObject::invokeMethod(
             this,
@@ -185,13 +220,23 @@ void FlightImporter::filesRead(QList<ReadFile> files)
 {
     Run& run = *m_run;
     run.files = std::move(files);
+    emit readingFinished();
+    if (m_cancel) {
+        // Cancelled while reading: nothing was asked, nothing is imported.
+        run.summary.stopped = true;
+        finishRun();
+        return;
+    }
 
     const QList<Flight*> flights =
         m_logbook.mainContext()->fetch<Flight>({}, {SortDescriptor{QStringLiteral("startUTC")}});
     QList<FlightSpan> spans;
+    QSet<QString> known;
     for (Flight* flight : flights) {
         run.logbookFlights.append(flight);
         spans.append({flight->startUTC(), flight->landingUTC()});
+        if (const QString hash = flight->contentHash(); !hash.isEmpty())
+            known.insert(hash);
     }
     QList<OverlapCheck::File> checked;
     QList<qsizetype> readable;
@@ -200,6 +245,20 @@ void FlightImporter::filesRead(QList<ReadFile> files)
             run.summary.failed.append({run.files[i].path, run.files[i].failure});
             continue;
         }
+        // The same recording under another name (or imported in an earlier,
+        // cancelled run) is no new flight and needs no question. An
+        // instrument's track is known by its bytes only once it is downloaded.
+        if (run.files[i].hash.isEmpty()) {
+            readable.append(i);
+            checked.append({run.files[i].startUTC, run.files[i].flightTimeS});
+            continue;
+        }
+        if (known.contains(run.files[i].hash)) {
+            run.duplicates.insert(i);
+            run.summary.duplicates.append(run.files[i].path);
+            continue;
+        }
+        known.insert(run.files[i].hash);
         readable.append(i);
         checked.append({run.files[i].startUTC, run.files[i].flightTimeS});
     }
@@ -228,6 +287,14 @@ void FlightImporter::continueOverlapCheck()
         question.fileNumber = static_cast<int>(fileIndex + 1);
         question.fileCount = static_cast<int>(run.files.size());
 
+        // A flight stored before recordings were fingerprinted: an identical
+        // file overlaps it exactly; compare the bytes instead of asking.
+        if (flight && flight->contentHash().isEmpty() && sameRecording(file, *flight)) {
+            run.duplicates.insert(fileIndex);
+            run.check->answer({OverlapChoice::Skip, false});
+            continue;
+        }
+
         // The answer may come inside ask() (a fixed answer, the terminal) or
         // later from a sheet; either way it is taken once.
         struct Pending
@@ -255,6 +322,17 @@ void FlightImporter::continueOverlapCheck()
     deriveAccepted();
 }
 
+bool FlightImporter::sameRecording(const ReadFile& file, Flight& flight)
+{
+    const QString text = flight.igcData();
+    if (text.isEmpty())
+        return false;
+    const QString hash = contentHash(text.toLatin1());
+    // Kept, so the next run knows the flight without reading its record.
+    flight.setContentHash(hash);
+    return hash == file.hash;
+}
+
 void FlightImporter::answerOverlap(quint64 generation, const OverlapAnswer& answer)
 {
     if (generation != m_generation || !m_run || !m_run->check)
@@ -276,7 +354,11 @@ void FlightImporter::deriveAccepted()
     for (qsizetype i : run.check->accepted())
         run.accepted.append(readable[i]);
     for (qsizetype i = 0; i < readable.size(); ++i) {
-        if (!run.accepted.contains(readable[i]))
+        if (run.accepted.contains(readable[i]))
+            continue;
+        if (run.duplicates.contains(readable[i]) && !run.summary.duplicates.contains(run.files[readable[i]].path))
+            run.summary.duplicates.append(run.files[readable[i]].path);
+        else if (!run.duplicates.contains(readable[i]))
             run.summary.skipped.append(run.files[readable[i]].path);
     }
     for (const auto& [file, flight] : run.check->replacements())
@@ -288,13 +370,13 @@ void FlightImporter::deriveAccepted()
     struct Work
     {
         qsizetype index;
-        QString text;
+        QString path; ///< the file, or how the user knows an instrument's track
+        QString hash; ///< of the file's bytes when it was read; empty for an instrument's track
         std::function<std::optional<QString>()> download;
-        QString name;
     };
     QList<Work> work;
     for (qsizetype i : run.accepted)
-        work.append({i, run.files[i].text, run.files[i].download, run.files[i].path});
+        work.append({i, run.files[i].path, run.files[i].hash, run.files[i].download});
     const FlightDataSources sources = sourcesForRun();
     PersistentStore* global = m_services.globalStore;
     const quint64 generation = m_generation;
@@ -302,9 +384,11 @@ void FlightImporter::deriveAccepted()
     // A service that failed in an earlier run may be back.
     if (m_services.placeFinder)
         m_services.placeFinder->resetFailures();
-    m_worker->start([this, work, sources, global, logbook, generation] {
+    PlaceAnswerCache* placeAnswers = m_services.placeFinder ? m_services.placeFinder->answerCache() : nullptr;
+    m_worker->start([this, work, sources, global, logbook, generation, placeAnswers] {
         FlightDataSources mine = sources;
-        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);
+        const std::unique_ptr<ObjectContext> globalData = globalContext(global);
+        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(globalData.get());
         mine.waypoints = waypoints.get();
         // The flights are written here, not on the GUI thread: a track is
         // megabytes of text, and writing it can take long on a busy disk.
@@ -323,33 +407,53 @@ void FlightImporter::deriveAccepted()
             if (m_cancel)
                 break;
             const qsizetype index = item.index;
-            QString text = item.text;
             DerivedFlight derived;
-            bool readable = true;
+            FlightData data;
+            QString text;
+            QString hash = item.hash;
             if (item.download) {
                 std::optional<QString> downloaded = item.download();
                 if (m_cancel)
                     break; // a download cut short by cancel is no invalid flight
-                readable = downloaded && !downloaded->isEmpty();
-                if (readable)
+                if (downloaded && !downloaded->isEmpty()) {
                     text = std::move(*downloaded);
+                    hash = contentHash(text.toLatin1());
+                } else {
+                    derived.failure = tr("The flight %1 is not a valid flight").arg(item.path);
+                }
+            } else {
+                const Result<QByteArray> read = readRegularFile(item.path, maxIGCFileBytes);
+                // A file that was readable a moment ago has no record problem: valid stays true.
+                if (!read) {
+                    derived.valid = true;
+                    derived.failure = QString::fromStdString(read.error());
+                } else if (contentHash(*read) != hash) {
+                    derived.valid = true;
+                    derived.failure = tr("The file was changed while it was being imported; import it again");
+                } else {
+                    // Latin-1 keeps every byte, so the stored record can be written out unchanged.
+                    text = QString::fromLatin1(*read);
+                }
             }
-            FlightData data;
-            if (readable && getDataFromIGC(data, text, mine)) {
+            if (!text.isEmpty()) {
+                const bool made = getDataFromIGC(data, text, mine);
+                // What the geocoder said about a new site is kept for later runs, cancelled or not.
+                if (placeAnswers && globalData)
+                    saveNewPlaceAnswers(*placeAnswers, *globalData);
                 // A flight derived while the user pressed cancel is not inserted.
                 if (m_cancel)
                     break;
-                derived = insertFlight(context.get(), data);
-                derived.placesMissing = data.placesMissing;
-                if (item.download)
-                    derived.downloaded = text;
-                if (!context)
-                    derived.failure = unwritable;
-            } else if (item.download) {
-                derived.failure = tr("The flight %1 is not a valid flight").arg(item.name);
-            } else {
-                derived.failure = tr("The file is no valid IGC record: its fixes show no flight (no usable "
-                                     "fixes, or a landing that would come before the take-off)");
+                if (made) {
+                    derived = insertFlight(context.get(), data, hash);
+                    derived.placesMissing = data.placesMissing;
+                    if (!context)
+                        derived.failure = unwritable;
+                } else if (item.download) {
+                    derived.failure = tr("The flight %1 is not a valid flight").arg(item.path);
+                } else {
+                    derived.failure = tr("The file is no valid IGC record: its fixes show no flight (no usable "
+                                         "fixes, or a landing that would come before the take-off)");
+                }
             }
             QMetaObject::invokeMethod(
                 this,
@@ -363,7 +467,8 @@ void FlightImporter::deriveAccepted()
     });
 }
 
-FlightImporter::DerivedFlight FlightImporter::insertFlight(ObjectContext* context, const FlightData& data)
+FlightImporter::DerivedFlight FlightImporter::insertFlight(ObjectContext* context, const FlightData& data,
+                                                          const QString& hash)
 {
     DerivedFlight derived;
     derived.valid = true;
@@ -375,6 +480,7 @@ FlightImporter::DerivedFlight FlightImporter::insertFlight(ObjectContext* contex
         return derived;
     }
     flight->initFromFlightData(flightValues(data));
+    flight->setContentHash(hash);
     // Written with the flight, so queueing its scoring changes nothing to save on the GUI thread.
     markBeingComputed(*flight);
     if (const auto saved = context->save(); !saved) {
@@ -397,8 +503,6 @@ void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived
                        ? qobject_cast<Flight*>(m_logbook.mainContext()->existingObject(derived.flight))
                        : nullptr;
     if (flight) {
-        if (!derived.downloaded.isEmpty())
-            run.files[index].text = derived.downloaded;
         // Written already, so it is imported even when cancel came meanwhile.
         run.inserted.insert(index);
         run.newFlights.append(flight);
@@ -406,6 +510,11 @@ void FlightImporter::flightDerived(qsizetype index, const DerivedFlight& derived
         run.summary.imported.append(path);
         if (derived.placesMissing)
             run.summary.placesMissing.append(path);
+        // Scored while the next files are read: the scoring of a large
+        // archive overlaps its import instead of following it. The queue
+        // reads the record back from the file, so thousands of queued
+        // flights do not hold their texts in memory.
+        m_queue.startCalcXCOperationFromStore(flight);
         emit flightInserted(flight->objectId());
     } else if (!derived.valid) {
         run.summary.failed.append({path, derived.failure});
@@ -469,8 +578,6 @@ void FlightImporter::finishRun()
         Flight* flight = run.newFlights[i];
         if (!flight || flight->isDeleted())
             continue;
-        // The text read from the file is what was stored.
-        m_queue.startCalcXCOperation(flight, run.files[run.newFlightFiles[i]].text);
         run.summary.newFlights.append(flight->objectId());
     }
     (void)m_logbook.mainContext()->save();
@@ -523,9 +630,11 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
     PersistentStore* global = m_services.globalStore;
     if (m_services.placeFinder)
         m_services.placeFinder->resetFailures();
-    m_worker->start([this, work, sources, global, generation] {
+    PlaceAnswerCache* placeAnswers = m_services.placeFinder ? m_services.placeFinder->answerCache() : nullptr;
+    m_worker->start([this, work, sources, global, generation, placeAnswers] {
         FlightDataSources mine = sources;
-        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(global);
+        const std::unique_ptr<ObjectContext> globalData = globalContext(global);
+        const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(globalData.get());
         mine.waypoints = waypoints.get();
         for (const auto& [index, text] : work) {
             if (m_cancel)
@@ -533,6 +642,8 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
             FlightData data;
             if (!getDataFromIGC(data, text, mine))
                 continue;
+            if (placeAnswers && globalData)
+                saveNewPlaceAnswers(*placeAnswers, *globalData);
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, index, data] {

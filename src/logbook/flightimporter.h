@@ -96,6 +96,8 @@ struct ImportSummary
 {
     QStringList imported;            ///< files that became flights, in order
     QStringList skipped;             ///< files left out by the overlap answers
+    /** Files whose bytes equal a flight of the logbook or an earlier file of the run: left out unasked. */
+    QStringList duplicates;
     QList<ImportFileFailure> failed; ///< unreadable, no track, or no flight data
     QList<ObjectId> newFlights;      ///< the flights inserted (still existing at the end)
     /** Imported files whose take-off or landing place the place finder could not name (it did not answer). */
@@ -137,6 +139,9 @@ class FlightImporter final : public QObject
 public:
     /** The title of the progress shown while the flights are made. */
     static constexpr const char* progressTitle = "Importing track(s)...";
+
+    /** Hex SHA-256 of a recording's bytes, as flights keep it in contentHash. */
+    [[nodiscard]] static QString contentHash(const QByteArray& bytes);
 
     /** LOGBOOK, QUEUE and QUESTION must outlive the importer. */
     FlightImporter(PersistentStore& logbook, XCQueue& queue, OverlapQuestion& question, ImportServices services,
@@ -182,13 +187,17 @@ public:
     void removeIntersectFlights(const QList<Flight*>& flights);
 
 signals:
+    /** The files are being read (before any question): TOTAL files, DONE of them read so far. */
+    void readingStarted(int total);
+    void readingChanged(int done);
+    void readingFinished();
     /** The flights are about to be made: a determinate progress from 0 to MAXIMUM. */
     void progressStarted(const QString& title, int maximum);
     void progressChanged(int value);
     void progressFinished();
     /** A file was read but yields no flight ("Error importing IGC file" / "The file is no valid IGC record"). */
     void fileFailed(const QString& path);
-    /** A flight was inserted (already saved; its scoring is queued once the run ends). */
+    /** A flight was inserted (already saved; its scoring is already queued). */
     void flightInserted(const kalvora::ObjectId& flight);
     /** The run is over; SUMMARY.newFlights are the flights to select. */
     void finished(const kalvora::ImportSummary& summary);
@@ -205,16 +214,17 @@ private:
         ObjectId flight;    ///< the inserted flight; invalid when it could not be written
         QString failure;    ///< why not, for the user
         bool placesMissing = false;
-        QString downloaded; ///< the IGC text of an instrument track, for its scoring
     };
 
     void filesRead(QList<ReadFile> files);
+    /** Whether FILE holds the same bytes as FLIGHT's record (for flights stored without a hash). */
+    static bool sameRecording(const ReadFile& file, Flight& flight);
     void continueOverlapCheck();
     void answerOverlap(quint64 generation, const OverlapAnswer& answer);
     void deriveAccepted();
     void flightDerived(qsizetype index, const DerivedFlight& derived);
     /** Inserts and saves a flight made from DATA in CONTEXT (the worker's). */
-    static DerivedFlight insertFlight(ObjectContext* context, const FlightData& data);
+    static DerivedFlight insertFlight(ObjectContext* context, const FlightData& data, const QString& hash);
     void finishRun();
     /** Queues finishRun() from the worker, unless a newer run started meanwhile. */
     void postFinishRun(quint64 generation);

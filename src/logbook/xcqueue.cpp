@@ -44,8 +44,29 @@ CalcXCDataOperation::CalcXCDataOperation(ObjectId flight, QString igcData, int g
 {
 }
 
+std::unique_ptr<CalcXCDataOperation> CalcXCDataOperation::createReadingStore(ObjectId flight, int glidertype,
+                                                                             PersistentStore* document)
+{
+    if (!flight.isValid() || flight.isTemporary() || !document)
+        return nullptr;
+    auto operation = std::unique_ptr<CalcXCDataOperation>(
+        new CalcXCDataOperation(std::move(flight), QString(), glidertype, document));
+    operation->m_readsStore = true;
+    return operation;
+}
+
 void CalcXCDataOperation::main()
 {
+    if (m_readsStore) {
+        // A context of this thread's own: the main context belongs to the GUI thread.
+        auto context = m_document->newBackgroundContext();
+        if (!context)
+            return;
+        auto* flight = qobject_cast<Flight*>((*context)->existingObject(m_flight));
+        if (!flight || flight->isDeleted())
+            return;
+        m_igcData = flight->igcData();
+    }
     std::shared_ptr<const IGCFlight> scored = scoreIGC(m_igcData, m_glidertype);
     if (!scored)
         return;
@@ -94,6 +115,22 @@ void XCQueue::startCalcXCOperation(Flight* flight, const QString& igcData)
         op->main();
         // Queued behind the notification the operation may just have posted, so
         // the result is stored before the queue reports the computation ended.
+        QMetaObject::invokeMethod(this, [this, id] { operationEnded(id); }, Qt::QueuedConnection);
+    });
+}
+
+void XCQueue::startCalcXCOperationFromStore(Flight* flight)
+{
+    if (!flight || flight->isDeleted())
+        return;
+    const ObjectId id = flight->objectId();
+    auto operation = CalcXCDataOperation::createReadingStore(id, static_cast<int>(flight->glidertype()), &m_logbook);
+    if (!operation)
+        return;
+    markBeingComputed(*flight);
+    ++m_pending[id];
+    m_pool->start([this, id, op = std::shared_ptr<CalcXCDataOperation>(std::move(operation))] {
+        op->main();
         QMetaObject::invokeMethod(this, [this, id] { operationEnded(id); }, Qt::QueuedConnection);
     });
 }

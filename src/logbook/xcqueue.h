@@ -31,6 +31,9 @@ public:
     /** nullptr when FLIGHT is not a valid identifier. */
     [[nodiscard]] static std::unique_ptr<CalcXCDataOperation> create(ObjectId flight, QString igcData, int glidertype,
                                                                      PersistentStore* document);
+    /** Reads the IGC text from DOCUMENT when the operation runs instead of carrying it. */
+    [[nodiscard]] static std::unique_ptr<CalcXCDataOperation> createReadingStore(ObjectId flight, int glidertype,
+                                                                                 PersistentStore* document);
     /** Runs on the queue's thread. */
     void main();
 
@@ -40,6 +43,7 @@ private:
     QString m_igcData;
     int m_glidertype = 0;
     PersistentStore* m_document = nullptr;
+    bool m_readsStore = false;
 };
 
 /**
@@ -77,6 +81,12 @@ public:
      * thread.
      */
     void startCalcXCOperation(Flight* flight, const QString& igcData);
+    /**
+     * The same for a flight whose record is saved in the logbook file: the
+     * computation reads it from there on the queue's thread when its turn
+     * comes, so that a long queue holds no texts and this thread reads none.
+     */
+    void startCalcXCOperationFromStore(Flight* flight);
 
     /**
      * Queues again every flight of the logbook whose freeDistance is below 0

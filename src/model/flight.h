@@ -105,6 +105,8 @@ public:
     KALVORA_STRING_ATTRIBUTE(glider, Glider)
     KALVORA_STRING_ATTRIBUTE(harness, Harness)
     KALVORA_STRING_ATTRIBUTE(igcData, IgcData)
+    /** Hex SHA-256 of the recording's bytes; empty for flights entered by hand or imported before it was kept. */
+    KALVORA_STRING_ATTRIBUTE(contentHash, ContentHash)
     KALVORA_DOUBLE_ATTRIBUTE(landingAltitude, LandingAltitude)
     KALVORA_STRING_ATTRIBUTE(landingLocation, LandingLocation)
     KALVORA_DATE_ATTRIBUTE(landingUTC, LandingUTC)

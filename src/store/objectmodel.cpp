@@ -149,6 +149,8 @@ ObjectModel makeLogBookModel()
         number("freeDistance"),
         number("flatDistance"),
         number("faiDistance"),
+        // SHA-256 of the recording's bytes: the same file under another name is not imported twice.
+        text("contentHash"),
     };
     // The system always deletes a flight's score points itself before writing new
     // ones; cascading keeps orphans out of the file when a flight goes.
@@ -233,7 +235,13 @@ ObjectModel makeGlobalModel()
     routeWaypoint.relationships = {toOne("route", "Route", "waypoints", true),
                                    toOne("waypoint", "Waypoint", "routeWaypoint", true)};
 
-    m.entities = {equipment, settings, waypoint, route, routeWaypoint};
+    // What the reverse geocoder answered for a place, reused for any later point close by.
+    EntityDescription placeAnswer;
+    placeAnswer.name = QStringLiteral("PlaceAnswer");
+    placeAnswer.attributes = {integer("latitude"), integer("longitude"), text("city"),  text("county"),
+                              text("state"),       text("country"),    text("countryCode"), date("askedAt")};
+
+    m.entities = {equipment, settings, waypoint, route, routeWaypoint, placeAnswer};
     for (EntityDescription& e : m.entities)
         e.indexNames();
     return m;

@@ -1,5 +1,7 @@
 #include "ui/flightlistmodel.h"
 
+#include <algorithm>
+
 #include <QLocale>
 #include <QSet>
 #include <QTimeZone>
@@ -57,7 +59,16 @@ FlightListModel::FlightListModel(ObjectContext* context, QObject* parent)
     : QAbstractTableModel(parent), m_context(context)
 {
     if (m_context)
-        connect(m_context, &ObjectContext::objectsDidChange, this, [this] { refresh(); });
+        connect(m_context, &ObjectContext::objectsDidChange, this, [this](const SaveNotice& notice) {
+            // Changed flights redraw through their own change signals; only
+            // flights coming or going change the rows. Scoring a large import
+            // saves once per flight, and fetching every flight each time
+            // would make the list slower the longer the logbook gets.
+            const auto isFlight = [](const ObjectId& id) { return id.entity() == QLatin1String(Flight::EntityName); };
+            if (std::any_of(notice.inserted.cbegin(), notice.inserted.cend(), isFlight) ||
+                std::any_of(notice.deleted.cbegin(), notice.deleted.cend(), isFlight) || notice.isEmpty())
+                refresh();
+        });
     refresh();
 }
 

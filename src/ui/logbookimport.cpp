@@ -1,15 +1,21 @@
 #include "ui/logbookimport.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 
+#include "logbook/igcfolder.h"
+#include "logbook/remainingtime.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "store/objectcontext.h"
 #include "store/persistentstore.h"
 #include "ui/flightintersectsheet.h"
 #include "ui/flightlistmodel.h"
+#include "ui/importfoldersheet.h"
 #include "ui/logbookwindowcontroller.h"
 #include "ui/longtimesheet.h"
 #include "ui/windowinteraction.h"
@@ -23,19 +29,52 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
     m_importer = std::make_unique<FlightImporter>(logbook, *m_queue, static_cast<OverlapQuestion&>(*this), services);
     m_intersect = new FlightIntersectSheet(window);
     m_progress = new LongTimeSheet(window);
+    m_folderSheet = new ImportFolderSheet(window);
+    connect(m_folderSheet, &ImportFolderSheet::importChosen, this, [this] {
+        checkIntersectFlightsWithIGC(std::exchange(m_folderFiles, {}));
+    });
+    connect(m_folderSheet, &QDialog::rejected, this, [this] { m_folderFiles.clear(); });
 
     connect(m_intersect, &FlightIntersectSheet::answered, this, [this](int tag, bool applyToAll) {
         if (auto reply = std::exchange(m_pendingReply, nullptr))
             reply({overlapChoiceFromTag(tag), applyToAll});
     });
-    connect(m_progress, &LongTimeSheet::canceled, this, [this] { m_importer->cancel(); });
+    connect(m_progress, &LongTimeSheet::canceled, this, [this] {
+        if (m_scanCancel)
+            m_scanCancel->store(true);
+        m_importer->cancel();
+    });
 
+    // Reading thousands of files takes a while before the first question can come.
+    connect(m_importer.get(), &FlightImporter::readingStarted, this, [this](int total) {
+        if (total < 2)
+            return;
+        m_progress->begin(tr("Reading IGC files..."), total);
+        m_progressClock.start();
+        m_progressTotal = total;
+        showProgressDetail(0);
+    });
+    connect(m_importer.get(), &FlightImporter::readingChanged, this, [this](int done) {
+        if (!m_progress->isVisible())
+            return;
+        m_progress->setProgress(done);
+        showProgressDetail(done);
+    });
+    connect(m_importer.get(), &FlightImporter::readingFinished, m_progress, &LongTimeSheet::end);
     connect(m_importer.get(), &FlightImporter::progressStarted, this, [this](const QString& title, int maximum) {
         m_progress->begin(title, maximum);
+        m_progressClock.start();
+        m_progressTotal = maximum;
+        if (maximum > 1)
+            showProgressDetail(0);
     });
-    connect(m_importer.get(), &FlightImporter::progressChanged, m_progress, &LongTimeSheet::setProgress);
+    connect(m_importer.get(), &FlightImporter::progressChanged, this, [this](int done) {
+        m_progress->setProgress(done);
+        if (m_progressTotal > 1)
+            showProgressDetail(done);
+    });
     connect(m_importer.get(), &FlightImporter::progressFinished, m_progress, &LongTimeSheet::end);
-    connect(m_importer.get(), &FlightImporter::flightInserted, this, [this] { m_window->flightModel()->refresh(); });
+    connect(m_importer.get(), &FlightImporter::flightInserted, this, &LogBookImport::refreshListSoon);
     connect(m_importer.get(), &FlightImporter::finished, this, &LogBookImport::runFinished);
     connect(m_importer.get(), &FlightImporter::recalcFinished, this, [this] { m_window->flightModel()->reformat(); });
     connect(m_queue.get(), &XCQueue::scoreNotSaved, this, [this](const ObjectId&, const QString& reason) {
@@ -44,10 +83,17 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
         if (m_unsavedScores++ == 0)
             QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
     }, Qt::QueuedConnection);
+    connect(m_queue.get(), &XCQueue::idle, this, [this] {
+        if (m_unsavedScores > 0)
+            QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
+    });
 }
 
 void LogBookImport::showUnsavedScores()
 {
+    // Flights are scored while later ones are still imported: the alert waits for the last of them.
+    if (m_importer->isRunning() || !m_queue->isIdle())
+        return;
     const int count = std::exchange(m_unsavedScores, 0);
     if (count == 0)
         return;
@@ -88,6 +134,78 @@ void LogBookImport::getIGCFlight()
             checkIntersectFlightsWithIGC(files);
     });
     dialog->open();
+}
+
+void LogBookImport::getIGCFolder()
+{
+    auto* dialog = new QFileDialog(m_window, tr("Import IGC Folder"));
+    dialog->setObjectName(QStringLiteral("chooseFolder"));
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setOption(QFileDialog::ReadOnly);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+        if (!folder.isEmpty())
+            importFolder(folder);
+    });
+    dialog->open();
+}
+
+bool LogBookImport::importFolder(const QString& folder)
+{
+    if (m_scanning || m_importer->isRunning())
+        return false;
+    m_scanning = true;
+    m_scanCancel = std::make_shared<std::atomic<bool>>(false);
+    m_progress->beginIndeterminate(tr("Looking for IGC files..."));
+    m_progress->setDetail(QDir::toNativeSeparators(folder));
+    // A tree of ten years of flights on a slow disk takes a while to walk.
+    QPointer<LogBookImport> self(this);
+    QThreadPool::globalInstance()->start([self, folder, cancel = m_scanCancel] {
+        QStringList files = igcFilesInFolder(folder, cancel.get());
+        if (cancel->load())
+            files.clear();
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, folder, files, cancel] {
+                if (self)
+                    self->folderScanned(folder, cancel->load() ? QStringList() : files);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void LogBookImport::folderScanned(const QString& folder, const QStringList& files)
+{
+    const bool cancelled = m_scanCancel && m_scanCancel->load();
+    m_scanning = false;
+    m_scanCancel.reset();
+    m_progress->end();
+    if (cancelled)
+        return;
+    m_folderFiles = files;
+    m_folderSheet->ask(folder, int(files.size()));
+}
+
+void LogBookImport::showProgressDetail(int done)
+{
+    m_progress->setDetail(tr("%1 of %2 files, %3")
+                              .arg(done)
+                              .arg(m_progressTotal)
+                              .arg(remainingTimeText(m_progressClock.elapsed(), done, m_progressTotal)));
+}
+
+void LogBookImport::refreshListSoon()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QTimer::singleShot(250, this, [this] {
+        m_refreshPending = false;
+        m_window->flightModel()->refresh();
+    });
 }
 
 bool LogBookImport::checkIntersectFlightsWithIGC(const QStringList& paths)
@@ -170,6 +288,22 @@ void LogBookImport::showPlacesMissing(const QStringList& paths)
                                placesMissingText(paths));
 }
 
+QString LogBookImport::duplicatesText(const ImportSummary& summary)
+{
+    const auto count = summary.duplicates.size();
+    return count == 1 ? tr("1 recording was already in the logbook and was skipped.")
+                      : tr("%1 recordings were already in the logbook and were skipped.").arg(count);
+}
+
+void LogBookImport::showDuplicates(const ImportSummary& summary)
+{
+    const auto imported = summary.imported.size();
+    if (const auto& interaction = m_window->interaction())
+        interaction->showAlert(m_window,
+                               imported == 1 ? tr("1 flight imported") : tr("%1 flights imported").arg(imported),
+                               duplicatesText(summary));
+}
+
 void LogBookImport::runFinished(const ImportSummary& summary)
 {
     m_progress->end();
@@ -178,6 +312,10 @@ void LogBookImport::runFinished(const ImportSummary& summary)
         showFileFailures(summary.failed, summary.placesMissing);
     else if (!summary.placesMissing.isEmpty())
         showPlacesMissing(summary.placesMissing);
+    else if (!summary.duplicates.isEmpty())
+        showDuplicates(summary);
+    if (m_unsavedScores > 0)
+        QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
     m_window->flightModel()->refresh();
     m_window->sortFlights(m_window->sortType());
     if (!summary.cancelled) {

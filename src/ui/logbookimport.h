@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
+
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -12,6 +15,7 @@
 namespace kalvora {
 
 class FlightIntersectSheet;
+class ImportFolderSheet;
 class LogBookWindowController;
 class LongTimeSheet;
 class PersistentStore;
@@ -36,6 +40,14 @@ public:
 
     /** The file chooser "Import IGC file(s)"; the chosen files are imported. */
     void getIGCFlight();
+    /** The folder chooser "Import IGC Folder"; the chosen folder is imported (importFolder()). */
+    void getIGCFolder();
+    /**
+     * Looks for the recordings in @p folder and its sub-folders, shows how
+     * many there are (ImportFolderSheet) and imports them when the user
+     * agrees. False while another import runs.
+     */
+    bool importFolder(const QString& folder);
     /** Imports @p paths (IGC files) into the logbook; false while another import runs. */
     bool checkIntersectFlightsWithIGC(const QStringList& paths);
     /** Recomputes every selected flight from its IGC record. */
@@ -47,6 +59,7 @@ public:
     [[nodiscard]] XCQueue& calcXCDataQueue() { return *m_queue; }
     [[nodiscard]] FlightIntersectSheet* intersectSheet() const;
     [[nodiscard]] LongTimeSheet* longTimeSheet() const;
+    [[nodiscard]] ImportFolderSheet* folderSheet() const { return m_folderSheet; }
 
 signals:
     /** An import run ended (after the selection was made). */
@@ -60,7 +73,15 @@ private:
     void showPlacesMissing(const QStringList& paths);
     static QString placesMissingText(const QStringList& paths);
     void showUnsavedScores();
+    /** How many files of the run were recordings the logbook already holds. */
+    static QString duplicatesText(const ImportSummary& summary);
+    void showDuplicates(const ImportSummary& summary);
     void runFinished(const ImportSummary& summary);
+    void folderScanned(const QString& folder, const QStringList& files);
+    /** "120 of 2000 files, about 4 minutes left" under the bar. */
+    void showProgressDetail(int done);
+    /** Redraws the flight list soon, once for many inserted flights. */
+    void refreshListSoon();
 
     LogBookWindowController* m_window;
     std::unique_ptr<XCQueue> m_queue;
@@ -69,6 +90,13 @@ private:
     std::unique_ptr<FlightImporter> m_importer;
     FlightIntersectSheet* m_intersect = nullptr;
     LongTimeSheet* m_progress = nullptr;
+    ImportFolderSheet* m_folderSheet = nullptr;
+    QStringList m_folderFiles;
+    std::shared_ptr<std::atomic<bool>> m_scanCancel;
+    bool m_scanning = false;
+    QElapsedTimer m_progressClock;
+    int m_progressTotal = 0;
+    bool m_refreshPending = false;
     std::function<void(OverlapAnswer)> m_pendingReply;
 };
 

@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "model/utcoffsets.h"
 #include "store/notificationcenter.h"
@@ -125,9 +126,26 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(m_proxy, &QAbstractItemModel::rowsInserted, this, &LogBookWindowController::updateToolbarItems);
     connect(m_proxy, &QAbstractItemModel::rowsRemoved, this, &LogBookWindowController::updateToolbarItems);
     connect(m_proxy, &QAbstractItemModel::dataChanged, this, [this] {
-        updateToolbarItems();
-        if (!m_showingFlight)
-            showSelectedFlight();
+        // While flights are imported and scored, each scored flight changes
+        // several values one after the other, and with thousands of flights
+        // selected each look at the selection counts: once per turn of the
+        // event loop is enough then.
+        const bool busy = m_import && (m_import->importer().isRunning() || !m_import->calcXCDataQueue().isIdle());
+        if (!busy && !m_selectionUpdatePending) {
+            updateToolbarItems();
+            if (!m_showingFlight)
+                showSelectedFlight();
+            return;
+        }
+        if (m_selectionUpdatePending)
+            return;
+        m_selectionUpdatePending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_selectionUpdatePending = false;
+            updateToolbarItems();
+            if (!m_showingFlight)
+                showSelectedFlight();
+        });
     });
 
     // The selected flights' values, editable.
@@ -469,7 +487,10 @@ FlightSelectionState LogBookWindowController::selectionState() const
     const QList<Flight*> selected = selectedFlights();
     state.selectedCount = static_cast<int>(selected.size());
     state.allSelectedHaveIGC = std::all_of(selected.cbegin(), selected.cend(), [](const Flight* flight) {
-        return flight->hasValue(QStringLiteral("igcData")) && flight->hasValue(QStringLiteral("validIGC"));
+        // A recording's fingerprint is kept in memory and says it has a record;
+        // asking the file about the record itself costs a query per flight.
+        return flight->hasValue(QStringLiteral("validIGC")) &&
+               (flight->hasValue(QStringLiteral("contentHash")) || flight->hasValue(QStringLiteral("igcData")));
     });
     return state;
 }

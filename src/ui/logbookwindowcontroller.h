@@ -217,6 +217,7 @@ private:
     QPointer<QProcess> m_kmlLookup;
     ImportServices m_importServices;
     LogBookImport* m_import = nullptr;
+    bool m_selectionUpdatePending = false;
     LogBookOutput* m_output = nullptr;
     int m_sortType = 0;
     bool m_loaded = false;

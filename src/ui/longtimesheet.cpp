@@ -19,6 +19,10 @@ LongTimeSheet::LongTimeSheet(QWidget* parent) : QDialog(parent)
     m_bar = new QProgressBar(this);
     m_bar->setObjectName(QStringLiteral("progress"));
     m_bar->setTextVisible(false);
+    m_detail = new QLabel(this);
+    m_detail->setObjectName(QStringLiteral("detail"));
+    m_detail->setWordWrap(true);
+    m_detail->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     m_cancelButton = buttons->button(QDialogButtonBox::Cancel);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
@@ -27,6 +31,7 @@ LongTimeSheet::LongTimeSheet(QWidget* parent) : QDialog(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
     layout->addWidget(m_bar);
+    layout->addWidget(m_detail);
     layout->addWidget(buttons);
 }
 
@@ -38,6 +43,7 @@ void LongTimeSheet::begin(const QString& title, int maximum)
     setWindowTitle(title);
     m_bar->setRange(0, maximum);
     m_bar->setValue(0);
+    setDetail(QString());
     m_canceled->store(false);
     m_cancelButton->setEnabled(true);
     open();
@@ -51,6 +57,17 @@ void LongTimeSheet::beginIndeterminate(const QString& title)
 void LongTimeSheet::setProgress(int value)
 {
     m_bar->setValue(value);
+}
+
+void LongTimeSheet::setDetail(const QString& text)
+{
+    m_detail->setText(text);
+    m_detail->setVisible(!text.isEmpty());
+}
+
+QString LongTimeSheet::detail() const
+{
+    return m_detail->text();
 }
 
 int LongTimeSheet::progress() const

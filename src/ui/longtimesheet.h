@@ -31,6 +31,9 @@ public:
     /** Busy bar: a job whose length is not known. */
     void beginIndeterminate(const QString& title);
     void setProgress(int value);
+    /** A line under the bar, such as how much is done and how long the rest takes; empty hides it. */
+    void setDetail(const QString& text);
+    [[nodiscard]] QString detail() const;
     [[nodiscard]] int progress() const;
     [[nodiscard]] int maximum() const;
     /** Hides the sheet; the cancel flag keeps its value for the job's end. */
@@ -52,6 +55,7 @@ protected:
 
 private:
     QLabel* m_title = nullptr;
+    QLabel* m_detail = nullptr;
     QProgressBar* m_bar = nullptr;
     QPushButton* m_cancelButton = nullptr;
     std::shared_ptr<std::atomic<bool>> m_canceled = std::make_shared<std::atomic<bool>>(false);

@@ -5,10 +5,12 @@
 #include <QUrlQuery>
 
 #include <algorithm>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
 #include "services/httpclient.h"
+#include "waypoints/placeanswercache.h"
 #include "waypoints/timezonefinder.h"
 
 namespace kalvora {
@@ -152,6 +154,7 @@ PlaceFinderLookup::PlaceFinderLookup(const PlaceFinderLookup& other)
       m_nominatimBaseUrl(other.m_nominatimBaseUrl),
       m_timezoneBaseUrl(other.m_timezoneBaseUrl),
       m_timeZones(other.m_timeZones),
+      m_cache(other.m_cache),
       m_failuresInARow(other.m_failuresInARow.load())
 {
 }
@@ -285,6 +288,23 @@ PlaceLookupResult PlaceFinderLookup::lookupAt(double latitudeMicroDeg, double lo
         }
     };
 
+    const qint64 latitudeE6 = std::llround(latitudeMicroDeg);
+    const qint64 longitudeE6 = std::llround(longitudeMicroDeg);
+    if (m_cache) {
+        // Most flights of an archive start from a handful of sites: the
+        // answer for a site is asked once and reused, across runs.
+        if (const std::optional<PlaceAnswer> known = m_cache->find(latitudeE6, longitudeE6)) {
+            result.city = known->city;
+            result.county = known->county;
+            result.state = known->state;
+            result.country = known->country;
+            result.countryCode = known->countryCode;
+            result.locationName = joinLocationName(result);
+            fromZoneDatabase();
+            return result;
+        }
+    }
+
     // A service that failed several times in a row is not asked again until
     // resetFailures(): each failed look-up costs its time-outs and its pacing.
     if (hasGivenUp()) {
@@ -302,6 +322,9 @@ PlaceLookupResult PlaceFinderLookup::lookupAt(double latitudeMicroDeg, double lo
     };
     if (ask(reverseRequest(m_nominatimBaseUrl, result.latitude, result.longitude))) {
         m_failuresInARow = 0;
+        if (m_cache)
+            m_cache->remember({latitudeE6, longitudeE6, result.city, result.county, result.state, result.country,
+                               result.countryCode, QDateTime::currentDateTimeUtc()});
     } else {
         result.unanswered = true;
         ++m_failuresInARow;

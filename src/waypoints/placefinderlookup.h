@@ -16,6 +16,7 @@ namespace kalvora {
 
 class HttpClient;
 struct HttpRequest;
+class PlaceAnswerCache;
 class TimeZoneFinder;
 
 /** What one place look-up found. Absent parts were not in the answers. */
@@ -131,6 +132,15 @@ public:
      */
     static std::chrono::milliseconds pace();
 
+    /**
+     * Reuses and keeps the reverse geocoder's answers in CACHE (nullptr: none):
+     * a point near one asked about before is named without a request, and its
+     * offset comes from the zone database. CACHE must outlive this object and
+     * its copies. Set before the look-ups start.
+     */
+    void setAnswerCache(PlaceAnswerCache* cache) { m_cache = cache; }
+    [[nodiscard]] PlaceAnswerCache* answerCache() const { return m_cache; }
+
     /** True once the look-ups failed failuresBeforeGivingUp times in a row. Any thread. */
     [[nodiscard]] bool hasGivenUp() const;
     /** Asks the services again from the next look-up on (a new run starts). Any thread. */
@@ -143,6 +153,7 @@ private:
     QUrl m_nominatimBaseUrl;
     QUrl m_timezoneBaseUrl;
     const TimeZoneFinder* m_timeZones;
+    PlaceAnswerCache* m_cache = nullptr;
     // Shared by every thread using this object; a run's failures tell the next look-up to skip.
     mutable std::atomic<int> m_failuresInARow{0};
 };

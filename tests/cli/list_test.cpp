@@ -93,7 +93,7 @@ TEST_F(CliList, PrintsEveryAttributeAndTheDerivedValues)
     }
     // Every stored attribute but the IGC record, and the five derived values.
     EXPECT_FALSE(second.contains(QStringLiteral("igcData")));
-    EXPECT_EQ(second.size(), 31 + 5);
+    EXPECT_EQ(second.size(), 32 + 5);
 }
 
 TEST_F(CliList, UsesTheXCPointsSystemOfTheSettingsInTheDataFolder)

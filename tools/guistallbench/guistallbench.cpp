@@ -16,6 +16,9 @@
  * The folder defaults to $KALVORA_TESTDATA_DIR/igc, then /work/shared/testdata/igc.
  * KALVORA_STALL_TRACE=1 prints every tick later than 100 ms with its time, and
  * every event whose delivery took longer than 50 ms with its receiver's class.
+ * The folder is searched at any depth. KALVORA_STALL_GEOCODER=URL names the
+ * places through a reverse geocoder at URL (loopback only), with the place
+ * answers kept as the application keeps them.
  */
 #include <algorithm>
 #include <cstdio>
@@ -34,9 +37,14 @@
 #include <QUrl>
 
 #include "logbook/flightimporter.h"
+#include "logbook/igcfolder.h"
+#include "logbook/placecache.h"
 #include "logbook/xcqueue.h"
 #include "model/flight.h"
 #include "model/settings.h"
+#include "services/httpclient.h"
+#include "waypoints/placeanswercache.h"
+#include "waypoints/placefinderlookup.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
 #include "ui/flightintersectsheet.h"
@@ -126,10 +134,7 @@ int main(int argc, char** argv)
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(QStringLiteral("config")));
 
     const QDir folder(testdataFolder(argc, argv));
-    QStringList files;
-    for (const QString& name : folder.entryList({QStringLiteral("*.igc"), QStringLiteral("*.IGC")}, QDir::Files,
-                                                QDir::Name))
-        files << folder.filePath(name);
+    const QStringList files = kalvora::igcFilesInFolder(folder.path());
     if (files.isEmpty()) {
         std::fprintf(stderr, "guistallbench: no IGC files in %s\n", qPrintable(folder.path()));
         return 2;
@@ -147,8 +152,15 @@ int main(int argc, char** argv)
     kalvora::Settings::setCurrentUnits(kalvora::UnitSettings{});
 
     auto window = std::make_unique<kalvora::LogBookWindowController>(logbook.value()->mainContext());
-    // Like the application, with a global store but no place finder: offline.
-    window->setImportServices(kalvora::ImportServices{nullptr, global.value().get()});
+    // Like the application, with a global store and, unless a geocoder is named, no place finder: offline.
+    std::unique_ptr<kalvora::PlaceAnswerCache> answers;
+    std::unique_ptr<kalvora::PlaceFinderLookup> places;
+    if (const QString geocoder = qEnvironmentVariable("KALVORA_STALL_GEOCODER"); !geocoder.isEmpty()) {
+        answers = std::make_unique<kalvora::PlaceAnswerCache>(kalvora::readPlaceAnswers(*global.value()->mainContext()));
+        places = std::make_unique<kalvora::PlaceFinderLookup>(kalvora::defaultHttpClient(), QUrl(geocoder), QUrl());
+        places->setAnswerCache(answers.get());
+    }
+    window->setImportServices(kalvora::ImportServices{places.get(), global.value().get()});
     window->windowDidLoad({});
     window->show();
     kalvora::LogBookImport* import = window->logBookImport();
@@ -226,8 +238,9 @@ int main(int argc, char** argv)
     const auto over = std::count_if(sorted.begin(), sorted.end(), [](double l) { return l > kLimitMs; });
 
     std::printf("%-28s %s\n", "files", qPrintable(QString::number(files.size())));
-    std::printf("%-28s %lld (%d scored, %lld skipped, %lld failed, %d overlap questions)\n", "flights",
-                static_cast<long long>(flights.size()), scored, static_cast<long long>(summary.skipped.size()),
+    std::printf("%-28s %lld (%d scored, %lld skipped, %lld identical, %lld failed, %d overlap questions)\n",
+                "flights", static_cast<long long>(flights.size()), scored,
+                static_cast<long long>(summary.skipped.size()), static_cast<long long>(summary.duplicates.size()),
                 static_cast<long long>(summary.failed.size()), questions);
     std::printf("%-28s %.2f\n", "total seconds", seconds);
     std::printf("%-28s %zu\n", "probe ticks", lateness.size());
