@@ -157,9 +157,19 @@ TEST_F(ImportCommand, EveryRecordingIsImportedWithTheValuesOfAnalyseAndScore)
         }
     }
 
-    // The same files again: each overlaps its own flight and is skipped.
-    const QJsonObject again = run(QStringList{"import", logbook(), files.first(), "--overlap", "skip", "--offline"});
-    EXPECT_EQ(again.value("skipped").toArray(), QJsonArray{files.first()});
+    // The same file again is known by its bytes and left out unasked; a copy
+    // with one more line overlaps its own flight and is skipped.
+    const QString changed = m_dir.filePath("changed.igc");
+    {
+        QFile original(files.first());
+        QFile copy(changed);
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly));
+        copy.write(original.readAll() + "LXXXcopied\r\n");
+    }
+    const QJsonObject again =
+        run(QStringList{"import", logbook(), files.first(), changed, "--overlap", "skip", "--offline"});
+    EXPECT_EQ(again.value("duplicates").toArray(), QJsonArray{files.first()});
+    EXPECT_EQ(again.value("skipped").toArray(), QJsonArray{changed});
     EXPECT_TRUE(again.value("imported").toArray().isEmpty());
 }
 

@@ -69,7 +69,10 @@ def recording(index, site, fixes, rng):
     lat1, lon1 = landing_position(site)
     metres_lat = 111195.0
     metres_lon = 111195.0 * math.cos(math.radians(lat0))
-    size = rng.uniform(8000, 20000)
+    # Legs in proportion to the time aloft: about 3 to 9 m/s on course, so that the
+    # take-off and the landing the analysis finds lie within a few dozen metres of
+    # the site and its field whatever the length of the recording.
+    size = rng.uniform(0.8, 2.0) * fixes
     bearing = rng.uniform(0, 2 * math.pi)
     corners = [(0.0, 0.0),
                (size * math.cos(bearing), size * math.sin(bearing)),
@@ -168,6 +171,7 @@ class GeocoderHandler(http.server.BaseHTTPRequestHandler):
 
 
 def environment(home, geocoder_url):
+    os.makedirs(home, exist_ok=True)
     return dict(os.environ, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"),
                 XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_CACHE_HOME=os.path.join(home, "cache"),
                 KALVORA_NOMINATIM_URL=geocoder_url, KALVORA_TIMEZONE_URL=geocoder_url, QT_QPA_PLATFORM="offscreen")
