@@ -101,8 +101,7 @@ TEST(BraeunigerSettingsView, FillingShowsTheInstrumentAndWritesNothing)
     ASSERT_NE(v.view, nullptr);
     line.sim->clearCommandLog();
     showDeviceSettings(v.widget); // a second fill, as after a re-read
-    settle(300);
-    v.driver->waitForWrites();
+    v.flushWrites(300);
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW"), 0u);
     EXPECT_EQ(sentWith(*line.sim, "$PBRCONF"), 0u);
 
@@ -131,8 +130,7 @@ TEST(BraeunigerSettingsView, ChoicesAndFlagsAreWrittenToTheInstrument)
     const bool wasOn = v.control<QCheckBox>("cTRAlarm9")->isChecked();
     clickCheckBox(v.control<QCheckBox>("cTRAlarm9"));
     EXPECT_NE(v.control<QCheckBox>("cTRAlarm9")->isChecked(), wasOn);
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
 
     const auto image = line.sim->memory();
     EXPECT_EQ((image[0x08D] >> 2) & 3, 2) << "speed unit bits only";
@@ -153,30 +151,22 @@ TEST(BraeunigerSettingsView, TextsFollowTheCharacterRules)
     View v(line);
     ASSERT_NE(v.view, nullptr);
     auto* owner = v.control<QLineEdit>("owner");
-    showPageOf(owner);
-    owner->setFocus();
-    owner->selectAll();
-    QTest::keyClick(owner, Qt::Key_Backspace);
+    emptyField(owner);
     typeText(owner, QStringLiteral("  Jörg Müller*"));
     EXPECT_EQ(owner->text(), QStringLiteral("  Jrg Mller")) << "umlauts and * are refused while typing";
     QTest::keyClick(owner, Qt::Key_Return);
     EXPECT_EQ(owner->text(), QStringLiteral("Jrg Mller")) << "trimmed on commit";
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     auto image = line.sim->memory();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[0]), 10), std::string("Jrg Mller\0", 10));
 
     auto* glider = v.control<QLineEdit>("gliderType");
-    showPageOf(glider);
-    glider->setFocus();
-    glider->selectAll();
-    QTest::keyClick(glider, Qt::Key_Backspace);
+    emptyField(glider);
     QTest::keyClicks(glider, QStringLiteral("ABCDEFGHIJKLMNOPQRS"));
     EXPECT_EQ(glider->text(), QStringLiteral("ABCDEFGHIJKLMNOP")) << "16 characters at most";
     line.sim->clearCommandLog();
     QTest::keyClick(glider, Qt::Key_Return);
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     image = line.sim->memory();
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&image[0x0C0]), 16), "ABCDEFGHIJKLMNOP");
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW,00c0"), 1u);
@@ -185,8 +175,7 @@ TEST(BraeunigerSettingsView, TextsFollowTheCharacterRules)
     // Return again without a change writes nothing more.
     line.sim->clearCommandLog();
     QTest::keyClick(glider, Qt::Key_Return);
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW"), 0u);
 }
 
@@ -203,8 +192,7 @@ TEST(BraeunigerSettingsView, SliderMovesAreWrittenOnceAtTheirLastPosition)
     const int dragged = up->value();
     EXPECT_NE(dragged, 700) << "the drag moved the slider";
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW"), 0u) << "nothing during the drag";
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW,0060"), 1u);
     EXPECT_EQ(u16At(line.sim->memory(), 0x066), dragged);
 
@@ -213,8 +201,7 @@ TEST(BraeunigerSettingsView, SliderMovesAreWrittenOnceAtTheirLastPosition)
     up->setFocus();
     for (int i = 0; i < 4; ++i)
         QTest::keyClick(up, Qt::Key_Left);
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(sentWith(*line.sim, "$PBRMEMW,0060"), 1u);
     EXPECT_EQ(u16At(line.sim->memory(), 0x066), dragged - 4);
 }
@@ -232,8 +219,7 @@ TEST(BraeunigerSettingsView, ALowerClimbTonePullsTheSinkToneWithIt)
         QTest::keyClick(up, Qt::Key_PageDown); // 700 - 2 * page step
     const int target = up->value();
     ASSERT_LT(target, 600);
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(v.control<QSlider>("downBaseFreq")->value(), target);
     EXPECT_EQ(u16At(line.sim->memory(), 0x068), target);
 }
@@ -256,8 +242,7 @@ TEST(BraeunigerSettingsView, PageItemsFollowTheChosenPage)
 
     line.sim->clearCommandLog();
     chooseItem(page, QStringLiteral("Page 1"));
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_TRUE(item0->isEnabled());
     EXPECT_EQ(chosenValueOf(item0), 3);
     EXPECT_EQ(line.sim->memory()[0x09C], 0);
@@ -267,8 +252,7 @@ TEST(BraeunigerSettingsView, PageItemsFollowTheChosenPage)
     chooseItem(page, QStringLiteral("Page 2"));
     EXPECT_EQ(chosenValueOf(item1), 4);
     chooseItem(item1, item1->itemText(7));
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(line.sim->memory()[0x14B], 7) << "page 2's item";
     EXPECT_EQ(line.sim->memory()[0x141], std::uint8_t((0x141 * 7 + 3) & 0xFF)) << "page 1's item untouched";
 }
@@ -284,8 +268,7 @@ TEST(BraeunigerSettingsView, PolarValuesAreEditableOnlyWithTheOwnPolar)
     EXPECT_EQ(speed->value(), line.sim->memory()[0x07C]);
 
     chooseItem(v.control<QComboBox>("polareUsage"), QStringLiteral("Own polar"));
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(line.sim->memory()[0x07F], 1);
     EXPECT_TRUE(speed->isEnabled());
     EXPECT_EQ(speed->value(), line.sim->memory()[0x057]) << "now the second polar's value";
@@ -294,8 +277,7 @@ TEST(BraeunigerSettingsView, PolarValuesAreEditableOnlyWithTheOwnPolar)
     speed->setFocus();
     QTest::keyClick(speed, Qt::Key_Right);
     const int moved = speed->value();
-    settle();
-    v.driver->waitForWrites();
+    v.flushWrites();
     EXPECT_EQ(line.sim->memory()[0x057], moved);
 }
 

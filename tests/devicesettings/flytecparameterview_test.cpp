@@ -99,10 +99,7 @@ TEST(FlytecParameterView, ChoicesFlagsNumbersAndTextsAreWritten)
     EXPECT_TRUE(waitForBytes(*line.sim, 0x06, {0xE7, 0xFF, 0xFF, 0xFF})) << "two's complement";
 
     auto* owner = v.control<QLineEdit>("owner");
-    showPageOf(owner);
-    owner->setFocus();
-    owner->selectAll();
-    QTest::keyClick(owner, Qt::Key_Backspace);
+    emptyField(owner);
     typeText(owner, QStringLiteral("Rene Duß"));
     EXPECT_EQ(owner->text(), QStringLiteral("Rene Du")) << "ß is refused while typing";
     QTest::keyClick(owner, Qt::Key_Return);

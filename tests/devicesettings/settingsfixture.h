@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QStackedWidget>
 #include <QSlider>
@@ -95,6 +96,12 @@ template <typename Driver, typename Sim> struct ViewOn
     {
         window.reset(); // the view before its driver
     }
+    /** Lets the view's queued writes go out and waits until the instrument has taken them. */
+    void flushWrites(int ms = 150)
+    {
+        settle(ms);
+        driver->waitForWrites();
+    }
     template <typename W> W* control(const char* name) const
     {
         return widget->findChild<W*>(QString::fromLatin1(name));
@@ -121,6 +128,15 @@ inline void showPageOf(QWidget* control)
         settle(30); // the page lays itself out
         return;
     }
+}
+
+/** Shows EDIT's page and empties EDIT with the keyboard, as a user about to retype it does. */
+inline void emptyField(QLineEdit* edit)
+{
+    showPageOf(edit);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
 }
 
 /** Types TEXT into WIDGET key by key, letters outside ASCII included. */

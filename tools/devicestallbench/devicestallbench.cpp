@@ -33,6 +33,7 @@
 #include "model/settings.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
+#include "timedapplication.h"
 #include "ui/device/deviceinteraction.h"
 #include "ui/device/gpswindowcontroller.h"
 #include "ui/logbookwindowcontroller.h"
@@ -102,29 +103,6 @@ private:
     std::vector<double> m_late;
 };
 
-/** With KALVORA_STALL_TRACE, names every event whose delivery takes longer than the limit. */
-class TimedApplication final : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    bool trace = false;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (!trace)
-            return QApplication::notify(receiver, event);
-        QElapsedTimer timer;
-        timer.start();
-        const char* receiverClass = receiver ? receiver->metaObject()->className() : "?";
-        const int type = static_cast<int>(event->type());
-        const bool result = QApplication::notify(receiver, event);
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        if (ms > kLimitMs / 2)
-            std::fprintf(stderr, "  event %d to %s took %.1f ms\n", type, receiverClass, ms);
-        return result;
-    }
-};
-
 class QuietInteraction final : public kalvora::DeviceInteraction
 {
 public:
@@ -166,8 +144,9 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     qputenv("KALVORA_MOUNT_ROOTS", QFile::encodeName(home.filePath(QStringLiteral("media"))));
-    TimedApplication app(argc, argv);
-    app.trace = qEnvironmentVariableIsSet("KALVORA_STALL_TRACE");
+    kalvora::bench::TimedApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("KALVORA_STALL_TRACE"))
+        app.traceOverMs = kLimitMs / 2;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(QStringLiteral("config")));
     Settings::setCurrentUnits(UnitSettings{});
 

@@ -47,6 +47,7 @@
 #include "waypoints/placefinderlookup.h"
 #include "store/objectmodel.h"
 #include "store/persistentstore.h"
+#include "timedapplication.h"
 #include "ui/flightintersectsheet.h"
 #include "ui/logbookimport.h"
 #include "ui/logbookwindowcontroller.h"
@@ -85,32 +86,6 @@ bool drop(QWidget* window, const QStringList& paths)
     return dropEvent.isAccepted();
 }
 
-/**
- * Reports, with KALVORA_STALL_TRACE, every event whose delivery takes longer
- * than the probe allows, so a stall can be traced to its handler.
- */
-class TimedApplication final : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    bool trace = false;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        if (!trace)
-            return QApplication::notify(receiver, event);
-        QElapsedTimer timer;
-        timer.start();
-        const char* receiverClass = receiver ? receiver->metaObject()->className() : "?";
-        const int type = static_cast<int>(event->type());
-        const bool result = QApplication::notify(receiver, event);
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
-        if (ms > kLimitMs / 2)
-            std::fprintf(stderr, "  event %d to %s took %.1f ms\n", type, receiverClass, ms);
-        return result;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -130,7 +105,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
-    TimedApplication app(argc, argv);
+    kalvora::bench::TimedApplication app(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home.filePath(QStringLiteral("config")));
 
     const QDir folder(testdataFolder(argc, argv));
@@ -188,7 +163,8 @@ int main(int argc, char** argv)
                      });
 
     const bool trace = qEnvironmentVariableIntValue("KALVORA_STALL_TRACE") != 0;
-    app.trace = trace;
+    if (trace)
+        app.traceOverMs = kLimitMs / 2;
     std::vector<double> lateness;
     lateness.reserve(20000);
     int questions = 0;

@@ -531,17 +531,7 @@ void BraeunigerSettingsView::build()
 {
     const unsigned model = modelBit(m_driver.deviceType());
 
-    QMap<int, QFormLayout*> forms;
-    const auto formFor = [&](Tab tab) {
-        if (QFormLayout* form = forms.value(int(tab)))
-            return form;
-        auto* page = new QWidget(this);
-        page->setObjectName(QStringLiteral("page") + tabTitle(tab));
-        auto* form = new QFormLayout(page);
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        forms.insert(int(tab), form);
-        return form;
-    };
+    const auto formFor = [this](Tab tab) { return formPage(int(tab), tabTitle(tab)); };
 
     // Pages appear in the order of Tab, each only when the model has one of its settings.
     if (model) {
@@ -574,23 +564,8 @@ void BraeunigerSettingsView::build()
         if (!(entry.models & model))
             continue;
         const QString name = QString::fromLatin1(entry.name);
-        auto* row = new QWidget(this);
-        auto* line = new QHBoxLayout(row);
-        line->setContentsMargins(0, 0, 0, 0);
-        auto* slider = new QSlider(Qt::Horizontal, row);
-        slider->setObjectName(name);
+        const auto [row, slider, value] = makeSliderRow(name, entry.minimum, entry.maximum);
         slider->setProperty("address", entry.address);
-        slider->setRange(entry.minimum, entry.maximum);
-        slider->setPageStep(std::max(1, (entry.maximum - entry.minimum) / 10));
-        slider->setMinimumWidth(160);
-        auto* value = new QLabel(row);
-        value->setObjectName(name + QStringLiteral("Value"));
-        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        // One width for every readout, so the sliders of a page line up.
-        value->setMinimumWidth(
-            QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
-        line->addWidget(slider, 1);
-        line->addWidget(value);
         const SliderEntry* entryPtr = &entry;
         connect(slider, &QSlider::valueChanged, value,
                 [value, entryPtr](int v) { value->setText(readout(*entryPtr, v)); });
@@ -623,9 +598,7 @@ void BraeunigerSettingsView::build()
     formFor(Tab::Pilot)->addRow(tr("Software:"), versionLabel);
     m_readouts.append({version, versionLabel});
 
-    for (int t = int(Tab::Pilot); t <= int(Tab::Radio); ++t)
-        if (QFormLayout* form = forms.value(t))
-            addPage(form->parentWidget(), tabTitle(Tab(t)));
+    addFormPages();
 }
 
 void BraeunigerSettingsView::showDeviceSettings()
@@ -651,15 +624,7 @@ void BraeunigerSettingsView::showMemory(const BraeunigerMemory& memory)
         for (const auto& [name, slider] : m_sliders) {
             if (isPolarValue(name))
                 slider->setEnabled(ownPolar);
-            if (slider->isSliderDown())
-                continue; // the user's drag wins over the image
-            const int v = int(std::lround(number(name)));
-            if (v < slider->minimum())
-                slider->setMinimum(v);
-            if (v > slider->maximum())
-                slider->setMaximum(v);
-            slider->setValue(v);
-            emit slider->valueChanged(v); // the readout also when the value did not move
+            showSliderValue(slider, int(std::lround(number(name))), slider->minimum(), slider->maximum());
         }
         for (const auto& [name, check] : m_flags)
             check->setChecked(number(name) != 0);

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QComboBox>
+#include <QFontMetrics>
+#include <QFormLayout>
 #include <QLabel>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -116,6 +118,55 @@ void DeviceSettingsView::fillControls(const std::function<void()>& fill)
 void DeviceSettingsView::runOnWorker(std::function<void()> job)
 {
     QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
+}
+
+QFormLayout* DeviceSettingsView::formPage(int key, const QString& title)
+{
+    if (const auto it = m_formPages.constFind(key); it != m_formPages.constEnd())
+        return it->second;
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("page") + title);
+    auto* form = new QFormLayout(page);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_formPages.insert(key, {title, form});
+    return form;
+}
+
+void DeviceSettingsView::addFormPages()
+{
+    for (const auto& [title, form] : std::as_const(m_formPages))
+        addPage(form->parentWidget(), title);
+}
+
+DeviceSettingsView::SliderRow DeviceSettingsView::makeSliderRow(const QString& name, int minimum, int maximum)
+{
+    SliderRow made;
+    made.row = new QWidget(this);
+    auto* line = new QHBoxLayout(made.row);
+    line->setContentsMargins(0, 0, 0, 0);
+    made.slider = new QSlider(Qt::Horizontal, made.row);
+    made.slider->setObjectName(name);
+    made.slider->setRange(minimum, maximum);
+    made.slider->setPageStep(std::max(1, (maximum - minimum) / 10));
+    made.slider->setMinimumWidth(160);
+    made.readout = new QLabel(made.row);
+    made.readout->setObjectName(name + QStringLiteral("Value"));
+    made.readout->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // One width for every readout, so the sliders of a page line up.
+    made.readout->setMinimumWidth(
+        QFontMetrics(made.readout->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
+    line->addWidget(made.slider, 1);
+    line->addWidget(made.readout);
+    return made;
+}
+
+void DeviceSettingsView::showSliderValue(QSlider* slider, int value, int minimum, int maximum)
+{
+    if (slider->isSliderDown())
+        return; // the user's drag wins over what was read
+    slider->setRange(std::min(value, minimum), std::max(value, maximum));
+    slider->setValue(value);
+    emit slider->valueChanged(value); // the readout also when the value did not move
 }
 
 void DeviceSettingsView::postToView(std::function<void()> fn)

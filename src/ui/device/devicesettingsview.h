@@ -2,12 +2,15 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include <QHash>
+#include <QMap>
 #include <QPointer>
 #include <QWidget>
 
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -65,6 +68,29 @@ protected:
      * ("settingsPages"), which keeps every title whole however many a model has.
      */
     void addPage(QWidget* page, const QString& title);
+    /**
+     * The form of the page KEY titled TITLE, made on first use. The pages made
+     * so are added by addFormPages(), in the order of their keys, so a page
+     * shows only when a model has one of its settings.
+     */
+    QFormLayout* formPage(int key, const QString& title);
+    /** Adds the pages formPage() made, by key. */
+    void addFormPages();
+
+    /** A slider with its readout at the right, laid out in one row. */
+    struct SliderRow
+    {
+        QWidget* row = nullptr;
+        QSlider* slider = nullptr;
+        QLabel* readout = nullptr;
+    };
+    /** A slider named NAME over MINIMUM..MAXIMUM with a readout named NAME + "Value". */
+    SliderRow makeSliderRow(const QString& name, int minimum, int maximum);
+    /**
+     * Shows VALUE in SLIDER, widening MINIMUM..MAXIMUM to take it, and refreshes
+     * its readout; a slider the user is dragging keeps its position.
+     */
+    static void showSliderValue(QSlider* slider, int value, int minimum, int maximum);
 
     /** True while the controls are being filled: their change signals are no edits. */
     [[nodiscard]] bool isFilling() const { return m_filling; }
@@ -115,6 +141,7 @@ private:
     bool m_filling = false;
     bool m_rereading = false;
     bool m_flushQueued = false;
+    QMap<int, std::pair<QString, QFormLayout*>> m_formPages;
     QHash<QSlider*, std::function<void(int)>> m_sliderWrites;
     QList<QSlider*> m_dueSliders;
 };

@@ -235,17 +235,7 @@ FlytecParameterView::FlytecParameterView(Flytec& device, QWidget* parent)
 
 void FlytecParameterView::build()
 {
-    QMap<int, QFormLayout*> forms;
-    const auto formFor = [&](Page page) {
-        if (QFormLayout* form = forms.value(int(page)))
-            return form;
-        auto* widget = new QWidget(this);
-        widget->setObjectName(QStringLiteral("page") + pageTitle(page));
-        auto* form = new QFormLayout(widget);
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        forms.insert(int(page), form);
-        return form;
-    };
+    const auto formFor = [this](Page page) { return formPage(int(page), pageTitle(page)); };
 
     for (const TextEntry& entry : kTexts) {
         auto* edit = new QLineEdit(this);
@@ -326,24 +316,9 @@ void FlytecParameterView::build()
             break;
         }
         case Edit::Slider: {
-            auto* row = new QWidget(this);
-            auto* line = new QHBoxLayout(row);
-            line->setContentsMargins(0, 0, 0, 0);
-            auto* slider = new QSlider(Qt::Horizontal, row);
-            slider->setObjectName(name);
+            const auto [row, slider, value] = makeSliderRow(name, entry.minimum, entry.maximum);
             slider->setProperty("tag", address);
-            slider->setRange(entry.minimum, entry.maximum);
-            slider->setPageStep(std::max(1, (entry.maximum - entry.minimum) / 10));
-            slider->setMinimumWidth(160);
             slider->setAccessibleName(label);
-            auto* value = new QLabel(row);
-            value->setObjectName(name + QStringLiteral("Value"));
-            value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            // One width for every readout, so the sliders of a page line up.
-            value->setMinimumWidth(
-                QFontMetrics(value->font()).horizontalAdvance(QStringLiteral("-00000.00 km/h")));
-            line->addWidget(slider, 1);
-            line->addWidget(value);
             connect(slider, &QSlider::valueChanged, value,
                     [value, entry](int v) { value->setText(readout(entry, v)); });
             coalesceSlider(slider, [writeNumber](int v) { writeNumber(v); });
@@ -369,9 +344,7 @@ void FlytecParameterView::build()
         }
     }
 
-    for (int p = int(Page::Pilot); p <= int(Page::Other); ++p)
-        if (QFormLayout* form = forms.value(p))
-            addPage(form->parentWidget(), pageTitle(Page(p)));
+    addFormPages();
 }
 
 void FlytecParameterView::showDeviceSettings()
@@ -400,13 +373,9 @@ void FlytecParameterView::showParameters(const FlytecParameters& p)
         for (const auto& [address, combo] : m_numberChoices)
             showChoice(combo, int(numberValue(p, address, false)));
         for (const auto& [address, slider] : m_numberSliders) {
-            if (slider->isSliderDown())
-                continue;
-            const int v =
-                int(std::clamp<qint64>(numberValue(p, address, entryOf(address).isSigned), INT_MIN, INT_MAX));
-            slider->setRange(std::min(v, entryOf(address).minimum), std::max(v, entryOf(address).maximum));
-            slider->setValue(v);
-            emit slider->valueChanged(v); // the readout also when the value did not move
+            const NumberEntry entry = entryOf(address);
+            const int v = int(std::clamp<qint64>(numberValue(p, address, entry.isSigned), INT_MIN, INT_MAX));
+            showSliderValue(slider, v, entry.minimum, entry.maximum);
         }
         for (const auto& [address, field] : m_numberFields) {
             const int v = int(std::clamp<qint64>(numberValue(p, address, true), INT_MIN, INT_MAX));

@@ -208,18 +208,7 @@ GPSWindowController::GPSWindowController(PersistentStore* globalStore, LogBookTa
     // The scan asks before it takes a mounted volume as the instrument.
     m_volumeConfirmation = std::make_unique<VolumeConfirmation>(this);
     Skytraxx::setConfirmation(m_volumeConfirmation.get());
-    m_watcher = new DeviceWatcher(DeviceWatcher::systemSnapshot(), 1000, this);
-    connect(m_watcher, &DeviceWatcher::appeared, this, [this] {
-        // A new adapter or volume: offered at once when nothing is connected.
-        if (m_scanning)
-            m_rescanWanted = true;
-        else if (!m_device && !isBusy())
-            scanDevices();
-    });
-    connect(m_watcher, &DeviceWatcher::disappeared, this, [this] {
-        if (m_device && !isBusy() && !QFileInfo::exists(q(m_device->portPath())))
-            scanDevices();
-    });
+    setWatchSnapshot(DeviceWatcher::systemSnapshot(), 1000);
 }
 
 GPSWindowController::~GPSWindowController()
@@ -247,6 +236,7 @@ void GPSWindowController::setWatchSnapshot(DeviceWatcher::Snapshot snapshot, int
     delete m_watcher;
     m_watcher = new DeviceWatcher(std::move(snapshot), intervalMs, this);
     connect(m_watcher, &DeviceWatcher::appeared, this, [this] {
+        // A new adapter or volume: offered at once when nothing is connected.
         if (m_scanning)
             m_rescanWanted = true;
         else if (!m_device && !isBusy())
