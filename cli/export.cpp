@@ -31,14 +31,12 @@ int runExport(const QStringList& arguments)
         printError(QStringLiteral("%1: no such folder").arg(folder));
         return 1;
     }
-    auto store = openLogbook(args.first());
-    if (!store)
-        return 1;
-    const std::optional<QList<Flight*>> flights = chooseFlights(*store->mainContext(), ids);
-    if (!flights)
-        return 2;
+    const ChosenFlights chosen = openFlights(args.first(), ids);
+    if (chosen.failure)
+        return chosen.failure;
+    const QList<Flight*>& flights = chosen.flights;
     QList<IGCExportItem> items;
-    for (const Flight* flight : *flights)
+    for (const Flight* flight : flights)
         items << igcExportItem(*flight);
     const IGCExportResult result = exportIGCFiles(folder, items);
 
@@ -64,13 +62,11 @@ int runKml(const QStringList& arguments)
         printError(QStringLiteral("usage: kalvora-cli kml LOGBOOK --flight ID -o FILE"));
         return 2;
     }
-    auto store = openLogbook(args.first());
-    if (!store)
-        return 1;
-    const std::optional<QList<Flight*>> flights = chooseFlights(*store->mainContext(), ids);
-    if (!flights)
-        return 2;
-    const QByteArray igc = flights->first()->igcData().toLatin1();
+    const ChosenFlights chosen = openFlights(args.first(), ids);
+    if (chosen.failure)
+        return chosen.failure;
+    const QList<Flight*>& flights = chosen.flights;
+    const QByteArray igc = flights.first()->igcData().toLatin1();
     const Result<QString> kml = kmlOfIGC(std::string_view(igc.constData(), size_t(igc.size())));
     if (!kml) {
         printError(QString::fromStdString(kml.error()));

@@ -43,6 +43,23 @@ std::optional<QList<Flight*>> chooseFlights(ObjectContext& context, const QStrin
     return flights;
 }
 
+ChosenFlights openFlights(const QString& path, const QStringList& ids)
+{
+    ChosenFlights chosen;
+    chosen.store = openLogbook(path);
+    if (!chosen.store) {
+        chosen.failure = 1;
+        return chosen;
+    }
+    std::optional<QList<Flight*>> flights = chooseFlights(chosen.context(), ids);
+    if (!flights) {
+        chosen.failure = 2;
+        return chosen;
+    }
+    chosen.flights = std::move(*flights);
+    return chosen;
+}
+
 bool takeOption(QStringList& args, const QString& name, QStringList& values)
 {
     for (qsizetype i = 0; i < args.size();) {

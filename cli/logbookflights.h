@@ -26,6 +26,20 @@ std::unique_ptr<PersistentStore> openLogbook(const QString& path);
  */
 std::optional<QList<Flight*>> chooseFlights(ObjectContext& context, const QStringList& ids);
 
+/** A logbook opened by openLogbook and the flights chooseFlights named in it. */
+struct ChosenFlights
+{
+    std::unique_ptr<PersistentStore> store;
+    QList<Flight*> flights;
+    /** The exit code once why not is printed: 1 when the logbook did not open, 2 for a flight not in it; 0 on success. */
+    int failure = 0;
+
+    [[nodiscard]] ObjectContext& context() const { return *store->mainContext(); }
+};
+
+/** Opens the logbook at PATH and chooses the flights IDS name in it, as openLogbook and chooseFlights do. */
+ChosenFlights openFlights(const QString& path, const QStringList& ids);
+
 /** Takes "--NAME VALUE" out of ARGS into VALUES (repeatable); false after printing a missing value. */
 bool takeOption(QStringList& args, const QString& name, QStringList& values);
 

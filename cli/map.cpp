@@ -83,14 +83,12 @@ int runMap(const QStringList& arguments)
         return 2;
     }
 
-    auto store = openLogbook(args.first());
-    if (!store)
-        return 1;
-    const std::optional<QList<Flight*>> flights = chooseFlights(*store->mainContext(), ids);
-    if (!flights)
-        return 2;
+    const ChosenFlights chosen = openFlights(args.first(), ids);
+    if (chosen.failure)
+        return chosen.failure;
+    const QList<Flight*>& flights = chosen.flights;
     map::FlightLayer layer;
-    layer.setTracks({map::flightTrackOf(*flights->first(), QColor(Qt::black))});
+    layer.setTracks({map::flightTrackOf(*flights.first(), QColor(Qt::black))});
     layer.setColouring(*colouring);
     if (layer.tracks().front().fixes.empty()) {
         printError(QStringLiteral("%1: the flight has no track to draw").arg(ids.first()));

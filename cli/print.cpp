@@ -37,14 +37,12 @@ int runPrint(const QStringList& arguments)
     } else if (const auto builtIn = builtInPrintTemplate()) {
         printTemplate = *builtIn;
     }
-    auto store = openLogbook(args.first());
-    if (!store)
-        return 1;
-    ObjectContext& context = *store->mainContext();
-    const std::optional<QList<Flight*>> flights = chooseFlights(context, ids);
-    if (!flights)
-        return 2;
-    if (flights->isEmpty()) {
+    const ChosenFlights chosen = openFlights(args.first(), ids);
+    if (chosen.failure)
+        return chosen.failure;
+    ObjectContext& context = chosen.context();
+    const QList<Flight*>& flights = chosen.flights;
+    if (flights.isEmpty()) {
         printError(QStringLiteral("You have no flights selected to print."));
         return 1;
     }
@@ -53,7 +51,7 @@ int runPrint(const QStringList& arguments)
     if (!pilots.isEmpty())
         pilot = printPilot(*pilots.first());
     QList<PrintFlight> values;
-    for (const Flight* flight : *flights)
+    for (const Flight* flight : flights)
         values << printFlight(*flight);
     const Result<PrintDocument> document = expandPrintTemplate(printTemplate, pilot, values);
     if (!document) {

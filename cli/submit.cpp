@@ -208,14 +208,12 @@ int runSubmit(const QStringList& arguments)
         printError(QString::fromStdString(base.error()));
         return 1;
     }
-    auto store = openLogbook(args[1]);
-    if (!store)
-        return 1;
-    ObjectContext& context = *store->mainContext();
-    const std::optional<QList<Flight*>> flights = chooseFlights(context, ids);
-    if (!flights)
-        return 2;
-    Flight& flight = *flights->first();
+    const ChosenFlights chosen = openFlights(args[1], ids);
+    if (chosen.failure)
+        return chosen.failure;
+    ObjectContext& context = chosen.context();
+    const QList<Flight*>& flights = chosen.flights;
+    Flight& flight = *flights.first();
     if (const ContestSubmission* previous = lastContestSubmission(flight, contest); previous && !again) {
         printError(resubmitQuestion(*previous) + QStringLiteral(" Add --again to send it."));
         return 1;
