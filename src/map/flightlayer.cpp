@@ -77,6 +77,21 @@ void drawLabel(QPainter& painter, QPointF at, const QString& text)
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
+/** True when BOUNDS, moved by TURN worlds, meets the world rectangle WORLD. */
+bool meetsWorld(const QRectF& bounds, double turn, const QRectF& world)
+{
+    const QRectF box = bounds.translated(turn, 0);
+    return !(box.right() < world.left() || box.left() > world.right() || box.bottom() < world.top() ||
+             box.top() > world.bottom());
+}
+
+/** P, moved by TURN worlds, in VIEW's pixels; K is the view's pixels per world unit, worked out once per track. */
+QPointF onScreen(const MercatorPoint& p, double turn, const MapViewport& view, double k)
+{
+    return QPointF((p.x + turn - view.center.x) * k + view.size.width() / 2,
+                   (p.y - view.center.y) * k + view.size.height() / 2);
+}
+
 } // namespace
 
 QColor altitudeColour(double fraction)
@@ -201,16 +216,13 @@ QList<QPolygonF> FlightLayer::drawnPolylines(std::size_t track, const MapViewpor
     const double k = view.pixelsPerUnit();
     for (const double turn : turnsInView(projected.bounds, view)) {
         for (const Chunk& chunk : simplified.chunks) {
-            const QRectF box = chunk.bounds.translated(turn, 0);
-            if (box.right() < world.left() || box.left() > world.right() || box.bottom() < world.top() ||
-                box.top() > world.bottom())
+            if (!meetsWorld(chunk.bounds, turn, world))
                 continue;
             QPolygonF line;
             line.reserve(qsizetype(chunk.end - chunk.begin));
             for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
                 const MercatorPoint& p = projected.points[simplified.indices[i]];
-                line << QPointF((p.x + turn - view.center.x) * k + view.size.width() / 2,
-                                (p.y - view.center.y) * k + view.size.height() / 2);
+                line << onScreen(p, turn, view, k);
             }
             lines << line;
         }
@@ -252,15 +264,12 @@ void FlightLayer::drawTrack(QPainter& painter, const MapViewport& view, std::siz
     };
     for (const double turn : turnsInView(projected.bounds, view)) {
         for (const Chunk& chunk : simplified.chunks) {
-            const QRectF box = chunk.bounds.translated(turn, 0);
-            if (box.right() < world.left() || box.left() > world.right() || box.bottom() < world.top() ||
-                box.top() > world.bottom())
+            if (!meetsWorld(chunk.bounds, turn, world))
                 continue;
             QPointF previous;
             for (std::size_t i = chunk.begin; i < chunk.end; ++i) {
                 const MercatorPoint& p = projected.points[simplified.indices[i]];
-                const QPointF at((p.x + turn - view.center.x) * k + view.size.width() / 2,
-                                 (p.y - view.center.y) * k + view.size.height() / 2);
+                const QPointF at = onScreen(p, turn, view, k);
                 if (i > chunk.begin) {
                     QLineF line(previous, at);
                     if (clipToRect(line, area)) {

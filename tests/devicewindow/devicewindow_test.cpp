@@ -43,6 +43,16 @@ QDateTime instant(std::chrono::sys_seconds t)
     return QDateTime::fromSecsSinceEpoch(t.time_since_epoch().count(), QTimeZone::utc());
 }
 
+/** Saves an entry a minute into the flight that took off at START: the one an import of its track is to replace. */
+bool saveOldEntry(OpenLogBook& logbook, const QDateTime& start)
+{
+    auto* old = logbook.store->mainContext()->insert<Flight>();
+    old->setStartUTC(start.addSecs(60));
+    old->setLandingUTC(start.addSecs(120));
+    old->setStartLocation(QStringLiteral("Old entry"));
+    return logbook.store->mainContext()->save().ok();
+}
+
 void clickRow(QTableView* view, int row)
 {
     const QRect cell = view->visualRect(view->model()->index(row, 0));
@@ -96,12 +106,7 @@ TEST_F(DeviceWindow, TwoTracksImportWithTheReplaceAnswerAndAreMarkedAsInTheLogbo
     const auto files = recordings({"marcourt.igc", "d3p.igc"});
     ASSERT_EQ(files.size(), 2u);
     OpenLogBook& logbook = openLogBook(QStringLiteral("Main"));
-    // An old entry of the first track's flight, which the import is to replace.
-    auto* old = logbook.store->mainContext()->insert<Flight>();
-    old->setStartUTC(instant(files[0].startUTC).addSecs(60));
-    old->setLandingUTC(instant(files[0].startUTC).addSecs(120));
-    old->setStartLocation(QStringLiteral("Old entry"));
-    ASSERT_TRUE(logbook.store->mainContext()->save().ok());
+    ASSERT_TRUE(saveOldEntry(logbook, instant(files[0].startUTC)));
     logbook.window->flightModel()->refresh();
 
     plugIn(braeuniger(files));
@@ -184,11 +189,7 @@ TEST_F(DeviceWindow, ACutOffDownloadLeavesNoFlightAndKeepsTheFlightItWasToReplac
     KALVORA_REQUIRE_TESTDATA();
     const auto files = recordings({"d3p.igc"});
     OpenLogBook& logbook = openLogBook(QStringLiteral("Main"));
-    auto* old = logbook.store->mainContext()->insert<Flight>();
-    old->setStartUTC(instant(files[0].startUTC).addSecs(60));
-    old->setLandingUTC(instant(files[0].startUTC).addSecs(120));
-    old->setStartLocation(QStringLiteral("Old entry"));
-    ASSERT_TRUE(logbook.store->mainContext()->save().ok());
+    ASSERT_TRUE(saveOldEntry(logbook, instant(files[0].startUTC)));
 
     sim::SimulatorRunner& line = plugIn(braeuniger(files));
     ASSERT_TRUE(loadAndScan());
