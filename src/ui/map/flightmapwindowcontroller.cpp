@@ -49,16 +49,8 @@ FlightMapWindowController::FlightMapWindowController(const map::TileLoader::Opti
     auto* colouringLabel = new QLabel(tr("&Colour by:"), this);
     colouringLabel->setBuddy(m_colouring);
 
-    m_sources = new QComboBox(this);
-    m_sources->setObjectName(QStringLiteral("tileSource"));
-    m_sources->setToolTip(tr("Map tiles"));
-    m_sources->setAccessibleName(tr("Map tiles"));
+    m_sources = createTileSourceChooser(this);
     const map::TileSource source = map::currentTileSource();
-    for (const map::TileSource& builtIn : map::builtInTileSources())
-        m_sources->addItem(builtIn.name, builtIn.key);
-    m_sources->setCurrentIndex(std::max(0, m_sources->findData(source.key)));
-    // A template from the environment overrides the choice, which would then do nothing.
-    m_sources->setVisible(qEnvironmentVariableIsEmpty(map::tileUrlEnvironmentVariable));
 
     m_fit = new QPushButton(tr("&Show Whole Flight"), this);
     m_fit->setObjectName(QStringLiteral("fitSelection"));
@@ -321,14 +313,7 @@ void FlightMapWindowController::colouringChosen()
 
 void FlightMapWindowController::sourceChosen()
 {
-    const QString key = m_sources->currentData().toString();
-    for (const map::TileSource& source : map::builtInTileSources()) {
-        if (source.key == key) {
-            QSettings().setValue(QLatin1String(map::tileSourceSettingsKey), key);
-            m_map->tileMap()->setSource(source);
-            m_map->update();
-        }
-    }
+    showChosenTileSource(m_sources, m_map);
 }
 
 } // namespace kalvora

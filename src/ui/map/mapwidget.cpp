@@ -1,12 +1,15 @@
 #include "ui/map/mapwidget.h"
 
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
+#include <QSettings>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kalvora {
@@ -194,6 +197,30 @@ void MapWidget::leaveEvent(QEvent* event)
 {
     QWidget::leaveEvent(event);
     emit hovered(std::nullopt);
+}
+
+QComboBox* createTileSourceChooser(QWidget* parent)
+{
+    auto* chooser = new QComboBox(parent);
+    chooser->setObjectName(QStringLiteral("tileSource"));
+    chooser->setToolTip(MapWidget::tr("Map tiles"));
+    chooser->setAccessibleName(MapWidget::tr("Map tiles"));
+    for (const map::TileSource& builtIn : map::builtInTileSources())
+        chooser->addItem(builtIn.name, builtIn.key);
+    chooser->setCurrentIndex(std::max(0, chooser->findData(map::currentTileSource().key)));
+    chooser->setVisible(qEnvironmentVariableIsEmpty(map::tileUrlEnvironmentVariable));
+    return chooser;
+}
+
+void showChosenTileSource(const QComboBox* chooser, MapWidget* view)
+{
+    const QString key = chooser->currentData().toString();
+    for (const map::TileSource& builtIn : map::builtInTileSources()) {
+        if (builtIn.key == key) {
+            QSettings().setValue(QLatin1String(map::tileSourceSettingsKey), key);
+            view->tileMap()->setSource(builtIn);
+        }
+    }
 }
 
 } // namespace kalvora

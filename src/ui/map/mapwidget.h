@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class QComboBox;
+
 #include "map/tilemap.h"
 
 namespace kalvora {
@@ -65,5 +67,14 @@ private:
     QPointF m_lastDrag;
     bool m_dragging = false;
 };
+
+/**
+ * A list of the built-in tile sources ("tileSource") showing the current one;
+ * hidden while a template from the environment overrides the choice, which
+ * would then do nothing. Connect it with showChosenTileSource().
+ */
+[[nodiscard]] QComboBox* createTileSourceChooser(QWidget* parent);
+/** Shows the source CHOOSER has chosen in VIEW and remembers it for every map. */
+void showChosenTileSource(const QComboBox* chooser, MapWidget* view);
 
 } // namespace kalvora

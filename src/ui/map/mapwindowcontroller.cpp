@@ -49,14 +49,7 @@ MapWindowController::MapWindowController(ObjectContext* context, Services servic
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("waypointSummary"));
-    m_sources = new QComboBox(this);
-    m_sources->setObjectName(QStringLiteral("tileSource"));
-    m_sources->setToolTip(tr("Map tiles"));
-    m_sources->setAccessibleName(tr("Map tiles"));
-    for (const map::TileSource& builtIn : map::builtInTileSources())
-        m_sources->addItem(builtIn.name, builtIn.key);
-    m_sources->setCurrentIndex(std::max(0, m_sources->findData(source.key)));
-    m_sources->setVisible(qEnvironmentVariableIsEmpty(map::tileUrlEnvironmentVariable));
+    m_sources = createTileSourceChooser(this);
     m_showAll = new QPushButton(tr("Show &All"), this);
     m_showAll->setObjectName(QStringLiteral("showAll"));
 
@@ -70,15 +63,7 @@ MapWindowController::MapWindowController(ObjectContext* context, Services servic
     layout->addWidget(m_map, 1);
 
     connect(m_showAll, &QPushButton::clicked, this, &MapWindowController::showAll);
-    connect(m_sources, &QComboBox::currentIndexChanged, this, [this] {
-        const QString key = m_sources->currentData().toString();
-        for (const map::TileSource& builtIn : map::builtInTileSources()) {
-            if (builtIn.key == key) {
-                QSettings().setValue(QLatin1String(map::tileSourceSettingsKey), key);
-                m_map->tileMap()->setSource(builtIn);
-            }
-        }
-    });
+    connect(m_sources, &QComboBox::currentIndexChanged, this, [this] { showChosenTileSource(m_sources, m_map); });
     connect(m_map, &MapWidget::clicked, this, &MapWindowController::clicked);
     connect(m_map, &MapWidget::contextMenuRequested, this, &MapWindowController::showContextMenu);
     connect(&NotificationCenter::instance(), &NotificationCenter::notified, this,
