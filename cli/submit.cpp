@@ -62,6 +62,15 @@ QString passwordFromStdin()
 
 bool applyDHVField(dhvxc::Form& form, const QString& name, const QString& value)
 {
+    // An entry of NAMES given by its number, the first being 1.
+    const auto numbered = [&](const QStringList& names, int& index) {
+        bool ok = false;
+        const int number = value.toInt(&ok);
+        if (!ok || number < 1 || number > int(names.size()))
+            return fail(QStringLiteral("%1: %2 is not 1 to %3").arg(name, value).arg(names.size()));
+        index = number - 1;
+        return true;
+    };
     if (name == QLatin1String("firstname")) {
         form.firstName = value;
     } else if (name == QLatin1String("lastname")) {
@@ -73,11 +82,7 @@ bool applyDHVField(dhvxc::Form& form, const QString& name, const QString& value)
     } else if (name == QLatin1String("user")) {
         form.user = value;
     } else if (name == QLatin1String("class")) {
-        bool ok = false;
-        const int number = value.toInt(&ok);
-        if (!ok || number < 1 || number > int(dhvxc::classNames().size()))
-            return fail(QStringLiteral("class: %1 is not 1 to %2").arg(value).arg(dhvxc::classNames().size()));
-        form.classIndex = number - 1;
+        return numbered(dhvxc::classNames(), form.classIndex);
     } else if (name == QLatin1String("category")) {
         form.categoryTag = 0;
         for (const dhvxc::Category& category : dhvxc::categoriesForClass(form.classIndex))
@@ -95,11 +100,7 @@ bool applyDHVField(dhvxc::Form& form, const QString& name, const QString& value)
     } else if (name == QLatin1String("glider")) {
         form.glider = value;
     } else if (name == QLatin1String("start")) {
-        bool ok = false;
-        const int number = value.toInt(&ok);
-        if (!ok || number < 1 || number > int(dhvxc::startTypeNames().size()))
-            return fail(QStringLiteral("start: %1 is not 1 to %2").arg(value).arg(dhvxc::startTypeNames().size()));
-        form.startTypeIndex = number - 1;
+        return numbered(dhvxc::startTypeNames(), form.startTypeIndex);
     } else if (name == QLatin1String("comment")) {
         const std::optional<bool> on = yesNo(value);
         if (!on)

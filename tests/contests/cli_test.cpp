@@ -123,6 +123,20 @@ TEST_F(SubmitCommand, SendsToXContestAndReportsRefusals)
     EXPECT_EQ(storedSubmissions().first()->link(), QStringLiteral("https://www.xcontest.org/world/en/flights/detail:4711"));
 }
 
+TEST_F(SubmitCommand, RefusesNumbersOutsideTheFormsLists)
+{
+    const CliRun badClass = submit(QStringLiteral("dhvxc"), {"--field", "class=10"}, {});
+    EXPECT_EQ(badClass.exitCode, 2);
+    EXPECT_TRUE(badClass.err.contains("class: 10 is not 1 to 9")) << badClass.err.constData();
+    const CliRun badStart = submit(QStringLiteral("dhvxc"), {"--field", "start=0"}, {});
+    EXPECT_EQ(badStart.exitCode, 2);
+    EXPECT_TRUE(badStart.err.contains("start: 0 is not 1 to 3")) << badStart.err.constData();
+    const CliRun notANumber = submit(QStringLiteral("dhvxc"), {"--field", "start=winch"}, {});
+    EXPECT_EQ(notANumber.exitCode, 2);
+    EXPECT_TRUE(notANumber.err.contains("start: winch is not 1 to 3")) << notANumber.err.constData();
+    EXPECT_TRUE(storedSubmissions().isEmpty());
+}
+
 TEST_F(SubmitCommand, RefusesPasswordsOnTheCommandLineAndPlainHttp)
 {
     const CliRun asField = submit(QStringLiteral("dhvxc"), {"--field", "password=secret"}, {});
