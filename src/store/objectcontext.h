@@ -16,11 +16,14 @@
 class QSqlDatabase;
 class QSqlError;
 class QSqlQuery;
+struct sqlite3;
+struct sqlite3_stmt;
 
 namespace kalvora {
 
 class PersistentStore;
 class StoredObject;
+class StoredRow;
 struct EntityDescription;
 
 /**
@@ -154,8 +157,14 @@ private:
 
     StoredObject* registered(const QString& entity, qint64 row) const;
     StoredObject* objectForRow(const EntityDescription& entity, qint64 row);
-    StoredObject* materialise(const EntityDescription& entity, const QSqlQuery& query);
-    void fillFromRow(StoredObject* object, const QSqlQuery& query, bool keepChanged);
+    StoredObject* materialise(const EntityDescription& entity, const StoredRow& row);
+    void fillFromRow(StoredObject* object, const StoredRow& row, bool keepChanged);
+    /** The records of the rows SQL selects (key first, then the eager columns), in row order. */
+    Result<QList<StoredObject*>> readRows(const EntityDescription& entity, const QString& sql,
+                                          const QVariantList& binds);
+    Result<QList<StoredObject*>> readRowsThroughDriver(const EntityDescription& entity, const QString& sql,
+                                                       const QVariantList& binds);
+    void finaliseStatements();
     QVariant loadLazy(const StoredObject* object, const QString& key);
     bool lazyValueExists(const StoredObject* object, const QString& key);
     bool matches(const StoredObject* object, const Predicate& predicate) const;
@@ -168,8 +177,12 @@ private:
     PersistentStore* m_store = nullptr;
     QString m_connectionName;
     QString m_readError;
-    QHash<QString, QSqlQuery*> m_statements; ///< prepared fetches by their SQL, owned
-    QSet<QString> m_busyStatements;          ///< those whose rows are being read
+    /// The connection's own SQLite handle when this program and the driver share one SQLite library;
+    /// rows are then read straight from it (see readRows()). Owned by the driver.
+    sqlite3* m_handle = nullptr;
+    QHash<QString, sqlite3_stmt*> m_rowStatements; ///< prepared fetches on m_handle by their SQL, owned
+    QHash<QString, QSqlQuery*> m_statements;       ///< prepared fetches through the driver by their SQL, owned
+    QSet<QString> m_busyStatements;                ///< those whose rows are being read
     QHash<QString, QHash<qint64, StoredObject*>> m_registered; // entity -> row -> record
     QList<StoredObject*> m_inserted;
     QSet<StoredObject*> m_updated;

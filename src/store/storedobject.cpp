@@ -15,6 +15,7 @@ struct FactoryRegistry
 {
     QMutex mutex;
     QHash<QString, StoredObject::Factory> factories;
+    int generation = 0; ///< counts registrations, so that answers kept elsewhere can tell they are old
 };
 
 FactoryRegistry& factoryRegistry()
@@ -60,17 +61,30 @@ void StoredObject::registerClass(const QString& entityName, Factory factory)
     auto& r = factoryRegistry();
     QMutexLocker lock(&r.mutex);
     r.factories.insert(entityName, std::move(factory));
+    ++r.generation;
 }
 
 StoredObject* StoredObject::create(const QString& entityName)
 {
     auto& r = factoryRegistry();
-    Factory f;
+    // A fetch creates one record per row, all of one entity: each thread keeps the last answer until
+    // another entity is asked for or a class is registered.
+    struct Last
+    {
+        QString entityName;
+        Factory factory;
+        int generation = -1;
+    };
+    thread_local Last last;
     {
         QMutexLocker lock(&r.mutex);
-        f = r.factories.value(entityName);
+        if (last.generation != r.generation || last.entityName != entityName) {
+            last.entityName = entityName;
+            last.factory = r.factories.value(entityName);
+            last.generation = r.generation;
+        }
     }
-    return f ? f() : new StoredObject;
+    return last.factory ? last.factory() : new StoredObject;
 }
 
 QString StoredObject::entityName() const
@@ -322,6 +336,47 @@ QVariant StoredObject::derivedValue(const QString&) const
 QStringList StoredObject::derivedKeysAffectedBy(const QString&) const
 {
     return {};
+}
+
+const QVariant* AttributeReader::find(const StoredObject& record)
+{
+    static const QVariant absent;
+    if (!record.m_entity)
+        return &absent;
+    if (record.m_entity != m_entity) {
+        m_entity = record.m_entity;
+        m_index = m_entity->attributeIndex(m_key);
+    }
+    if (m_index < 0)
+        return nullptr;
+    if (m_entity->attributes[m_index].lazy && record.m_state == StoredObject::State::Persistent &&
+        !record.m_lazyLoaded.contains(m_key))
+        return nullptr;
+    return m_index < record.m_values.size() ? &record.m_values[m_index] : &absent;
+}
+
+qint64 AttributeReader::integer(const StoredObject& record)
+{
+    const QVariant* v = find(record);
+    if (!v)
+        return record.integerValue(m_key);
+    return v->typeId() == QMetaType::LongLong ? *static_cast<const qint64*>(v->constData()) : v->toLongLong();
+}
+
+double AttributeReader::number(const StoredObject& record)
+{
+    const QVariant* v = find(record);
+    if (!v)
+        return record.doubleValue(m_key);
+    return v->typeId() == QMetaType::Double ? *static_cast<const double*>(v->constData()) : v->toDouble();
+}
+
+QString AttributeReader::string(const StoredObject& record)
+{
+    const QVariant* v = find(record);
+    if (!v)
+        return record.stringValue(m_key);
+    return v->typeId() == QMetaType::QString ? *static_cast<const QString*>(v->constData()) : v->toString();
 }
 
 } // namespace kalvora

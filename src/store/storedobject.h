@@ -110,6 +110,7 @@ protected:
 
 private:
     friend class ObjectContext;
+    friend class AttributeReader;
 
     enum class State
     {
@@ -141,6 +142,31 @@ private:
     QHash<QString, Ref> m_toOne;
     QSet<QString> m_changedKeys;
     bool m_refreshing = false;
+};
+
+/**
+ * Reads one key of many records, such as every waypoint's name for a sort.
+ * The key's position is looked up once per entity and stored values are read
+ * in place, which makes going over 100 000 records many times cheaper than
+ * value() for each. The typed reads give what the record's typed reads
+ * (integerValue() and so on) give. Thread of the records' context.
+ */
+class AttributeReader
+{
+public:
+    explicit AttributeReader(QString key) : m_key(std::move(key)) {}
+
+    qint64 integer(const StoredObject& record);
+    double number(const StoredObject& record);
+    QString string(const StoredObject& record);
+
+private:
+    /** The value in place; nullptr when KEY is no stored attribute of the record (read through value() then). */
+    const QVariant* find(const StoredObject& record);
+
+    QString m_key;
+    const EntityDescription* m_entity = nullptr;
+    qsizetype m_index = -1;
 };
 
 /** Registers T (with `static constexpr const char* EntityName`) as the class of its entity. */

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include "storefixture.h"
 
 namespace kalvora::test {
@@ -98,6 +102,93 @@ TEST_F(AttributeValuesTest, EachAttributeKeepsItsOwnValueThroughSaveAndReread)
     read->setValue(QStringLiteral("noSuchKey"), 5);
     EXPECT_FALSE(read->value(QStringLiteral("noSuchKey")).isValid());
     EXPECT_FALSE(read->hasChanges());
+}
+
+// Files written by other programs (or by hand) may keep a value in another
+// storage class than ours; it reads as it always did, converted to the
+// attribute's type.
+TEST_F(AttributeValuesTest, ValuesKeptInAnotherFormReadAsTheAttributesType)
+{
+    StoredObject* flight = ctx()->insertObject(QStringLiteral("Flight"));
+    flight->setValue(QStringLiteral("glider"), QStringLiteral("Delta 4"));
+    ASSERT_TRUE(ctx()->save().ok());
+    const qint64 row = flight->objectId().key();
+    m_store.reset();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("byHand"));
+        db.setDatabaseName(path());
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE Flight SET glidertype = '12', maxAltitude = 3, glider = 42, "
+                                          "harness = X'4142', validIGC = 2, startUTC = 1700000000, "
+                                          "faiDistance = 'far' WHERE Z_PK = %1")
+                               .arg(row)))
+            << q.lastError().text().toStdString();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("byHand"));
+
+    reopen();
+    auto all = ctx()->fetch(FetchRequest{QStringLiteral("Flight"), {}, {}, 0});
+    ASSERT_TRUE(all.ok());
+    ASSERT_EQ(all->size(), 1);
+    const StoredObject* read = all->first();
+    EXPECT_EQ(read->value(QStringLiteral("glidertype")), QVariant(qint64(12)));
+    EXPECT_EQ(read->value(QStringLiteral("maxAltitude")), QVariant(3.0));
+    EXPECT_EQ(read->value(QStringLiteral("glider")), QVariant(QStringLiteral("42")));
+    EXPECT_EQ(read->value(QStringLiteral("harness")), QVariant(QStringLiteral("AB")));
+    EXPECT_EQ(read->value(QStringLiteral("validIGC")), QVariant(true));
+    EXPECT_EQ(read->dateValue(QStringLiteral("startUTC")),
+              QDateTime::fromMSecsSinceEpoch(1700000000000LL, Qt::UTC));
+    EXPECT_EQ(read->value(QStringLiteral("faiDistance")), QVariant(0.0));
+    EXPECT_TRUE(ctx()->readError().isEmpty());
+}
+
+// A reader goes over many records of mixed entities (a key sits at another
+// position in each) and gives what each record's own typed reads give,
+// unsaved changes, absent values and large values read on demand included.
+TEST_F(AttributeValuesTest, AReaderGivesWhatEachRecordsTypedReadsGive)
+{
+    auto global = PersistentStore::open(m_dir.filePath(QStringLiteral("global.storedata")), ObjectModel::global());
+    ASSERT_TRUE(global.ok());
+    ObjectContext* other = (*global)->mainContext();
+    StoredObject* waypoint = other->insertObject(QStringLiteral("Waypoint"));
+    waypoint->setValue(QStringLiteral("name"), QStringLiteral("Hohe Salve"));
+    waypoint->setValue(QStringLiteral("notice"), QStringLiteral("windy"));
+    waypoint->setValue(QStringLiteral("altitude"), 1829);
+    waypoint->setValue(QStringLiteral("lastModified"), 1.5e9);
+    StoredObject* route = other->insertObject(QStringLiteral("Route"));
+    route->setValue(QStringLiteral("name"), QStringLiteral("Triangle"));
+    StoredObject* equipment = other->insertObject(QStringLiteral("Equipment"));
+    equipment->setValue(QStringLiteral("notice"), QStringLiteral("new lines"));
+    StoredObject* empty = other->insertObject(QStringLiteral("Waypoint"));
+    ASSERT_TRUE(other->save().ok());
+    waypoint->setValue(QStringLiteral("name"), QStringLiteral("Hohe Salve Nord")); // not saved
+    StoredObject detached;
+
+    const QList<const StoredObject*> records{waypoint, route, equipment, empty, &detached, waypoint};
+    for (const char* key : {"name", "notice", "altitude", "lastModified", "noSuchKey"}) {
+        AttributeReader reader{QLatin1String(key)};
+        for (const StoredObject* r : records) {
+            EXPECT_EQ(reader.string(*r), r->stringValue(QLatin1String(key))) << key;
+            EXPECT_EQ(reader.integer(*r), r->integerValue(QLatin1String(key))) << key;
+            EXPECT_EQ(reader.number(*r), r->doubleValue(QLatin1String(key))) << key;
+        }
+    }
+    EXPECT_EQ(AttributeReader(QStringLiteral("name")).string(*waypoint), QStringLiteral("Hohe Salve Nord"));
+    global->reset();
+
+    reopen();
+    StoredObject* flight = ctx()->insertObject(QStringLiteral("Flight"));
+    flight->setValue(QStringLiteral("igcData"), QStringLiteral("B1200"));
+    ASSERT_TRUE(ctx()->save().ok());
+    const QString uri = flight->objectId().uriString();
+    reopen();
+    flight = ctx()->existingObject(uri);
+    ASSERT_NE(flight, nullptr);
+    ASSERT_FALSE(flight->isValueLoaded(QStringLiteral("igcData")));
+    EXPECT_EQ(AttributeReader(QStringLiteral("igcData")).string(*flight), QStringLiteral("B1200"));
 }
 
 } // namespace

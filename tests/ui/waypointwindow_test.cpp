@@ -198,6 +198,31 @@ TEST_F(WaypointWindowTest, SortsByNameDistanceAndLastChangeAndRemembersTheOrder)
     EXPECT_EQ(rowNames(), (QStringList{"Charlie", "bravo", "Alpha"}));
 }
 
+// A list of 100 000 waypoints takes a noticeable moment to order; each sort the user asks for orders it once,
+// whether from the menu or from a header.
+TEST_F(WaypointWindowTest, EachSortOrdersTheRowsOnce)
+{
+    addWaypoint(QStringLiteral("Alpha"), 47108000, 11000000);
+    addWaypoint(QStringLiteral("Charlie"), 47008100, 11000000);
+    addWaypoint(QStringLiteral("bravo"), 47013500, 11000000);
+    open(GeoDegrees{47.0, 11.0});
+    ASSERT_TRUE(waitFor([&] { return action("sortByDistance")->isEnabled(); }));
+    QSignalSpy sorts(m_window->model(), &QAbstractItemModel::layoutChanged);
+    for (const char* name : {"sortByDistance", "sortByChange", "sortByName", "sortByName"}) {
+        sorts.clear();
+        action(name)->trigger();
+        EXPECT_EQ(sorts.count(), 1) << name;
+    }
+    QHeaderView* header = m_window->table()->horizontalHeader();
+    for (int column : {int(WaypointListModel::DistanceColumn), int(WaypointListModel::DistanceColumn),
+                       int(WaypointListModel::AltitudeColumn)}) {
+        sorts.clear();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 10, header->height() / 2));
+        EXPECT_EQ(sorts.count(), 1) << column;
+    }
+}
+
 TEST_F(WaypointWindowTest, WithoutAPositionTheDistanceSortStaysOffAndARestoredOneMeasuresFromZero)
 {
     addWaypoint(QStringLiteral("North"), 10000000, 0);

@@ -57,8 +57,8 @@ SelectWaypointController::SelectWaypointController(ObjectContext* context, doubl
                        WaypointListModel::LongitudeColumn, WaypointListModel::CityColumn,
                        WaypointListModel::ChangedColumn})
         m_table->hideColumn(column);
-    // Nearest first, as the sort indicator shows; a click on the distance header reverses it.
-    m_model->sortBy(WaypointSortType::Distance);
+    // Nearest first, as the sort indicator shows (turning sorting on sorts by it); a click on the distance
+    // header reverses it.
     m_table->horizontalHeader()->setSortIndicator(WaypointListModel::DistanceColumn, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
     m_table->setColumnWidth(WaypointListModel::NameColumn, 220);

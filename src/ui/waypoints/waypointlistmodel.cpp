@@ -272,39 +272,35 @@ void WaypointListModel::sort(int column, Qt::SortOrder order)
         // does.
         sortWaypointsByDistance(ordered, m_reference.value_or(MicroPoint{}), descending);
         break;
-    case ChangedColumn:
+    case ChangedColumn: {
         // Newest first is the list's own order; ascending puts the oldest first.
+        AttributeReader key(QStringLiteral("lastModified"));
         stableSortBy<double>(
-            ordered, [](const Waypoint& w) { return w.lastModified(); }, descending);
+            ordered, [&key](const Waypoint& w) { return key.number(w); }, descending);
         break;
+    }
     case ShortNameColumn:
-        stableSortBy<QString>(
-            ordered, [](const Waypoint& w) { return foldedText(w.shortName()); }, descending);
-        break;
     case CityColumn:
+    case CountryColumn: {
+        AttributeReader key(column == ShortNameColumn ? QStringLiteral("shortName")
+                            : column == CityColumn    ? QStringLiteral("city")
+                                                      : QStringLiteral("country"));
         stableSortBy<QString>(
-            ordered, [](const Waypoint& w) { return foldedText(w.city()); }, descending);
+            ordered, [&key](const Waypoint& w) { return foldedText(key.string(w)); }, descending);
         break;
-    case CountryColumn:
-        stableSortBy<QString>(
-            ordered, [](const Waypoint& w) { return foldedText(w.country()); }, descending);
-        break;
+    }
     case AltitudeColumn:
-        stableSortBy<qint64>(
-            ordered, [](const Waypoint& w) { return w.altitude(); }, descending);
-        break;
     case LatitudeColumn:
-        stableSortBy<qint64>(
-            ordered, [](const Waypoint& w) { return w.latitude(); }, descending);
-        break;
     case LongitudeColumn:
+    case SharedColumn: {
+        AttributeReader key(column == AltitudeColumn   ? QStringLiteral("altitude")
+                            : column == LatitudeColumn ? QStringLiteral("latitude")
+                            : column == LongitudeColumn ? QStringLiteral("longitude")
+                                                        : QStringLiteral("syncOnline"));
         stableSortBy<qint64>(
-            ordered, [](const Waypoint& w) { return w.longitude(); }, descending);
+            ordered, [&key](const Waypoint& w) { return key.integer(w); }, descending);
         break;
-    case SharedColumn:
-        stableSortBy<qint64>(
-            ordered, [](const Waypoint& w) { return w.syncOnline(); }, descending);
-        break;
+    }
     default:
         return;
     }

@@ -137,6 +137,9 @@ WaypointWindowController::WaypointWindowController(ObjectContext* context, Waypo
     header->setStretchLastSection(false);
     header->setSectionResizeMode(WaypointListModel::NameColumn, QHeaderView::Stretch);
     header->setMinimumSectionSize(40);
+    // Turning sorting on sorts at once by the indicator; with none the rows wait for windowDidLoad(), which
+    // sorts them in the remembered order.
+    header->setSortIndicator(-1, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder) {
         const auto type = sortTypeForColumn(column);
@@ -330,7 +333,9 @@ void WaypointWindowController::positionArrived(std::optional<GeoDegrees> positio
     Waypoint::setCurrentLocation(m_location->latitude, m_location->longitude);
     m_sortByDistance->setEnabled(true);
     m_sortByDistance->setToolTip({});
-    sortWaypoints(m_sortType);
+    // Only the distance order depends on where we are.
+    if (m_sortType == WaypointSortType::Distance)
+        sortWaypoints(m_sortType);
 }
 
 void WaypointWindowController::sortWaypoints(WaypointSortType type)
@@ -340,7 +345,16 @@ void WaypointWindowController::sortWaypoints(WaypointSortType type)
     m_sortType = type;
     if (QAction* chosen = m_sortGroup->actions().value(int(type)))
         chosen->setChecked(true);
-    m_table->sortByColumn(columnFor(type), orderFor(type));
+    // The view sorts when its indicator moves, and QTableView::sortByColumn() would then sort a second
+    // time; with the indicator in place already only the model sorts.
+    QHeaderView* header = m_table->horizontalHeader();
+    const int column = columnFor(type);
+    const Qt::SortOrder order = orderFor(type);
+    const bool moves = header->sortIndicatorSection() != column || header->sortIndicatorOrder() != order;
+    if (moves)
+        header->setSortIndicator(column, order);
+    if (!moves || !m_table->isSortingEnabled())
+        m_model->sort(column, order);
     QSettings().setValue(kSortTypeKey, int(type));
     const QModelIndex current = m_table->selectionModel()->currentIndex();
     if (current.isValid())
