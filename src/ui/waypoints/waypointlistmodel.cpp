@@ -334,12 +334,8 @@ void WaypointListModel::setReferencePoint(std::optional<MicroPoint> point)
 void WaypointListModel::reload()
 {
     beginResetModel();
-    m_waypoints.clear();
-    if (m_context) {
-        for (Waypoint* w : m_context->fetch<Waypoint>())
-            if (!w->isDeleted())
-                m_waypoints << w;
-    }
+    // A fetch lists no deleted records.
+    m_waypoints = m_context ? m_context->fetch<Waypoint>() : QList<Waypoint*>();
     endResetModel();
 }
 
