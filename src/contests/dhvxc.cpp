@@ -201,12 +201,7 @@ HttpRequest submitRequest(const QUrl& baseUrl, const QByteArray& body)
 {
     HttpRequest request;
     request.method = "POST";
-    QUrl url = baseUrl;
-    QString path = url.path();
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    url.setPath(path + QLatin1String(submitPath));
-    request.url = url;
+    request.url = serviceEndpoint(baseUrl, submitPath);
     request.headers = {{"Content-Type", "application/x-www-form-urlencoded"},
                        {"Content-Length", QByteArray::number(body.size())}};
     request.body = body;

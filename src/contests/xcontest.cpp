@@ -27,16 +27,6 @@ QString cannotConnect()
     return tr("Can't connect to XContest");
 }
 
-QUrl withPath(const QUrl& baseUrl, const char* path)
-{
-    QUrl url = baseUrl;
-    QString prefix = url.path();
-    while (prefix.endsWith(QLatin1Char('/')))
-        prefix.chop(1);
-    url.setPath(prefix + QLatin1String(path));
-    return url;
-}
-
 // The gate answers JSON; a bare value ("fragment") is a JSON text as well.
 std::optional<QJsonValue> decodeJson(const QByteArray& body)
 {
@@ -141,7 +131,7 @@ QString urlEncode(const QString& text)
 HttpRequest ticketRequest(const QUrl& baseUrl, const QString& apiKey, const QString& apiSecret)
 {
     HttpRequest request;
-    QUrl url = withPath(baseUrl, ticketPath);
+    QUrl url = serviceEndpoint(baseUrl, ticketPath);
     url.setQuery(QStringLiteral("key=%1&hash=%2").arg(urlEncode(apiKey), sha1Hex(apiKey + apiSecret)),
                  QUrl::StrictMode);
     request.url = url;
@@ -166,7 +156,7 @@ Result<QString> ticketFromAnswer(const HttpResponse& response)
 
 QUrl uploadUrl(const QUrl& baseUrl, const QString& apiKey, const QString& apiSecret, const QString& ticket)
 {
-    QUrl url = withPath(baseUrl, requestPath);
+    QUrl url = serviceEndpoint(baseUrl, requestPath);
     url.setQuery(QStringLiteral("flight&key=%1&ticket=%2&hash=%3&authticket=&lng=en&autocomplete=Y")
                      .arg(urlEncode(apiKey), urlEncode(ticket), sha1Hex(ticket + apiKey + apiSecret)),
                  QUrl::StrictMode);

@@ -133,6 +133,16 @@ HttpClient& defaultHttpClient()
     return client;
 }
 
+QUrl serviceEndpoint(const QUrl& base, const char* path)
+{
+    QUrl url = base;
+    QString basePath = url.path();
+    while (basePath.endsWith(QLatin1Char('/')))
+        basePath.chop(1);
+    url.setPath(basePath + QLatin1String(path));
+    return url;
+}
+
 QString serviceBaseUrl(const QString& settingsKey, const char* envVar, const QString& defaultUrl)
 {
     const QString fromEnv = qEnvironmentVariable(envVar);

@@ -81,6 +81,13 @@ HttpClient& defaultHttpClient();
  */
 QString serviceBaseUrl(const QString& settingsKey, const char* envVar, const QString& defaultUrl);
 
+/**
+ * The address of an endpoint below a service's base URL: PATH (starting with
+ * "/") follows BASE's own path, whose trailing slashes are dropped, so a base
+ * given with or without a final "/" leads to the same place.
+ */
+QUrl serviceEndpoint(const QUrl& base, const char* path);
+
 /** The User-Agent every request carries: "Kalvora/<version> (desktop flight logbook)". */
 QByteArray userAgent();
 

@@ -55,16 +55,6 @@ bool isStorablePosition(const WaypointData& record)
     return millionths(record.latitude, 90'000'000) && millionths(record.longitude, 180'000'000);
 }
 
-QUrl endpoint(const QUrl& base, const char* path)
-{
-    QUrl url = base;
-    QString basePath = url.path();
-    while (basePath.endsWith(QLatin1Char('/')))
-        basePath.chop(1);
-    url.setPath(basePath + QLatin1String(path));
-    return url;
-}
-
 /** An answer to work with: it arrived and the server did not report a failure by status. */
 bool answered(const HttpResponse& response)
 {
@@ -147,7 +137,7 @@ bool WaypointSync::downloadWaypoints()
     QMutexLocker lock(&m_passLock);
     const double lastSync = std::trunc(lastWaypointSync());
     HttpRequest request =
-        formRequest(endpoint(m_baseUrl, waypointdb::downloadPath), downloadBody(m_identity, lastSync));
+        formRequest(serviceEndpoint(m_baseUrl, waypointdb::downloadPath), downloadBody(m_identity, lastSync));
     request.maxBodyBytes = waypointdb::maxDownloadBytes;
     const HttpResponse response = m_http.send(request);
     if (!answered(response)) {
@@ -181,7 +171,7 @@ int WaypointSync::uploadWaypoints()
     const auto predicate =
         Predicate::parse(QStringLiteral("(syncOnline == %@) AND (syncStatus== %@)"), {qint64(1), qint64(0)});
     const QList<Waypoint*> waiting = predicate ? ctx.fetch<Waypoint>(*predicate) : QList<Waypoint*>();
-    const QUrl url = endpoint(m_baseUrl, waypointdb::uploadPath);
+    const QUrl url = serviceEndpoint(m_baseUrl, waypointdb::uploadPath);
     for (Waypoint* w : waiting) {
         const double sentVersion = w->lastModified();
         const HttpResponse response =

@@ -61,6 +61,16 @@ TEST(UpdateAnswer, OnlyHttpsOrLoopbackAddressesAreAllowed)
     EXPECT_FALSE(isAllowedUpdateUrl(QUrl()));
 }
 
+TEST(ServiceEndpoint, LiesBelowTheBaseWithOrWithoutItsFinalSlash)
+{
+    EXPECT_EQ(serviceEndpoint(QUrl(QStringLiteral("https://example.org")), "/api/gate/"),
+              QUrl(QStringLiteral("https://example.org/api/gate/")));
+    EXPECT_EQ(serviceEndpoint(QUrl(QStringLiteral("https://example.org/xc//")), "/submit.php"),
+              QUrl(QStringLiteral("https://example.org/xc/submit.php")));
+    EXPECT_EQ(serviceEndpoint(QUrl(QStringLiteral("http://127.0.0.1:8080/base?k=1")), "/sync"),
+              QUrl(QStringLiteral("http://127.0.0.1:8080/base/sync?k=1")));
+}
+
 TEST(UpdateCheck, PostsTheRunningVersionAndReadsTheAnswer)
 {
     test::LocalHttpServer server([](const test::HttpServerRequest&) {
