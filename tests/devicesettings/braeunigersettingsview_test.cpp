@@ -151,6 +151,7 @@ TEST(BraeunigerSettingsView, TextsFollowTheCharacterRules)
     View v(line);
     ASSERT_NE(v.view, nullptr);
     auto* owner = v.control<QLineEdit>("owner");
+    EXPECT_TRUE(owner->toolTip().startsWith(QStringLiteral("Up to 16 letters"))) << "the field names its rule";
     emptyField(owner);
     typeText(owner, QStringLiteral("  Jörg Müller*"));
     EXPECT_EQ(owner->text(), QStringLiteral("  Jrg Mller")) << "umlauts and * are refused while typing";

@@ -99,6 +99,7 @@ TEST(FlytecParameterView, ChoicesFlagsNumbersAndTextsAreWritten)
     EXPECT_TRUE(waitForBytes(*line.sim, 0x06, {0xE7, 0xFF, 0xFF, 0xFF})) << "two's complement";
 
     auto* owner = v.control<QLineEdit>("owner");
+    EXPECT_TRUE(owner->toolTip().startsWith(QStringLiteral("Up to 16 letters"))) << "the field names its rule";
     emptyField(owner);
     typeText(owner, QStringLiteral("Rene Duß"));
     EXPECT_EQ(owner->text(), QStringLiteral("Rene Du")) << "ß is refused while typing";

@@ -539,7 +539,6 @@ void BraeunigerSettingsView::build()
             auto* edit = new QLineEdit(this);
             const QString name = QString::fromLatin1(entry.name);
             edit->setObjectName(name);
-            edit->setToolTip(tr("Up to 16 letters, digits, spaces and & ( ) + - . / : < = > _"));
             guardText(edit, [this, name](const QString& text) { writeText(name, text); });
             formFor(Tab::Pilot)->addRow(tr(entry.label), edit);
             m_texts.append({name, edit});

@@ -211,6 +211,7 @@ void DeviceSettingsView::writeDueSliders()
 
 void DeviceSettingsView::guardText(QLineEdit* edit, std::function<void(const QString&)> commit)
 {
+    edit->setToolTip(tr("Up to 16 letters, digits, spaces and & ( ) + - . / : < = > _"));
     edit->setProperty(kAcceptedText, edit->text());
     connect(edit, &QLineEdit::textEdited, this, [edit](const QString& now) {
         const QString before = edit->property(kAcceptedText).toString();

@@ -112,7 +112,8 @@ protected:
      * Guards EDIT with the instruments' character rules while typing, and on
      * Return or leaving the field cleans the text (umlauts spelled out, other
      * characters dropped, 16 characters at most) and hands it to COMMIT when it
-     * differs from the text last shown from the instrument.
+     * differs from the text last shown from the instrument. The field's tool
+     * tip names the characters it takes.
      */
     void guardText(QLineEdit* edit, std::function<void(const QString& text)> commit);
     /** Shows TEXT from the instrument in EDIT (no edit). */

@@ -241,7 +241,6 @@ void FlytecParameterView::build()
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(entry.name));
         edit->setProperty("tag", entry.address);
-        edit->setToolTip(tr("Up to 16 letters, digits, spaces and & ( ) + - . / : < = > _"));
         const int address = entry.address;
         const QString label = tr(entry.label);
         guardText(edit, [this, address, label](const QString& text) {
