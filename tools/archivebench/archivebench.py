@@ -69,16 +69,17 @@ def recording(index, site, fixes, rng):
     lat1, lon1 = landing_position(site)
     metres_lat = 111195.0
     metres_lon = 111195.0 * math.cos(math.radians(lat0))
-    # Legs in proportion to the time aloft: about 3 to 9 m/s on course, so that the
-    # take-off and the landing the analysis finds lie within a few dozen metres of
-    # the site and its field whatever the length of the recording.
+    # Legs in proportion to the time aloft: about 3 to 9 m/s on course. Every
+    # flight leaves the launch to the north, as from a slope facing the wind, so
+    # the take-offs the analysis finds lie close together, as real ones do.
     size = rng.uniform(0.8, 2.0) * fixes
     bearing = rng.uniform(0, 2 * math.pi)
-    corners = [(0.0, 0.0),
-               (size * math.cos(bearing), size * math.sin(bearing)),
-               (size * math.cos(bearing + 1.0), size * math.sin(bearing + 1.0)),
+    launch = (0.0, 1000.0)
+    corners = [(0.0, 0.0), launch,
+               (launch[0] + size * math.cos(bearing), launch[1] + size * math.sin(bearing)),
+               (launch[0] + size * math.cos(bearing + 1.0), launch[1] + size * math.sin(bearing + 1.0)),
                ((lon1 - lon0) * metres_lon, (lat1 - lat0) * metres_lat)]
-    legs = [(corners[i], corners[i + 1]) for i in range(3)]
+    legs = [(corners[i], corners[i + 1]) for i in range(len(corners) - 1)]
     lengths = [math.hypot(b[0] - a[0], b[1] - a[1]) for a, b in legs]
     total = sum(lengths)
     ground = 30
@@ -111,7 +112,7 @@ def recording(index, site, fixes, rng):
                 if rng.random() < 0.004 and travelled < total * 0.95:
                     circling = 120
         elif i >= ground + flying:
-            x, y = corners[3]
+            x, y = corners[-1]
             alt = 600.0
         lat = lat0 + y / metres_lat
         lon = lon0 + x / metres_lon
