@@ -62,6 +62,9 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
     });
     connect(m_importer.get(), &FlightImporter::readingFinished, m_progress, &LongTimeSheet::end);
     connect(m_importer.get(), &FlightImporter::progressStarted, this, [this](const QString& title, int maximum) {
+        // Flights are scored as they come in; each score would re-sort the whole list.
+        if (maximum > 1)
+            m_window->setListSortingDeferred(true);
         m_progress->begin(title, maximum);
         m_progressClock.start();
         m_progressTotal = maximum;
@@ -84,6 +87,8 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
             QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
     }, Qt::QueuedConnection);
     connect(m_queue.get(), &XCQueue::idle, this, [this] {
+        if (!m_importer->isRunning())
+            m_window->setListSortingDeferred(false);
         if (m_unsavedScores > 0)
             QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
     });
@@ -316,6 +321,8 @@ void LogBookImport::runFinished(const ImportSummary& summary)
         showDuplicates(summary);
     if (m_unsavedScores > 0)
         QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
+    if (m_queue->isIdle())
+        m_window->setListSortingDeferred(false);
     m_window->flightModel()->refresh();
     m_window->sortFlights(m_window->sortType());
     if (!summary.cancelled) {

@@ -662,6 +662,13 @@ void LogBookWindowController::equipmentChosen(Equipment* equipment, int mark)
     showSelectedFlight();
 }
 
+void LogBookWindowController::setListSortingDeferred(bool deferred)
+{
+    if (m_proxy->dynamicSortFilter() == !deferred)
+        return;
+    m_proxy->setDynamicSortFilter(!deferred);
+}
+
 LogBookImport* LogBookWindowController::logBookImport()
 {
     if (!m_import && m_context)

@@ -112,6 +112,12 @@ public:
     [[nodiscard]] const ImportServices& importServices() const { return m_importServices; }
     /** The import of this window, created on first use. */
     [[nodiscard]] LogBookImport* logBookImport();
+    /**
+     * While DEFERRED, the list keeps its order as flights change (new ones at
+     * the end); ending it sorts once. Used while an import scores thousands of
+     * flights, each of which would otherwise re-sort the whole list.
+     */
+    void setListSortingDeferred(bool deferred);
     /** Imports IGC files into this logbook, as a drop would; false while an import runs. */
     bool importFiles(const QStringList& paths);
 
