@@ -53,11 +53,16 @@ Route* storedRoute(ObjectContext* context, const QString& name, const QString& g
 class DeviceSend : public DeviceWindowTest
 {
 protected:
+    /** Until the read chain has ended, its settings read included: it shares the line with a send. */
     bool waitUntilIdle()
     {
-        return QTest::qWaitFor([this] { return !m_window->isBusy() && stack("routeTableStack")->currentIndex() != 1 &&
-                                                 stack("waypointTableStack")->currentIndex() != 1; },
-                               kWaitMs);
+        return QTest::qWaitFor(
+            [this] {
+                const bool settingsPending = m_window->settingsRead() == 2 && stack("settingsStack")->count() > 1;
+                return !m_window->isBusy() && !settingsPending && stack("routeTableStack")->currentIndex() != 1 &&
+                       stack("waypointTableStack")->currentIndex() != 1;
+            },
+            kWaitMs);
     }
 };
 
