@@ -70,21 +70,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *unused):
         pass
 
-    def answer(self, spec, fallback_body=b""):
-        delay = spec.get("delayMs", 0)
+    def answer(self, reply, fallback_body=b""):
+        delay = reply.get("delayMs", 0)
         if delay:
             time.sleep(delay / 1000.0)
-        if spec.get("drop"):
+        if reply.get("drop"):
             self.close_connection = True
             try:
                 self.connection.shutdown(socket.SHUT_RDWR)
             except OSError:
                 pass
             return
-        body = spec.get("body")
+        body = reply.get("body")
         body = fallback_body if body is None else body.encode("utf-8")
-        self.send_response(spec.get("status", 200))
-        self.send_header("Content-Type", spec.get("contentType", "application/json; charset=utf-8"))
+        self.send_response(reply.get("status", 200))
+        self.send_header("Content-Type", reply.get("contentType", "application/json; charset=utf-8"))
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
         self.end_headers()
