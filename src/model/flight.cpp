@@ -99,6 +99,11 @@ double Flight::flightTime() const
     return double(start.msecsTo(landing)) / 1000.0;
 }
 
+bool Flight::hasRecording() const
+{
+    return hasValue(QStringLiteral("contentHash")) || hasValue(QStringLiteral("igcData"));
+}
+
 QString Flight::flightTimeString() const
 {
     const long long t = std::llround(flightTime());

@@ -149,6 +149,12 @@ public:
     double flightTime() const;
     /** "HH:MM:SS" of the rounded flight time; "Invalid" above 24 h and below 0. */
     QString flightTimeString() const;
+    /**
+     * Whether the flight keeps its IGC record. The recording's fingerprint is in
+     * memory and answers for most flights; only older ones ask the file, and
+     * never read the record itself.
+     */
+    bool hasRecording() const;
     /** XC points by the current settings' `xcPointsType`. */
     double xcPoints() const;
     /** The largest distance [km]; 0 when freeDistance is exactly 0. */

@@ -330,7 +330,7 @@ void FlightDetailPane::refresh()
     m_validIGC->setTristate(valid.mixed);
     m_validIGC->setCheckState(valid.mixed ? Qt::PartiallyChecked : valid.value.toBool() ? Qt::Checked : Qt::Unchecked);
     const bool allRecorded = std::all_of(flights.cbegin(), flights.cend(),
-                                         [](Flight* flight) { return flight->hasValue(QStringLiteral("igcData")); });
+                                         [](const Flight* flight) { return flight->hasRecording(); });
     // Validity comes from the record's security check: it can be taken away, not given.
     m_validIGC->setEnabled(any && allRecorded && (valid.mixed || valid.value.toBool()));
 

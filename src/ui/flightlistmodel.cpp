@@ -64,10 +64,13 @@ FlightListModel::FlightListModel(ObjectContext* context, QObject* parent)
             // flights coming or going change the rows. Scoring a large import
             // saves once per flight, and fetching every flight each time
             // would make the list slower the longer the logbook gets.
-            const auto isFlight = [](const ObjectId& id) { return id.entity() == QLatin1String(Flight::EntityName); };
-            if (std::any_of(notice.inserted.cbegin(), notice.inserted.cend(), isFlight) ||
-                std::any_of(notice.deleted.cbegin(), notice.deleted.cend(), isFlight) || notice.isEmpty())
+            // Only the flights named in the notice are read: fetching every
+            // flight after each save of a large import would make the window
+            // slower with every flight it gains.
+            if (notice.isEmpty())
                 refresh();
+            else
+                applyNotice(notice);
         });
     refresh();
 }
@@ -196,6 +199,50 @@ void FlightListModel::refresh()
     for (Flight* flight : current) {
         if (!listed.contains(flight) && !flight->isDeleted())
             added << flight;
+    }
+    if (!added.isEmpty()) {
+        const int first = static_cast<int>(m_flights.size());
+        beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+        for (Flight* flight : added) {
+            m_flights << flight;
+            watch(flight);
+        }
+        endInsertRows();
+    }
+}
+
+void FlightListModel::applyNotice(const SaveNotice& notice)
+{
+    const auto isFlight = [](const ObjectId& id) { return id.entity() == QLatin1String(Flight::EntityName); };
+    QSet<qint64> deleted;
+    for (const ObjectId& id : notice.deleted) {
+        if (isFlight(id))
+            deleted.insert(id.key());
+    }
+    if (!deleted.isEmpty()) {
+        for (int row = static_cast<int>(m_flights.size()) - 1; row >= 0; --row) {
+            const Flight* flight = m_flights.at(row);
+            if (flight->isDeleted() || (!flight->objectId().isTemporary() && deleted.contains(flight->objectId().key()))) {
+                beginRemoveRows({}, row, row);
+                m_flights.removeAt(row);
+                endRemoveRows();
+            }
+        }
+    }
+    QList<Flight*> added;
+    QSet<Flight*> listed;
+    for (const ObjectId& id : notice.inserted) {
+        if (!isFlight(id) || !m_context)
+            continue;
+        auto* flight = qobject_cast<Flight*>(m_context->existingObject(id));
+        if (!flight || flight->isDeleted())
+            continue;
+        if (listed.isEmpty())
+            listed = QSet<Flight*>(m_flights.cbegin(), m_flights.cend());
+        if (!listed.contains(flight)) {
+            listed.insert(flight);
+            added << flight;
+        }
     }
     if (!added.isEmpty()) {
         const int first = static_cast<int>(m_flights.size());

@@ -68,6 +68,7 @@ public:
     [[nodiscard]] static int sortTypeForColumn(int column);
 
 private:
+    void applyNotice(const SaveNotice& notice);
     void watch(Flight* flight);
     void flightValueChanged(Flight* flight);
 

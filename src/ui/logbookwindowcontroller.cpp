@@ -1,5 +1,8 @@
 #include "ui/logbookwindowcontroller.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -11,6 +14,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -402,11 +406,18 @@ QList<Flight*> LogBookWindowController::flightList() const
 
 QList<Flight*> LogBookWindowController::selectedFlights() const
 {
-    QList<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
-        rows << index.row();
+    // Read from the selection's ranges: asking the selection row by row
+    // walks every range for every row, which thousands of selected flights
+    // (a whole import) turn into a stall.
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : m_table->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     QList<Flight*> flights;
+    flights.reserve(qsizetype(rows.size()));
     for (int row : rows) {
         if (Flight* flight = m_model->flightAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row()))
             flights << flight;
@@ -427,16 +438,36 @@ bool LogBookWindowController::selectFlight(const QString& uri)
 
 void LogBookWindowController::selectFlights(const QList<Flight*>& flights)
 {
-    QItemSelection selection;
+    QHash<const Flight*, int> sourceRows;
+    if (flights.size() > 1) {
+        const QList<Flight*>& listed = m_model->flights();
+        sourceRows.reserve(listed.size());
+        for (int row = 0; row < listed.size(); ++row)
+            sourceRows.insert(listed.at(row), row);
+    }
+    std::vector<int> rows;
     QModelIndex first;
     for (Flight* flight : flights) {
-        const int row = m_model->rowOf(flight);
+        const int row = flights.size() > 1 ? sourceRows.value(flight, -1) : m_model->rowOf(flight);
         if (row < 0)
             continue;
         const QModelIndex index = m_proxy->mapFromSource(m_model->index(row, 0));
-        selection.select(index, index.siblingAtColumn(FlightListModel::ColumnCount - 1));
+        rows.push_back(index.row());
         if (!first.isValid())
             first = index;
+    }
+    // Neighbouring rows go in as one range: the view asks the selection about
+    // every row and column it paints, and a range per row makes each of those
+    // questions walk thousands of ranges.
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (size_t i = 0; i < rows.size();) {
+        size_t last = i;
+        while (last + 1 < rows.size() && rows[last + 1] <= rows[last] + 1)
+            ++last;
+        selection.append(QItemSelectionRange(m_proxy->index(rows[i], 0),
+                                             m_proxy->index(rows[last], FlightListModel::ColumnCount - 1)));
+        i = last + 1;
     }
     m_table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (first.isValid()) {
@@ -487,10 +518,7 @@ FlightSelectionState LogBookWindowController::selectionState() const
     const QList<Flight*> selected = selectedFlights();
     state.selectedCount = static_cast<int>(selected.size());
     state.allSelectedHaveIGC = std::all_of(selected.cbegin(), selected.cend(), [](const Flight* flight) {
-        // A recording's fingerprint is kept in memory and says it has a record;
-        // asking the file about the record itself costs a query per flight.
-        return flight->hasValue(QStringLiteral("validIGC")) &&
-               (flight->hasValue(QStringLiteral("contentHash")) || flight->hasValue(QStringLiteral("igcData")));
+        return flight->hasValue(QStringLiteral("validIGC")) && flight->hasRecording();
     });
     return state;
 }

@@ -1,6 +1,7 @@
 #include <QAbstractItemModelTester>
 #include <QLocale>
 #include <QSortFilterProxyModel>
+#include <QTest>
 
 #include "logbookfixture.h"
 #include "ui/flightlistmodel.h"
@@ -34,6 +35,45 @@ TEST_F(FlightListModelTest, RowsFollowInsertsAndDeletesOfTheContext)
     ASSERT_EQ(model.rowCount(), 1);
     EXPECT_EQ(model.flightAt(0), b);
     EXPECT_EQ(model.rowOf(a), -1);
+}
+
+TEST_F(FlightListModelTest, FlightsSavedElsewhereComeAndGoAsTheSaveSays)
+{
+    Flight* here = addFlight(utc(2024, 5, 1, 10, 0), 90);
+    ASSERT_TRUE(ctx()->save().ok());
+    Model model(ctx(), nullptr);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(model.rowCount(), 1);
+
+    // An importer's context on the same thread stands in for the worker's.
+    auto other = m_store->newBackgroundContext();
+    ASSERT_TRUE(other.ok());
+    QList<ObjectId> imported;
+    for (int day = 2; day <= 4; ++day) {
+        auto* flight = (*other)->insert<Flight>();
+        flight->setStartUTC(utc(2024, 5, day, 10, 0));
+        flight->setStartLocation(QStringLiteral("Imported %1").arg(day));
+    }
+    ASSERT_TRUE((*other)->save().ok());
+    QTRY_COMPARE(model.rowCount(), 4);
+    QStringList places;
+    for (int row = 0; row < model.rowCount(); ++row)
+        places << model.flightAt(row)->startLocation();
+    EXPECT_EQ(places, (QStringList{QStringLiteral("Site 1"), QStringLiteral("Imported 2"), QStringLiteral("Imported 3"),
+                                   QStringLiteral("Imported 4")}));
+
+    // A save that only changes flights adds no rows; a delete there removes exactly that row here.
+    auto changed = (*other)->fetch<Flight>();
+    ASSERT_EQ(changed.size(), 4);
+    for (Flight* flight : changed)
+        flight->setGlider(QStringLiteral("Changed"));
+    ASSERT_TRUE((*other)->save().ok());
+    (*other)->deleteObject(changed.at(2));
+    ASSERT_TRUE((*other)->save().ok());
+    QTRY_COMPARE(model.rowCount(), 3);
+    EXPECT_EQ(model.rowOf(here), 0);
+    for (int row = 0; row < model.rowCount(); ++row)
+        EXPECT_NE(model.flightAt(row)->startLocation(), changed.at(2)->startLocation());
 }
 
 TEST_F(FlightListModelTest, ShowsListValuesInMetricUnits)

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTest>
 
 #include "logbookfixture.h"
 #include "ui/columnfit.h"
@@ -99,6 +100,51 @@ TEST_F(LogBookWindowTest, ToolbarFollowsSelectionAndIGCRecords)
     window.selectFlights({withIGC, byHand});
     EXPECT_FALSE(recalc->isEnabled()) << "a flight entered by hand has no IGC record";
     EXPECT_FALSE(earth->isEnabled()) << "tag 4 needs exactly one flight";
+}
+
+TEST_F(LogBookWindowTest, SelectingFlightsSelectsExactlyThoseAndTheViewCanExtendIt)
+{
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    window.show();
+    QList<Flight*> flights;
+    for (int day = 1; day <= 8; ++day)
+        flights << addFlight(utc(2024, 5, day, 10, 0), 60);
+    window.flightModel()->refresh();
+    window.sortFlights(0);
+    auto* table = window.findChild<QTableView*>();
+    ASSERT_TRUE(table);
+    const auto rowOf = [&](Flight* flight) {
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            if (table->model()->index(row, 0).data(FlightListModel::FlightRole).value<QObject*>() == flight)
+                return row;
+        return -1;
+    };
+
+    // Asked for in no particular order; two runs of neighbours and one alone in the list.
+    const QList<Flight*> wanted{flights[1], flights[7], flights[2], flights[6], flights[4]};
+    window.selectFlights(wanted);
+    QList<Flight*> inListOrder = wanted;
+    std::sort(inListOrder.begin(), inListOrder.end(), [&](Flight* a, Flight* b) { return rowOf(a) < rowOf(b); });
+    EXPECT_EQ(window.selectedFlights(), inListOrder);
+    EXPECT_EQ(table->selectionModel()->selection().size(), 3) << "neighbouring rows form one range";
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        const auto* flight = table->model()->index(row, 0).data(FlightListModel::FlightRole).value<QObject*>();
+        EXPECT_EQ(table->selectionModel()->isRowSelected(row), wanted.contains(flight)) << "row " << row;
+    }
+    EXPECT_EQ(table->selectionModel()->currentIndex().row(), rowOf(flights[1])) << "the first flight asked for";
+
+    // A Ctrl-click on a row outside adds it; one inside takes it away again.
+    const auto click = [&](Flight* flight) {
+        const QRect cell = table->visualRect(table->model()->index(rowOf(flight), 0));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+    };
+    click(flights[0]);
+    EXPECT_EQ(window.selectedFlights().size(), 6);
+    EXPECT_TRUE(window.selectedFlights().contains(flights[0]));
+    click(flights[6]);
+    EXPECT_EQ(window.selectedFlights().size(), 5);
+    EXPECT_FALSE(window.selectedFlights().contains(flights[6]));
 }
 
 TEST_F(LogBookWindowTest, LastSelectedFlightIsRememberedAcrossWindows)
