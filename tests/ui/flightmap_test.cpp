@@ -196,6 +196,8 @@ TEST_F(FlightMapTest, ColouringFigureAndFittingComeFromTheControls)
     const map::FlightLayer& layer = m_map->flightLayer();
     ASSERT_TRUE(layer.tracks().front().figure);
     EXPECT_EQ(layer.tracks().front().figure->type, ScoreType::FlatTriangle);
+    EXPECT_TRUE(m_map->summary()->text().contains(QStringLiteral("Flight time ")))
+        << "a bare 04:56:20 reads as a time of day" << m_map->summary()->text().toStdString();
     EXPECT_TRUE(m_map->summary()->text().contains(QStringLiteral("Flat triangle 20.0 km")))
         << m_map->summary()->text().toStdString();
     EXPECT_TRUE(layer.isColoured());

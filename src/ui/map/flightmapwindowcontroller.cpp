@@ -270,7 +270,7 @@ void FlightMapWindowController::updateSummary()
     if (flight.startLocal().isValid())
         parts << QLocale().toString(flight.startLocal().date(), QLocale::ShortFormat);
     if (flight.flightTime() > 0)
-        parts << flight.flightTimeString();
+        parts << tr("Flight time %1").arg(flight.flightTimeString());
     const map::FlightTrack& track = m_layer.tracks().front();
     if (track.figure)
         parts << map::figureLabel(*track.figure);
