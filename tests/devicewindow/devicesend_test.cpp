@@ -50,6 +50,36 @@ Route* storedRoute(ObjectContext* context, const QString& name, const QString& g
     return route;
 }
 
+void storeWaypoints(ObjectContext* context)
+{
+    for (const auto& [name, lat] : {std::pair{"Gipfel", 46500000}, std::pair{"Wiese", 46600000}}) {
+        auto* w = context->insert<Waypoint>();
+        w->setName(QString::fromLatin1(name));
+        w->setShortName(QString::fromLatin1(name));
+        w->setLatitude(lat);
+        w->setLongitude(7250000);
+        w->setAltitude(1500);
+    }
+    EXPECT_TRUE(context->save().ok());
+}
+
+std::size_t sentences(const sim::BraeunigerSim& sim, const std::string& head)
+{
+    const auto log = sim.commandLog();
+    return std::size_t(std::count_if(log.begin(), log.end(), [&](const std::string& c) { return c.rfind(head, 0) == 0; }));
+}
+
+/** The one waypoint name the instrument was asked to store (empty when there were several or none). */
+QString triedName(const sim::BraeunigerSim& sim)
+{
+    QStringList names;
+    for (const std::string& c : sim.commandLog())
+        if (c.rfind("$PBRWPR,", 0) == 0)
+            names << QString::fromStdString(c).section(QLatin1Char(','), 6, 6).trimmed();
+    names.removeDuplicates();
+    return names.size() == 1 ? names.first() : QString();
+}
+
 class DeviceSend : public DeviceWindowTest
 {
 protected:
@@ -148,6 +178,114 @@ TEST_F(DeviceSend, ASecondRouteForAnInstrumentWithOneSlotIsAskedAboutFirst)
     ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(QStringLiteral("Evening was sent")); }, kWaitMs))
         << status->text().toStdString();
     EXPECT_NE(routeLines(), before);
+}
+
+TEST_F(DeviceSend, WhileTheSettingsAreReadTheSendIsOffAndRefusedThenComesBack)
+{
+    auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
+    plugIn(sim);
+    ASSERT_TRUE(loadAndScan());
+    // The settings read has begun and runs for a good while (one memory sentence at a time).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentences(*sim, "$PBRMEMR") > 0; }, kWaitMs));
+    ASSERT_EQ(m_window->settingsRead(), 2);
+    EXPECT_TRUE(m_window->isReading());
+
+    ObjectContext* global = m_global->mainContext();
+    storeWaypoints(global);
+    Route* route = storedRoute(global, QStringLiteral("Ridge"), QStringLiteral("Lande"));
+    WaypointWindowController waypoints(global, WaypointServices{}, std::make_unique<QuietWaypointInteraction>(),
+                                       std::make_unique<NoPosition>());
+    waypoints.windowDidLoad();
+    waypoints.setInstrumentSend(m_window->instrumentSend());
+    waypoints.show();
+    waypoints.setSelectedWaypoints(waypoints.waypointList());
+    QAction* send = waypoints.findChild<QAction*>(QStringLiteral("sendToDevice"));
+    ASSERT_NE(send, nullptr);
+    RouteWindowController routes(global);
+    routes.setInstrumentSend(m_window->instrumentSend());
+    routes.show();
+    routes.selectRoute(route);
+    EXPECT_FALSE(send->isEnabled());
+    EXPECT_FALSE(routes.sendButton()->isEnabled());
+
+    // A send that comes in anyway is refused and says why; nothing goes on the line.
+    std::optional<InstrumentSendResult> refused;
+    m_window->instrumentSend().sendWaypoints({DeviceWayPoint{}}, [&](const InstrumentSendResult& r) { refused = r; });
+    ASSERT_TRUE(refused);
+    EXPECT_FALSE(refused->sent);
+    EXPECT_TRUE(refused->error.startsWith(QStringLiteral("The instrument is still being read.")))
+        << refused->error.toStdString();
+    refused.reset();
+    m_window->instrumentSend().sendRoute(RouteToWrite{"Ridge", {}}, [&](const InstrumentSendResult& r) { refused = r; });
+    ASSERT_TRUE(refused);
+    EXPECT_FALSE(refused->sent);
+    EXPECT_TRUE(refused->error.startsWith(QStringLiteral("The instrument is still being read.")));
+    EXPECT_EQ(sentences(*sim, "$PBRWPR") + sentences(*sim, "$PBRRTR"), 0u);
+    EXPECT_EQ(m_window->settingsRead(), 2) << "the refusals came while the read was running";
+
+    // Once the read is done the entries come on by themselves, and the send goes through.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return send->isEnabled() && routes.sendButton()->isEnabled(); }, kWaitMs));
+    EXPECT_EQ(m_window->settingsRead(), 1) << "the settings read was not disturbed";
+    EXPECT_FALSE(m_window->isReading());
+    send->trigger();
+    // While it is sent the entries are off again.
+    EXPECT_FALSE(routes.sendButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->waypoints().size() == 4; }, kWaitMs));
+    ASSERT_TRUE(waitUntilIdle());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return routes.sendButton()->isEnabled(); }, kWaitMs));
+}
+
+TEST_F(DeviceSend, AWriteTheInstrumentDoesNotConfirmIsReportedNotPassedOff)
+{
+    auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
+    plugIn(sim);
+    ASSERT_TRUE(loadAndScan());
+    ASSERT_TRUE(waitUntilIdle());
+
+    ObjectContext* global = m_global->mainContext();
+    storeWaypoints(global);
+    auto interaction = std::make_unique<QuietWaypointInteraction>();
+    QuietWaypointInteraction* alerts = interaction.get();
+    WaypointWindowController waypoints(global, WaypointServices{}, std::move(interaction),
+                                       std::make_unique<NoPosition>());
+    waypoints.windowDidLoad();
+    waypoints.setInstrumentSend(m_window->instrumentSend());
+    waypoints.show();
+    waypoints.setSelectedWaypoints(waypoints.waypointList());
+    QAction* send = waypoints.findChild<QAction*>(QStringLiteral("sendToDevice"));
+    ASSERT_NE(send, nullptr);
+
+    // A full instrument keeps quiet: the first point fails and the second is not tried.
+    sim->setWaypointReply(sim::BraeunigerSim::WaypointReply::Full);
+    ASSERT_TRUE(send->isEnabled());
+    send->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts->alerts.isEmpty(); }, kWaitMs));
+    const QString tried = triedName(*sim);
+    ASSERT_FALSE(tried.isEmpty()) << "the send stopped at the first failure";
+    EXPECT_EQ(alerts->alerts.first(), QStringLiteral("The waypoints could not be sent to the instrument.|"
+                                                     "The instrument did not answer when the waypoint \"%1\" "
+                                                     "was written.")
+                                          .arg(tried));
+    EXPECT_EQ(sim->waypoints().size(), 2u);
+
+    // A garbled echo for a route point: the route is not written and the route window says so.
+    ASSERT_TRUE(waitUntilIdle());
+    sim->setWaypointReply(sim::BraeunigerSim::WaypointReply::Garbled);
+    Route* route = storedRoute(global, QStringLiteral("Ridge"), QStringLiteral("Lande"));
+    RouteWindowController routes(global);
+    routes.setInstrumentSend(m_window->instrumentSend());
+    routes.show();
+    routes.selectRoute(route);
+    auto* status = routes.findChild<QLabel*>(QStringLiteral("sendStatus"));
+    ASSERT_NE(status, nullptr);
+    ASSERT_TRUE(routes.sendButton()->isEnabled());
+    QTest::mouseClick(routes.sendButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(QStringLiteral("could not be sent")); }, kWaitMs))
+        << status->text().toStdString();
+    EXPECT_TRUE(status->text().contains(QStringLiteral("did not confirm the waypoint \"Grat\"")))
+        << status->text().toStdString();
+    EXPECT_EQ(sentences(*sim, "$PBRRTR"), 0u);
+    EXPECT_TRUE(sim->routes().empty());
 }
 
 TEST_F(DeviceSend, WithoutAnInstrumentTheSendSaysNoDeviceConnected)

@@ -161,6 +161,64 @@ TEST(BraeunigerWaypoints, ReadWriteAndDelete)
     EXPECT_TRUE(device->waypoints().empty());
 }
 
+TEST(BraeunigerWaypoints, AWriteTheInstrumentDoesNotConfirmIsAnError)
+{
+    SimFixture f;
+    const auto device = f.open();
+    ASSERT_NE(device, nullptr);
+    DeviceWayPoint w;
+    w.shortName = "Gipfel";
+    w.latitude = 46.5;
+    w.longitude = 7.25;
+    w.gpsaltitude = 2100;
+
+    f.sim->setWaypointReply(BraeunigerSim::WaypointReply::Full);
+    Result<Done> written = device->writeWaypoint(w);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), "The instrument did not answer when the waypoint \"Gipfel\" was written.");
+    EXPECT_EQ(f.sim->waypoints().size(), 2u);
+
+    f.sim->setWaypointReply(BraeunigerSim::WaypointReply::Garbled);
+    written = device->writeWaypoint(w);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), "The instrument did not confirm the waypoint \"Gipfel\"; it may not be stored.");
+
+    f.sim->setWaypointReply(BraeunigerSim::WaypointReply::Echo);
+    for (const sim::Fault fault : {sim::Fault::Silence, sim::Fault::Garbage}) {
+        f.fault(fault);
+        EXPECT_FALSE(device->writeWaypoint(w)) << int(fault);
+    }
+    f.fault(sim::Fault::None);
+    EXPECT_TRUE(device->writeWaypoint(w));
+
+    // A full memory takes no new point, but a point of a stored name replaces it.
+    std::vector<BraeunigerSim::Waypoint> full;
+    for (std::size_t k = 0; k < BraeunigerSim::kMaxWaypoints; ++k) {
+        std::string name = "Point " + std::to_string(k);
+        name.resize(17, ' '); // as the instrument keeps its names
+        full.push_back({46.0, 7.0, "P", name, 1000});
+    }
+    f.sim->setWaypoints(full);
+    EXPECT_FALSE(device->writeWaypoint(w));
+    w.shortName = "Point 7";
+    EXPECT_TRUE(device->writeWaypoint(w));
+}
+
+TEST(BraeunigerRoutes, ARoutePointTheInstrumentDoesNotTakeStopsTheRoute)
+{
+    SimFixture f;
+    const auto device = f.open();
+    ASSERT_NE(device, nullptr);
+    f.sim->setWaypointReply(BraeunigerSim::WaypointReply::Garbled);
+    const RouteToWrite route{"Grat", {{0, "Start", 46.5, 7.5, 2100, 400}, {1, "Ziel", 46.0, 7.0, 900, 400}}};
+    const Result<Done> written = device->writeRoute(route);
+    ASSERT_FALSE(written);
+    EXPECT_NE(written.error().find("\"Start\""), std::string::npos) << written.error();
+    EXPECT_EQ(f.log("$PBRWPR").size(), 1u) << "the second point is not tried";
+    EXPECT_TRUE(f.log("$PBRRTR").empty()) << "no route without its points";
+    EXPECT_TRUE(f.sim->routes().empty());
+}
+
 TEST(BraeunigerRoutes, ReadMarksWriteAndDelete)
 {
     SimFixture f;

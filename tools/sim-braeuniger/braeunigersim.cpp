@@ -108,6 +108,12 @@ void BraeunigerSim::setExtendedLists(bool extended)
     m_extended = extended;
 }
 
+void BraeunigerSim::setWaypointReply(WaypointReply reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_waypointReply = reply;
+}
+
 void BraeunigerSim::setWaypoints(std::vector<Waypoint> waypoints)
 {
     std::lock_guard lock(m_mutex);
@@ -217,12 +223,28 @@ void BraeunigerSim::handleLine(const std::string& line, Channel& channel)
         w.altitude = std::atoi(f[7].c_str());
         const auto same = std::find_if(m_waypoints.begin(), m_waypoints.end(),
                                        [&](const Waypoint& x) { return x.longName == w.longName; });
+        const bool full = same == m_waypoints.end() && m_waypoints.size() >= kMaxWaypoints;
+        const WaypointReply reply = m_waypointReply;
+        if (full || reply == WaypointReply::Full)
+            return;
         if (same != m_waypoints.end())
             *same = w;
-        else if (m_waypoints.size() < kMaxWaypoints)
+        else
             m_waypoints.push_back(w);
+        std::string echo = *command;
+        if (reply == WaypointReply::Garbled) {
+            // One character of the name field changed, framed anew: a well-formed sentence
+            // that names another waypoint.
+            std::size_t name = 0;
+            for (int comma = 0; comma < 6; ++comma)
+                name = echo.find(',', name) + 1;
+            if (name < echo.size() && echo[name] != ',')
+                echo[name] = echo[name] == 'X' ? 'Y' : 'X';
+            else
+                echo.insert(name, "X");
+        }
         lock.unlock();
-        answer(channel, *command);
+        answer(channel, echo);
     } else if (head == "$PBRWPX" && f.size() >= 2) {
         if (f.size() >= 3 && f[1].empty() && f[2].empty())
             m_waypoints.clear();

@@ -38,6 +38,17 @@ public:
 
     static constexpr std::size_t kMaxWaypoints = 200;
 
+    /** How the instrument answers a waypoint write. */
+    enum class WaypointReply
+    {
+        /** Stores the point and echoes the sentence (with a full memory: as Full). */
+        Echo,
+        /** Stores nothing and says nothing, as a full memory does. */
+        Full,
+        /** Stores the point, but the echo comes back with one character of the name changed. */
+        Garbled,
+    };
+
     /** MODEL is what the identification answers (for example "COMPEO+"). */
     BraeunigerSim(std::string model, std::vector<IgcFile> tracks);
 
@@ -45,6 +56,7 @@ public:
 
     /** Instruments without the extended lists answer nothing to "$PBRTLE," and "$PBRWPSE,". */
     void setExtendedLists(bool extended);
+    void setWaypointReply(WaypointReply reply);
     void setWaypoints(std::vector<Waypoint> waypoints);
     void setRoutes(std::vector<Route> routes);
     void setMemoryByte(unsigned address, std::uint8_t value);
@@ -63,6 +75,7 @@ private:
     std::string m_model;
     std::vector<IgcFile> m_tracks;
     bool m_extended = true;
+    WaypointReply m_waypointReply = WaypointReply::Echo;
     std::vector<Waypoint> m_waypoints;
     std::vector<Route> m_routes;
     std::array<std::uint8_t, 1024> m_memory{};

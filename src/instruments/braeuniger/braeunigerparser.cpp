@@ -279,6 +279,70 @@ std::string writeWaypointCommand(const DeviceWayPoint& waypoint)
            nameField(waypoint.shortName) + "," + buffer;
 }
 
+namespace {
+
+std::string_view trimmedRight(std::string_view text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+/** Field INDEX of a comma-separated sentence body; nullopt when it has fewer fields. */
+std::optional<std::string_view> commaField(std::string_view body, std::size_t index)
+{
+    for (std::size_t k = 0; k < index; ++k) {
+        const std::size_t comma = body.find(',');
+        if (comma == std::string_view::npos)
+            return std::nullopt;
+        body.remove_prefix(comma + 1);
+    }
+    return body.substr(0, body.find(','));
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool confirmsWaypointWrite(std::string_view answer, std::string_view command)
+{
+    constexpr std::size_t kNameField = 6;
+    const std::optional<std::string_view> written = commaField(command, kNameField);
+    if (!written)
+        return false;
+    constexpr std::string_view head = "$PBRWPR,";
+    for (std::size_t at = answer.find(head); at != std::string_view::npos; at = answer.find(head, at + 1)) {
+        std::string_view rest = answer.substr(at);
+        const std::size_t star = rest.find('*');
+        if (star == std::string_view::npos || star + 2 >= rest.size())
+            continue;
+        const std::string_view body = rest.substr(0, star);
+        // A sentence cut short by a line break or a new sentence is no echo.
+        if (body.find_first_of("\r\n$", 1) != std::string_view::npos)
+            continue;
+        const int high = hexDigit(rest[star + 1]);
+        const int low = hexDigit(rest[star + 2]);
+        unsigned sum = 0;
+        for (const char c : body.substr(1))
+            sum ^= static_cast<unsigned char>(c);
+        if (high < 0 || low < 0 || unsigned(high * 16 + low) != sum)
+            continue;
+        const std::optional<std::string_view> name = commaField(body, kNameField);
+        if (name && trimmedRight(*name) == trimmedRight(*written))
+            return true;
+    }
+    return false;
+}
+
 std::string memoryWriteCommand(unsigned address, const std::uint8_t* bytes, int count)
 {
     char buffer[32];

@@ -433,6 +433,23 @@ bool GPSWindowController::isBusy() const
            (m_waypointImport && m_waypointImport->isRunning());
 }
 
+bool GPSWindowController::isReading() const
+{
+    GpsDevice* device = m_chosen;
+    if (!device)
+        return false;
+    // Each flag stays clear from the start of its step until the driver calls back.
+    return (!m_tracksRead && device->has(DeviceOperation::TrackList)) ||
+           (!m_routesRead && device->has(DeviceOperation::RouteList)) ||
+           (!m_waypointsRead && device->has(DeviceOperation::WaypointList)) ||
+           (m_settingsRead == 2 && m_settingsView && device->has(DeviceOperation::GetSettings));
+}
+
+QString GPSWindowController::stillReadingText()
+{
+    return tr("The instrument is still being read. Send again when its lists and settings have been read.");
+}
+
 bool GPSWindowController::writeWaypointsEnabled() const
 {
     return device() && device()->has(DeviceOperation::WriteWaypoint);
@@ -789,6 +806,10 @@ void GPSWindowController::setButtonsForSelectedDevice()
     m_scanButton->setEnabled(!isBusy());
     // The driver stays chosen while it works for an import, send or delete.
     m_deviceTable->setEnabled(!isBusy());
+    // The waypoint and route windows offer their send only while the line is free.
+    const bool sendable = device && !isBusy() && !isReading();
+    if (std::exchange(m_sendable, sendable) != sendable)
+        NotificationCenter::instance().post(QString::fromLatin1(notifications::DeviceChanged), this);
 }
 
 QList<int> GPSWindowController::chosenRows(const ListTab& tab, bool all) const
@@ -1111,6 +1132,10 @@ void GPSWindowController::moveWaypointsToDevice(std::vector<DeviceWayPoint> wayp
         done({false, tr("No device connected")});
         return;
     }
+    if (isReading()) {
+        done({false, stillReadingText()});
+        return;
+    }
     if (isBusy() || !m_chosen->has(DeviceOperation::WriteWaypoint)) {
         done({false, tr("The instrument is busy or takes no waypoints.")});
         return;
@@ -1130,7 +1155,8 @@ void GPSWindowController::moveWaypointsToDevice(std::vector<DeviceWayPoint> wayp
             }
             const Result<Done> written = device->writeWaypoint(w);
             if (!written) {
-                result = {false, q(written.error())};
+                // A write cut short by the cancel button is no failure to report.
+                result = {false, canceled->load() ? QString() : q(written.error())};
                 break;
             }
             QMetaObject::invokeMethod(m_progress, [this, n = ++sent] { m_progress->setProgress(n); },
@@ -1155,6 +1181,10 @@ void GPSWindowController::moveRouteToDevice(RouteToWrite route,
         done({false, tr("No device connected")});
         return;
     }
+    if (isReading()) {
+        done({false, stillReadingText()});
+        return;
+    }
     if (isBusy() || !m_chosen->has(DeviceOperation::WriteRoute)) {
         done({false, tr("The instrument is busy or takes no routes.")});
         return;
@@ -1171,6 +1201,10 @@ void GPSWindowController::moveRouteToDevice(RouteToWrite route,
                                       }
                                       if (!device || device != m_chosen || isBusy()) {
                                           done({false, tr("No device connected")});
+                                          return;
+                                      }
+                                      if (isReading()) {
+                                          done({false, stillReadingText()});
                                           return;
                                       }
                                       writeRoute(std::move(route), std::move(done));
@@ -1210,8 +1244,12 @@ InstrumentSend GPSWindowController::instrumentSend()
 {
     QPointer<GPSWindowController> self(this);
     InstrumentSend send;
-    send.canSendWaypoints = [self] { return self && self->writeWaypointsEnabled() && !self->isBusy(); };
-    send.canSendRoutes = [self] { return self && self->writeRoutesEnabled() && !self->isBusy(); };
+    send.canSendWaypoints = [self] {
+        return self && self->writeWaypointsEnabled() && !self->isBusy() && !self->isReading();
+    };
+    send.canSendRoutes = [self] {
+        return self && self->writeRoutesEnabled() && !self->isBusy() && !self->isReading();
+    };
     send.sendWaypoints = [self](std::vector<DeviceWayPoint> waypoints,
                                 std::function<void(const InstrumentSendResult&)> done) {
         if (self)

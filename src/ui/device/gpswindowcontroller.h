@@ -83,6 +83,11 @@ public:
     void scanDevices();
     [[nodiscard]] bool isScanning() const { return m_scanning; }
     [[nodiscard]] bool isBusy() const;
+    /**
+     * The read chain is still reading a list or the settings of the chosen
+     * instrument: the line is taken, and a send would talk across the read.
+     */
+    [[nodiscard]] bool isReading() const;
     /** The chosen driver; null when no row of the device table is chosen. */
     [[nodiscard]] GpsDevice* device() const { return m_chosen; }
     [[nodiscard]] bool deviceConnected() const { return m_chosen != nullptr; }
@@ -159,6 +164,9 @@ private:
         Settings,
     };
 
+    /** Why a send is refused while the read chain runs. */
+    static QString stillReadingText();
+
     void buildWindow();
     ListTab makeListTab(DeviceList list, const QStringList& columns, const char* importAllName,
                         const char* importSelectedName, const char* deleteSelectedName, const char* deleteAllName);
@@ -216,6 +224,8 @@ private:
     bool m_deleting = false;
     bool m_importingRoutes = false;
     bool m_sending = false;
+    /** What the send entries of other windows were last told (see setButtonsForSelectedDevice). */
+    bool m_sendable = false;
 
     QTableWidget* m_deviceTable = nullptr;
     QPushButton* m_scanButton = nullptr;
