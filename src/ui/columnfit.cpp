@@ -37,4 +37,33 @@ std::vector<int> fitColumnWidths(const std::vector<int>& widths, const std::vect
     return result;
 }
 
+std::vector<int> growColumnWidths(const std::vector<int>& widths, const std::vector<int>& targets, int room)
+{
+    std::vector<int> result = widths;
+    if (widths.size() != targets.size() || room <= 0)
+        return result;
+    std::vector<long long> lack(widths.size());
+    long long totalLack = 0;
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        lack[i] = std::max(0, targets[i] - widths[i]);
+        totalLack += lack[i];
+    }
+    if (totalLack == 0)
+        return result;
+    const long long give = std::min<long long>(room, totalLack);
+    long long given = 0;
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        const long long more = give * lack[i] / totalLack;
+        result[i] += int(more);
+        given += more;
+    }
+    // The shares round down; the last few pixels go to columns still short of their target.
+    for (std::size_t i = 0; given < give && i < result.size(); ++i) {
+        const long long more = std::min<long long>(give - given, std::max(0, targets[i] - result[i]));
+        result[i] += int(more);
+        given += more;
+    }
+    return result;
+}
+
 } // namespace kalvora

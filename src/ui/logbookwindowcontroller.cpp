@@ -23,9 +23,11 @@
 #include <QMetaMethod>
 #include <QProcess>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QTimeZone>
@@ -881,14 +883,19 @@ int LogBookWindowController::expectedValueWidth(int column) const
 void LogBookWindowController::fitColumnsToView()
 {
     // A narrow window takes room from the text columns, which elide, and from headers wider than their
-    // values, so no number is cut off at the edge of the list.
+    // values, so no number is cut off at the edge of the list; a wider one gives the titles back first.
     QHeaderView* header = m_table->horizontalHeader();
     const int count = header->count();
     if (count == 0)
         return;
+    // The section that stretches: the last one shown, in the order the pilot sees them.
+    int stretched = -1;
+    for (int visual = count - 1; header->stretchLastSection() && visual >= 0 && stretched < 0; --visual)
+        if (!header->isSectionHidden(header->logicalIndex(visual)))
+            stretched = header->logicalIndex(visual);
     std::vector<int> widths;
-    std::vector<int> minimums;    // values whole
-    std::vector<int> withTitles;  // values and titles whole
+    std::vector<int> minimums; // values whole
+    std::vector<int> titles;   // values and titles whole
     for (int column = 0; column < count; ++column) {
         const bool hidden = header->isSectionHidden(column);
         const bool text = column == FlightListModel::TakeOffPlaceColumn || column == FlightListModel::LandingPlaceColumn
@@ -900,21 +907,37 @@ void LogBookWindowController::fitColumnsToView()
                                              expectedValueWidth(column));
         widths.push_back(width);
         minimums.push_back(values);
-        withTitles.push_back(hidden ? 0 : std::min(width, std::max(values, header->sectionSizeHint(column))));
+        titles.push_back(hidden ? 0 : std::max(values, header->sectionSizeHint(column)));
     }
-    // A stretched last section never goes below the header's default size.
-    if (header->stretchLastSection() && !header->isSectionHidden(count - 1)) {
-        minimums.back() = std::max(minimums.back(), std::min(widths.back(), header->defaultSectionSize()));
-        withTitles.back() = minimums.back();
+    if (stretched >= 0) {
+        // The stretched section takes whatever is left but never goes below the header's default size;
+        // what it asks for is room for its title.
+        const auto last = std::size_t(stretched);
+        minimums[last] = std::max(minimums[last], header->defaultSectionSize());
+        titles[last] = std::max(titles[last], minimums[last]);
+        widths[last] = titles[last];
     }
-    const int available = m_table->viewport()->width();
+    // Room for the vertical scroll bar is kept whether it shows yet or not: it comes with the flights of an
+    // import, and a title must not be cut when it does.
+    const bool barShown = m_table->verticalScrollBar()->isVisibleTo(m_table);
+    const int available = m_table->viewport()->width() -
+                          (barShown ? 0 : m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_table));
+    int used = 0;
+    for (const int width : widths)
+        used += width;
+    // Room that comes back goes first to the titles that were cut.
+    if (used < available)
+        widths = growColumnWidths(widths, titles, available - used);
+    std::vector<int> withTitles(widths.size());
+    for (std::size_t i = 0; i < widths.size(); ++i)
+        withTitles[i] = std::min(widths[i], titles[i]);
     // The text columns give way first, keeping every title whole; only then do titles elide, the values
     // still whole.
     const std::vector<int> fitted = fitColumnWidths(fitColumnWidths(widths, withTitles, available), minimums, available);
-    // The last section stretches into whatever is left.
-    for (int column = 0; column + 1 < count; ++column) {
-        if (!header->isSectionHidden(column) && fitted[std::size_t(column)] != widths[std::size_t(column)])
-            header->resizeSection(column, fitted[std::size_t(column)]);
+    for (int column = 0; column < count; ++column) {
+        const auto i = std::size_t(column);
+        if (column != stretched && !header->isSectionHidden(column) && fitted[i] != header->sectionSize(column))
+            header->resizeSection(column, fitted[i]);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 
@@ -198,6 +199,19 @@ TEST(ColumnFit, NarrowRoomIsTakenFromTheSlackAndNeverBelowAMinimum)
     EXPECT_EQ(fitColumnWidths({100}, {}, 10), (std::vector<int>{100}));
 }
 
+TEST(ColumnFit, ReturningRoomGrowsTheColumnsBelowTheirTargetsAndNoneBeyond)
+{
+    // 30 px for 20 + 40 missing: shared in proportion; the column at its target stays.
+    EXPECT_EQ(growColumnWidths({80, 60, 100}, {100, 100, 90}, 30), (std::vector<int>{90, 80, 100}));
+    // More room than missing: every column at its target, the rest left over.
+    EXPECT_EQ(growColumnWidths({80, 60}, {100, 100}, 500), (std::vector<int>{100, 100}));
+    // Rounding hands out every pixel of the room.
+    const std::vector<int> odd = growColumnWidths({10, 10, 10}, {17, 19, 23}, 10);
+    EXPECT_EQ(odd[0] + odd[1] + odd[2], 40);
+    EXPECT_EQ(growColumnWidths({80}, {100}, -5), (std::vector<int>{80}));
+    EXPECT_EQ(growColumnWidths({80}, {}, 50), (std::vector<int>{80}));
+}
+
 TEST_F(LogBookWindowTest, ANarrowWindowCutsNoValueOffAtTheEdge)
 {
     const QString longPlace = QStringLiteral("Takeoff of the very long name above the village, Somewhere in the Alps, Switzerland");
@@ -227,6 +241,65 @@ TEST_F(LogBookWindowTest, ANarrowWindowCutsNoValueOffAtTheEdge)
     window.resize(900, 700);
     settle();
     expectFits("made narrower");
+}
+
+TEST_F(LogBookWindowTest, EveryTitleFitsWithTheScrollBarAndComesBackWhenTheWindowWidens)
+{
+    const QString longPlace = QStringLiteral("Takeoff of the very long name above the village, Somewhere in the Alps");
+    for (int day = 1; day <= 60; ++day)
+        addFlight(utc(2024, 5, 1, 10, 0).addDays(day), 75, 123.45, longPlace);
+    ASSERT_TRUE(ctx()->save().ok());
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    QTableView* table = window.flightTable();
+    QHeaderView* header = table->horizontalHeader();
+    const auto settle = [] {
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    };
+    const QFontMetrics titleMetrics(header->font());
+    const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    // Room for every title and every value: the values of the text columns elide, so they ask for little.
+    const auto roomForAllTitles = [&] {
+        int needed = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            const bool text = column == FlightListModel::TakeOffPlaceColumn
+                              || column == FlightListModel::LandingPlaceColumn || column == FlightListModel::GliderColumn;
+            needed += std::max(header->sectionSizeHint(column),
+                               text ? 80 : static_cast<QAbstractItemView*>(table)->sizeHintForColumn(column) + 40);
+        }
+        return table->viewport()->width() >= needed;
+    };
+    const auto expectTitlesWhole = [&](int width) {
+        SCOPED_TRACE(testing::Message() << "window " << width << " px wide");
+        for (int column = 0; column < header->count(); ++column) {
+            if (header->isSectionHidden(column))
+                continue;
+            const QString title = table->model()->headerData(column, Qt::Horizontal).toString();
+            EXPECT_LE(titleMetrics.horizontalAdvance(title) + 2 * headerMargin, header->sectionSize(column))
+                << title.toStdString();
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column)) << title.toStdString();
+        }
+    };
+
+    window.resize(1500, 500);
+    window.show();
+    settle();
+    ASSERT_TRUE(table->verticalScrollBar()->isVisible()) << "enough flights for the scroll bar";
+    int checked = 0;
+    // Narrowest: every value still whole, most titles cut.
+    for (const int width : {1500, 900, 1500, 1300, 900, 1100, 1250, 1400, 1500}) {
+        window.resize(width, 500);
+        settle();
+        EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0) << width;
+        if (roomForAllTitles()) {
+            expectTitlesWhole(width);
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 4) << "the widths above must leave room for the titles";
 }
 
 TEST_F(LogBookWindowTest, AnEmptyListFitsItsFirstWindowWithThePilotWindowOpen)
