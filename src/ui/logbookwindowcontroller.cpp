@@ -178,7 +178,8 @@ LogBookWindowController::LogBookWindowController(ObjectContext* context, QWidget
     connect(add, &QAction::triggered, this, &LogBookWindowController::addFlight);
     QAction* import = addToolbarItem(tr("Import IGC"), "importIGC", static_cast<int>(ToolbarTag::Always));
     connect(import, &QAction::triggered, this, [this] { logBookImport()->getIGCFlight(); });
-    QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::Always));
+    // An empty logbook has nothing to delete; with flights but no selection the click says what it needs.
+    QAction* remove = addToolbarItem(tr("Delete"), "deleteFlights", static_cast<int>(ToolbarTag::NeedsFlights));
     connect(remove, &QAction::triggered, this, &LogBookWindowController::deleteSelectedFlights);
     createEditActions();
     QAction* recalc = addToolbarItem(tr("Recalculate"), "recalcFlight", static_cast<int>(ToolbarTag::NeedsIGCSelection));
@@ -761,8 +762,11 @@ void LogBookWindowController::removeFlights(const QList<Flight*>& flights)
 void LogBookWindowController::deleteSelectedFlights()
 {
     const QList<Flight*> flights = selectedFlights();
-    if (flights.isEmpty())
+    if (flights.isEmpty()) {
+        m_interaction->showAlert(this, tr("No flight is selected."),
+                                 tr("Select the flights to delete in the list, then choose Delete again."));
         return;
+    }
     QList<QPointer<Flight>> asked;
     for (Flight* flight : flights)
         asked << flight;

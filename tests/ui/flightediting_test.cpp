@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QToolBar>
 
 #include "logbookfixture.h"
 #include "scriptedinteraction.h"
@@ -223,6 +224,32 @@ TEST_F(FlightEditingTest, DeleteKeyAsksAndSelectAllSelectsEveryFlight)
     QTest::keyClick(place, Qt::Key_Delete);
     EXPECT_EQ(window->flightList().size(), 2);
     EXPECT_EQ(place->text(), QStringLiteral("lpha"));
+}
+
+TEST_F(FlightEditingTest, ToolbarDeleteSaysWhatItNeedsAndIsOffInAnEmptyLogbook)
+{
+    QAction* remove = nullptr;
+    for (QAction* a : window->toolbarActions())
+        if (a->objectName() == QLatin1String("deleteFlights"))
+            remove = a;
+    ASSERT_NE(remove, nullptr);
+    QToolBar* toolbar = window->findChild<QToolBar*>(QStringLiteral("toolbar"));
+    ASSERT_NE(toolbar, nullptr);
+    QWidget* button = toolbar->widgetForAction(remove);
+    ASSERT_NE(button, nullptr);
+
+    window->flightTable()->clearSelection();
+    ASSERT_TRUE(remove->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(interaction->asked.isEmpty()) << "nothing to ask about";
+    ASSERT_EQ(interaction->alerts.size(), 1) << "a click on Delete never passes in silence";
+    EXPECT_TRUE(interaction->alerts.first().startsWith(QStringLiteral("No flight is selected.")));
+
+    selectAllByKey();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(interaction->asked, QStringList{QStringLiteral("delete 3")});
+    EXPECT_TRUE(window->flightList().isEmpty());
+    EXPECT_FALSE(remove->isEnabled()) << "an empty logbook has nothing to delete";
 }
 
 TEST_F(FlightEditingTest, DoubleClickAndContextMenuOpenTheFlight)

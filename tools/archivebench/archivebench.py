@@ -104,7 +104,10 @@ def recording(index, site, fixes, rng):
                 y += 3.5 * math.sin(angle)
                 alt += rng.uniform(0.5, 3.5)
             else:
-                travelled = min(total, travelled + speed)
+                # Off the slope at a paraglider's trim speed whatever the day's pace: a
+                # slow first leg would read as still walking and move the take-off out.
+                step = speed if travelled >= lengths[0] else max(speed, 9.0)
+                travelled = min(total, travelled + step)
                 rest = travelled
                 for (a, b), length in zip(legs, lengths):
                     if rest <= length:
