@@ -235,7 +235,7 @@ TEST_F(DeviceSend, WhileTheSettingsAreReadTheSendIsOffAndRefusedThenComesBack)
     ASSERT_TRUE(QTest::qWaitFor([&] { return routes.sendButton()->isEnabled(); }, kWaitMs));
 }
 
-TEST_F(DeviceSend, AWriteTheInstrumentDoesNotConfirmIsReportedNotPassedOff)
+TEST_F(DeviceSend, AWriteTheInstrumentLeavesUnansweredIsReportedNotPassedOff)
 {
     auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
     plugIn(sim);
@@ -268,9 +268,8 @@ TEST_F(DeviceSend, AWriteTheInstrumentDoesNotConfirmIsReportedNotPassedOff)
                                           .arg(tried));
     EXPECT_EQ(sim->waypoints().size(), 2u);
 
-    // A garbled echo for a route point: the route is not written and the route window says so.
+    // Still quiet for a route point: the route is not written and the route window says so.
     ASSERT_TRUE(waitUntilIdle());
-    sim->setWaypointReply(sim::BraeunigerSim::WaypointReply::Garbled);
     Route* route = storedRoute(global, QStringLiteral("Ridge"), QStringLiteral("Lande"));
     RouteWindowController routes(global);
     routes.setInstrumentSend(m_window->instrumentSend());
@@ -282,7 +281,7 @@ TEST_F(DeviceSend, AWriteTheInstrumentDoesNotConfirmIsReportedNotPassedOff)
     QTest::mouseClick(routes.sendButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return status->text().contains(QStringLiteral("could not be sent")); }, kWaitMs))
         << status->text().toStdString();
-    EXPECT_TRUE(status->text().contains(QStringLiteral("did not confirm the waypoint \"Grat\"")))
+    EXPECT_TRUE(status->text().contains(QStringLiteral("did not answer when the waypoint \"Grat\" was written")))
         << status->text().toStdString();
     EXPECT_EQ(sentences(*sim, "$PBRRTR"), 0u);
     EXPECT_TRUE(sim->routes().empty());

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 #include "instruments/braeuniger/braeunigerparser.h"
 #include "instruments/flytectextformatter.h"
-#include "instruments/serialexchange.h"
 
 using namespace kalvora;
 using namespace kalvora::braeuniger;
@@ -158,36 +155,6 @@ TEST(BraeunigerFields, MemoryWriteSentencePadsWithZeros)
 {
     const std::uint8_t bytes[8] = {0x41, 0x0a, 0xff};
     EXPECT_EQ(memoryWriteCommand(0x4A, bytes, 3), "$PBRMEMW,004a,3,41,0a,ff,00,00,00,00,00");
-}
-
-TEST(BraeunigerFields, OnlyAnIntactEchoOfTheSameNameConfirmsAWaypointWrite)
-{
-    const std::string sent = "$PBRWPR,4715.000,N,00730.000,E,,Top              ,1520";
-    const std::string echo = addCheckSum(sent);
-    EXPECT_TRUE(confirmsWaypointWrite(echo, sent));
-    EXPECT_TRUE(confirmsWaypointWrite("\x11" + addCheckSum("$PBRWPS,") + echo, sent)) << "after other bytes";
-    EXPECT_TRUE(confirmsWaypointWrite(addCheckSum("$PBRWPR,4715.000,N,00730.000,E,TOP,Top,1520"), sent))
-        << "padding and the instrument's short name do not matter";
-    std::string lower = echo;
-    lower[lower.size() - 3] = char(std::tolower(static_cast<unsigned char>(lower[lower.size() - 3])));
-    EXPECT_TRUE(confirmsWaypointWrite(lower, sent)) << "checksum digits in either case";
-
-    EXPECT_FALSE(confirmsWaypointWrite("", sent));
-    EXPECT_FALSE(confirmsWaypointWrite("\xFE\x13\x80 noise", sent));
-    EXPECT_FALSE(confirmsWaypointWrite(addCheckSum("$PBRWPR,4715.000,N,00730.000,E,,Tip              ,1520"), sent))
-        << "another name";
-    std::string badSum = echo;
-    badSum[badSum.size() - 3] = badSum[badSum.size() - 3] == '0' ? '1' : '0';
-    EXPECT_FALSE(confirmsWaypointWrite(badSum, sent)) << "wrong checksum";
-    std::string flipped = echo;
-    flipped[flipped.find("Top")] = 'X';
-    EXPECT_FALSE(confirmsWaypointWrite(flipped, sent)) << "a changed byte under the old checksum";
-    EXPECT_FALSE(confirmsWaypointWrite(echo.substr(0, echo.find('*')), sent)) << "cut before the checksum";
-    EXPECT_FALSE(confirmsWaypointWrite(echo.substr(0, echo.find('*') + 2), sent)) << "half a checksum";
-    EXPECT_FALSE(confirmsWaypointWrite(sent.substr(0, 20) + "\r\n" + echo.substr(20), sent))
-        << "a sentence broken by a line end";
-    EXPECT_FALSE(confirmsWaypointWrite(addCheckSum("$PBRWPR,4715.000,N"), sent)) << "too few fields";
-    EXPECT_FALSE(confirmsWaypointWrite(addCheckSum("$PBRWPX,Top              "), sent)) << "another sentence";
 }
 
 TEST(BraeunigerDownload, CompleteRecordCheck)

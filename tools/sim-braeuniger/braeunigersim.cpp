@@ -231,20 +231,11 @@ void BraeunigerSim::handleLine(const std::string& line, Channel& channel)
             *same = w;
         else
             m_waypoints.push_back(w);
-        std::string echo = *command;
-        if (reply == WaypointReply::Garbled) {
-            // One character of the name field changed, framed anew: a well-formed sentence
-            // that names another waypoint.
-            std::size_t name = 0;
-            for (int comma = 0; comma < 6; ++comma)
-                name = echo.find(',', name) + 1;
-            if (name < echo.size() && echo[name] != ',')
-                echo[name] = echo[name] == 'X' ? 'Y' : 'X';
-            else
-                echo.insert(name, "X");
-        }
         lock.unlock();
-        answer(channel, echo);
+        if (reply == WaypointReply::FlowControl)
+            channel.send("\x13\x11"); // XOFF while the point is stored, XON when done
+        else
+            answer(channel, *command);
     } else if (head == "$PBRWPX" && f.size() >= 2) {
         if (f.size() >= 3 && f[1].empty() && f[2].empty())
             m_waypoints.clear();

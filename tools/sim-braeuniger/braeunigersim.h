@@ -45,8 +45,8 @@ public:
         Echo,
         /** Stores nothing and says nothing, as a full memory does. */
         Full,
-        /** Stores the point, but the echo comes back with one character of the name changed. */
-        Garbled,
+        /** Stores the point and answers with flow control alone (XOFF, XON), as some models do. */
+        FlowControl,
     };
 
     /** MODEL is what the identification answers (for example "COMPEO+"). */

@@ -6,7 +6,7 @@ int main(int argc, char** argv)
 {
     using namespace kalvora::sim;
     return simulatorMain(
-        argc, argv, "kalvora-sim-braeuniger", " [--extended 0|1] [--waypoint-reply echo|full|garbled]",
+        argc, argv, "kalvora-sim-braeuniger", " [--extended 0|1] [--waypoint-reply echo|full|flow]",
         [](const SimArgs& args) {
             auto sim =
                 std::make_shared<BraeunigerSim>(args.model.empty() ? "COMPEO+" : args.model, args.igcFiles);
@@ -14,7 +14,7 @@ int main(int argc, char** argv)
                 sim->setExtendedLists(it->second != "0");
             if (const auto it = args.extra.find("waypoint-reply"); it != args.extra.end())
                 sim->setWaypointReply(it->second == "full"      ? BraeunigerSim::WaypointReply::Full
-                                      : it->second == "garbled" ? BraeunigerSim::WaypointReply::Garbled
+                                      : it->second == "flow"    ? BraeunigerSim::WaypointReply::FlowControl
                                                                 : BraeunigerSim::WaypointReply::Echo);
             return sim;
         });

@@ -103,19 +103,15 @@ std::vector<DeviceWayPoint> Braeuniger::waypoints()
 
 Result<Done> Braeuniger::writeWaypoint(const DeviceWayPoint& waypoint)
 {
-    const std::string sentence = writeWaypointCommand(waypoint);
-    const std::string answer = command(sentence);
-    // Only the instrument's echo tells that the point was stored: a full memory,
-    // a garbled line or a pulled cable must not pass for a sent waypoint.
-    if (confirmsWaypointWrite(answer, sentence))
+    // The instruments acknowledge a write with flow control (XOFF, XON) while they
+    // store it, not with a sentence, so any answer counts as taken. Only a line
+    // that cannot be opened or stays silent through every attempt must not pass
+    // for a sent waypoint.
+    if (serialCommand(writeWaypointCommand(waypoint), braeunigerExchange()))
         return Done{};
     std::string name = nameField(waypoint.shortName);
     name.erase(name.find_last_not_of(' ') + 1);
-    if (answer.empty())
-        return Result<Done>::failure("The instrument did not answer when the waypoint \"" + name +
-                                     "\" was written.");
-    return Result<Done>::failure("The instrument did not confirm the waypoint \"" + name +
-                                 "\"; it may not be stored.");
+    return Result<Done>::failure("The instrument did not answer when the waypoint \"" + name + "\" was written.");
 }
 
 Result<Done> Braeuniger::deleteWaypoints(const std::vector<DeviceWayPoint>& waypoints)

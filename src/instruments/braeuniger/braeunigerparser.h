@@ -107,14 +107,6 @@ struct ModelEntry
 /** The waypoint write sentence "$PBRWPR,lat,N,lon,E,,NAME,alt" (altitude truncated, 0..9999). */
 [[nodiscard]] std::string writeWaypointCommand(const DeviceWayPoint& waypoint);
 
-/**
- * True when ANSWER confirms the waypoint write COMMAND (a writeWaypointCommand()
- * sentence): it holds a "$PBRWPR," sentence with a right checksum that names the
- * same waypoint (padding aside). The instrument echoes a write it has taken; no
- * answer, noise or the echo of another name leaves the point unconfirmed.
- */
-[[nodiscard]] bool confirmsWaypointWrite(std::string_view answer, std::string_view command);
-
 /** The memory write sentence for COUNT (1..8) bytes of IMAGE at ADDRESS, padded with ",00". */
 [[nodiscard]] std::string memoryWriteCommand(unsigned address, const std::uint8_t* bytes, int count);
 
