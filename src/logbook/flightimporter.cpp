@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "logbook/backgroundwork.h"
 #include "logbook/flightdata.h"
 #include "logbook/flightrecord.h"
 #include "logbook/placecache.h"
@@ -142,6 +143,7 @@ bool FlightImporter::start(const QStringList& paths)
     const quint64 generation = ++m_generation;
     emit readingStarted(static_cast<int>(paths.size()));
     m_worker->start([this, paths, generation] {
+        yieldToInteractiveWork();
         QList<ReadFile> files;
         int done = 0;
         for (const QString& path : paths) {
@@ -386,6 +388,7 @@ void FlightImporter::deriveAccepted()
         m_services.placeFinder->resetFailures();
     PlaceAnswerCache* placeAnswers = m_services.placeFinder ? m_services.placeFinder->answerCache() : nullptr;
     m_worker->start([this, work, sources, global, logbook, generation, placeAnswers] {
+        yieldToInteractiveWork();
         FlightDataSources mine = sources;
         const std::unique_ptr<ObjectContext> globalData = globalContext(global);
         const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(globalData.get());
@@ -632,6 +635,7 @@ bool FlightImporter::recalcFlights(const QList<Flight*>& flights)
         m_services.placeFinder->resetFailures();
     PlaceAnswerCache* placeAnswers = m_services.placeFinder ? m_services.placeFinder->answerCache() : nullptr;
     m_worker->start([this, work, sources, global, generation, placeAnswers] {
+        yieldToInteractiveWork();
         FlightDataSources mine = sources;
         const std::unique_ptr<ObjectContext> globalData = globalContext(global);
         const std::unique_ptr<WaypointListFinder> waypoints = storedPlaces(globalData.get());

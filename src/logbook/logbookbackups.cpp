@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "logbook/backgroundwork.h"
 #include "store/persistentstore.h"
 #include "store/storebackup.h"
 
@@ -167,6 +168,7 @@ bool LogBookBackups::backUpIfChanged(const QString& logbookPath)
     const QString before = fingerprint(absolute);
     QPointer<LogBookBackups> self(this);
     m_pool->start([self, folder, absolute, before] {
+        yieldToInteractiveWork();
         const Result<QString> copy = takeCopy(folder, absolute, before);
         const QString path = copy ? *copy : QString();
         const QString error = copy ? QString() : QString::fromStdString(copy.error());

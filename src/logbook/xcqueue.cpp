@@ -2,6 +2,7 @@
 
 #include <QThreadPool>
 
+#include "logbook/backgroundwork.h"
 #include "logbook/flightrecord.h"
 #include "model/flight.h"
 #include "store/notificationcenter.h"
@@ -112,6 +113,7 @@ void XCQueue::startCalcXCOperation(Flight* flight, const QString& igcData)
     markBeingComputed(*flight);
     ++m_pending[id];
     m_pool->start([this, id, op = std::shared_ptr<CalcXCDataOperation>(std::move(operation))] {
+        yieldToInteractiveWork();
         op->main();
         // Queued behind the notification the operation may just have posted, so
         // the result is stored before the queue reports the computation ended.
@@ -130,6 +132,7 @@ void XCQueue::startCalcXCOperationFromStore(Flight* flight)
     markBeingComputed(*flight);
     ++m_pending[id];
     m_pool->start([this, id, op = std::shared_ptr<CalcXCDataOperation>(std::move(operation))] {
+        yieldToInteractiveWork();
         op->main();
         QMetaObject::invokeMethod(this, [this, id] { operationEnded(id); }, Qt::QueuedConnection);
     });

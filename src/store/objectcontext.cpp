@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -307,6 +309,31 @@ sqlite3* sharedHandle(const QSqlDatabase& db)
     return h;
 }
 
+/**
+ * Waits for another connection's write lock, up to 10 s. SQLite's own timeout
+ * sleeps in growing steps (up to 25 ms and more) and so wakes long after a
+ * short transaction has ended, while the writer that just let go takes the
+ * lock again: a GUI save behind an import's saves waited 50 to 100 ms. Short
+ * waits catch the lock when it comes free; the steps grow only once a wait has
+ * gone on.
+ */
+int waitForWriteLock(void*, int count)
+{
+    using Clock = std::chrono::steady_clock;
+    thread_local Clock::time_point started;
+    const Clock::time_point now = Clock::now();
+    if (count == 0)
+        started = now;
+    const Clock::duration waited = now - started;
+    if (waited >= std::chrono::seconds(10))
+        return 0;
+    if (waited < std::chrono::milliseconds(50))
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
 } // namespace
 
 ObjectContext::ObjectContext(PersistentStore& store, const QString& connectionName)
@@ -358,6 +385,8 @@ Result<Done> ObjectContext::openConnection()
         if (!q.exec(pragma))
             return Error{"The store could not be opened (" + text(q.lastError().text()) + ")."};
     m_handle = sharedHandle(db);
+    if (m_handle)
+        sqlite3_busy_handler(m_handle, waitForWriteLock, nullptr);
     return Done{};
 }
 

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "model/flight.h"
 #include "store/objectcontext.h"
 #include "store/objectmodel.h"
@@ -70,6 +74,42 @@ TEST(PersistentStore, TwoStoresOverOneFileKeepTheirOwnConnections)
     (*first)->mainContext()->insert<Flight>()->setStartLocation(QStringLiteral("Niesen"));
     ASSERT_TRUE((*first)->mainContext()->save().ok());
     EXPECT_EQ((*first)->mainContext()->fetch<Flight>().size(), 2);
+}
+
+TEST(PersistentStore, ASaveWaitsWhileAnotherWriterHoldsTheFileAndThenLands)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("contended.kalvora"));
+    auto store = PersistentStore::open(path, ObjectModel::logBook());
+    ASSERT_TRUE(store.ok()) << store.error();
+
+    // Another program takes the write lock, keeps it well past a busy handler's
+    // first short steps, then lets go.
+    std::promise<bool> locked;
+    std::thread writer([&path, &locked] {
+        const QString name = QStringLiteral("other-writer");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            QSqlQuery q(db);
+            const bool ok = db.open() && q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            locked.set_value(ok);
+            if (ok) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+                (void)q.exec(QStringLiteral("COMMIT"));
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    ASSERT_TRUE(locked.get_future().get());
+    (*store)->mainContext()->insert<Flight>()->setStartLocation(QStringLiteral("Niesen"));
+    const Result<Done> saved = (*store)->mainContext()->save();
+    writer.join();
+    ASSERT_TRUE(saved.ok()) << saved.error();
+    EXPECT_EQ((*store)->mainContext()->fetch<Flight>().size(), 1);
+    auto again = PersistentStore::open(path, ObjectModel::logBook());
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ((*again)->mainContext()->fetch<Flight>().size(), 1);
 }
 
 TEST(PersistentStore, OlderFilesGainNewTablesAndColumnsAndKeepTheirRecords)

@@ -14,7 +14,8 @@
  *   QT_QPA_PLATFORM=offscreen build/tools/guistallbench/guistallbench [testdata/igc folder]
  *
  * The folder defaults to $KALVORA_TESTDATA_DIR/igc, then /work/shared/testdata/igc.
- * KALVORA_STALL_TRACE=1 prints every tick later than 100 ms with its time, and
+ * KALVORA_STALL_TRACE=1 prints every tick later than 50 ms with its time and
+ * the events delivered since the tick before (the costliest receivers), and
  * every event whose delivery took longer than 50 ms with its receiver's class.
  * The folder is searched at any depth. KALVORA_STALL_GEOCODER=URL names the
  * places through a reverse geocoder at URL (loopback only), with the place
@@ -22,6 +23,9 @@
  */
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
+
+#include <sys/resource.h>
 #include <vector>
 
 #include <QApplication>
@@ -168,6 +172,8 @@ int main(int argc, char** argv)
     std::vector<double> lateness;
     lateness.reserve(20000);
     int questions = 0;
+    double lastCpuMs = 0;
+    long lastPreempted = 0;
     QElapsedTimer clock;
     QElapsedTimer sinceTick;
     QTimer probe;
@@ -177,8 +183,22 @@ int main(int argc, char** argv)
         const double late = double(sinceTick.nsecsElapsed()) / 1e6 - kTickMs;
         sinceTick.start();
         lateness.push_back(std::max(0.0, late));
-        if (trace && late > kLimitMs)
-            std::fprintf(stderr, "  %8.3f s: tick %.1f ms late\n", double(clock.elapsed()) / 1000, late);
+        if (trace) {
+            const std::string delivered = app.window();
+            // Whether the thread ran or waited: its own processor time and how often
+            // the scheduler took the processor from it since the tick before.
+            timespec cpu{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+            rusage usage{};
+            getrusage(RUSAGE_THREAD, &usage);
+            const double cpuMs = double(cpu.tv_sec) * 1e3 + double(cpu.tv_nsec) / 1e6;
+            if (late > kLimitMs / 2)
+                std::fprintf(stderr, "  %8.3f s: tick %.1f ms late, %.1f ms on the processor, %ld preempted; %s\n",
+                             double(clock.elapsed()) / 1000, late, cpuMs - lastCpuMs,
+                             usage.ru_nivcsw - lastPreempted, delivered.c_str());
+            lastCpuMs = cpuMs;
+            lastPreempted = usage.ru_nivcsw;
+        }
         if (sheet->isVisible()) {
             ++questions;
             sheet->setApplyToAll(true);
