@@ -148,7 +148,8 @@ QVariant FlightListModel::data(const QModelIndex& index, int role) const
 
 QVariant FlightListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    // The title again as a tip: in a narrow window a title gives way before a value does.
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return QAbstractTableModel::headerData(section, orientation, role);
     const UnitDisplay units = UnitDisplay::current();
     switch (section) {

@@ -109,6 +109,9 @@ TEST_F(FlightListModelTest, ShowsChosenUnitsAfterReformat)
     EXPECT_EQ(text(model, 0, Model::DistanceColumn), QStringLiteral("62.14")) << "distance factor 0.6214";
     EXPECT_EQ(text(model, 0, Model::MaxClimbColumn), QStringLiteral("492")) << "2.5 m/s in fpm";
     EXPECT_EQ(model.headerData(Model::MaxAltitudeColumn, Qt::Horizontal).toString(), QStringLiteral("Max. alt. (ft)"));
+    EXPECT_EQ(model.headerData(Model::MaxSpeedColumn, Qt::Horizontal, Qt::ToolTipRole).toString(),
+              QStringLiteral("Max. speed (kn)"))
+        << "a title cut by a narrow window can still be read whole";
 }
 
 TEST_F(FlightListModelTest, XCStateTexts)
