@@ -201,15 +201,20 @@ void FlightListModel::refresh()
         if (!listed.contains(flight) && !flight->isDeleted())
             added << flight;
     }
-    if (!added.isEmpty()) {
-        const int first = static_cast<int>(m_flights.size());
-        beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
-        for (Flight* flight : added) {
-            m_flights << flight;
-            watch(flight);
-        }
-        endInsertRows();
+    appendFlights(added);
+}
+
+void FlightListModel::appendFlights(const QList<Flight*>& added)
+{
+    if (added.isEmpty())
+        return;
+    const int first = static_cast<int>(m_flights.size());
+    beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
+    for (Flight* flight : added) {
+        m_flights << flight;
+        watch(flight);
     }
+    endInsertRows();
 }
 
 void FlightListModel::applyNotice(const SaveNotice& notice)
@@ -245,15 +250,7 @@ void FlightListModel::applyNotice(const SaveNotice& notice)
             added << flight;
         }
     }
-    if (!added.isEmpty()) {
-        const int first = static_cast<int>(m_flights.size());
-        beginInsertRows({}, first, first + static_cast<int>(added.size()) - 1);
-        for (Flight* flight : added) {
-            m_flights << flight;
-            watch(flight);
-        }
-        endInsertRows();
-    }
+    appendFlights(added);
 }
 
 void FlightListModel::reformat()

@@ -69,6 +69,8 @@ public:
 
 private:
     void applyNotice(const SaveNotice& notice);
+    /** Adds @p added at the end of the list, as one insertion. */
+    void appendFlights(const QList<Flight*>& added);
     void watch(Flight* flight);
     void flightValueChanged(Flight* flight);
 

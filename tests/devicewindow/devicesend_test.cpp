@@ -94,25 +94,25 @@ protected:
             },
             kWaitMs);
     }
+
+    /** A Bräuniger instrument plugged in, found and read; null when that failed. */
+    std::shared_ptr<sim::BraeunigerSim> plugInReadInstrument()
+    {
+        auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
+        plugIn(sim);
+        if (!loadAndScan() || !waitUntilIdle())
+            return nullptr;
+        return sim;
+    }
 };
 
 TEST_F(DeviceSend, SelectedWaypointsGoToTheInstrumentAndItsListIsReadAgain)
 {
-    auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
-    plugIn(sim);
-    ASSERT_TRUE(loadAndScan());
-    ASSERT_TRUE(waitUntilIdle());
+    const auto sim = plugInReadInstrument();
+    ASSERT_NE(sim, nullptr);
 
     ObjectContext* global = m_global->mainContext();
-    for (const auto& [name, lat] : {std::pair{"Gipfel", 46500000}, std::pair{"Wiese", 46600000}}) {
-        auto* w = global->insert<Waypoint>();
-        w->setName(QString::fromLatin1(name));
-        w->setShortName(QString::fromLatin1(name));
-        w->setLatitude(lat);
-        w->setLongitude(7250000);
-        w->setAltitude(1500);
-    }
-    ASSERT_TRUE(global->save().ok());
+    storeWaypoints(global);
     auto interaction = std::make_unique<QuietWaypointInteraction>();
     WaypointWindowController waypoints(global, WaypointServices{}, std::move(interaction),
                                        std::make_unique<NoPosition>());
@@ -237,10 +237,8 @@ TEST_F(DeviceSend, WhileTheSettingsAreReadTheSendIsOffAndRefusedThenComesBack)
 
 TEST_F(DeviceSend, AWriteTheInstrumentLeavesUnansweredIsReportedNotPassedOff)
 {
-    auto sim = std::make_shared<sim::BraeunigerSim>("COMPEO+", std::vector<sim::IgcFile>{});
-    plugIn(sim);
-    ASSERT_TRUE(loadAndScan());
-    ASSERT_TRUE(waitUntilIdle());
+    const auto sim = plugInReadInstrument();
+    ASSERT_NE(sim, nullptr);
 
     ObjectContext* global = m_global->mainContext();
     storeWaypoints(global);
