@@ -80,12 +80,13 @@ LogBookImport::LogBookImport(LogBookWindowController* window, PersistentStore& l
     connect(m_importer.get(), &FlightImporter::flightInserted, this, &LogBookImport::refreshListSoon);
     connect(m_importer.get(), &FlightImporter::finished, this, &LogBookImport::runFinished);
     connect(m_importer.get(), &FlightImporter::recalcFinished, this, [this] { m_window->flightModel()->reformat(); });
+    // Counted at once, not queued: the queue's idle notice follows right behind and must see every failure.
     connect(m_queue.get(), &XCQueue::scoreNotSaved, this, [this](const ObjectId&, const QString& reason) {
         // A full disk fails every flight of a run alike: one alert, after the last of them.
         m_unsavedReason = reason;
         if (m_unsavedScores++ == 0)
             QTimer::singleShot(0, this, &LogBookImport::showUnsavedScores);
-    }, Qt::QueuedConnection);
+    });
     connect(m_queue.get(), &XCQueue::idle, this, [this] {
         if (!m_importer->isRunning())
             m_window->setListSortingDeferred(false);
