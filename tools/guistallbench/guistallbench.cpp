@@ -24,9 +24,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <vector>
 
 #include <sys/resource.h>
-#include <vector>
 
 #include <QApplication>
 #include <QDir>
@@ -184,7 +184,7 @@ int main(int argc, char** argv)
         sinceTick.start();
         lateness.push_back(std::max(0.0, late));
         if (trace) {
-            const std::string delivered = app.window();
+            const std::string delivered = app.takeDelivered();
             // Whether the thread ran or waited: its own processor time and how often
             // the scheduler took the processor from it since the tick before.
             timespec cpu{};

@@ -16,7 +16,7 @@ namespace kalvora::bench {
  * The stall benchmarks' application: when traceOverMs is set, every event
  * whose delivery takes longer is named on stderr with its receiver's class,
  * so a stall can be traced to its handler. A stall made of many short events
- * shows in window(): what the event loop delivered since the last call.
+ * shows in takeDelivered(): what the event loop delivered since the last call.
  */
 class TimedApplication final : public QApplication
 {
@@ -41,25 +41,25 @@ public:
             std::fprintf(stderr, "  event %d to %s took %.1f ms\n", type, receiverClass, ms);
         // Only events the loop itself delivered; nested ones are inside their parent's time.
         if (m_depth == 0) {
-            Share& share = m_window[QByteArray(receiverClass) + '/' + QByteArray::number(type)];
+            Share& share = m_delivered[QByteArray(receiverClass) + '/' + QByteArray::number(type)];
             ++share.count;
             share.ms += ms;
         }
         return result;
     }
 
-    /** The events delivered since the last call, the costliest receivers first; starts a new window. */
-    std::string window(int top = 4)
+    /** The events delivered since the last call, the costliest receivers first; starts counting anew. */
+    std::string takeDelivered(int top = 4)
     {
         std::vector<std::pair<QByteArray, Share>> shares;
         int count = 0;
         double ms = 0;
-        for (auto it = m_window.cbegin(); it != m_window.cend(); ++it) {
+        for (auto it = m_delivered.cbegin(); it != m_delivered.cend(); ++it) {
             shares.emplace_back(it.key(), it.value());
             count += it.value().count;
             ms += it.value().ms;
         }
-        m_window.clear();
+        m_delivered.clear();
         std::sort(shares.begin(), shares.end(), [](const auto& a, const auto& b) { return a.second.ms > b.second.ms; });
         std::string text = std::to_string(count) + " events in " + std::to_string(int(ms)) + " ms";
         for (std::size_t k = 0; k < shares.size() && k < std::size_t(top); ++k)
@@ -75,7 +75,7 @@ private:
         double ms = 0;
     };
     int m_depth = 0;
-    QHash<QByteArray, Share> m_window;
+    QHash<QByteArray, Share> m_delivered;
 };
 
 } // namespace kalvora::bench
