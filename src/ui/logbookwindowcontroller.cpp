@@ -845,7 +845,10 @@ void LogBookWindowController::storeLastSelection()
 
 void LogBookWindowController::restoreLayout()
 {
-    // Size, place, split and column widths as the pilot left them; the computed widths stay for a first start.
+    // Size, place, split and column widths as the pilot left them; the computed widths stay for a first start,
+    // in a window wide enough for every column title where the screen allows.
+    if (const int wanted = widthForWholeTitles(); wanted > width())
+        resize(wanted, height());
     restoreWindowGeometry(this);
     QSettings settings;
     settings.beginGroup(objectName());
@@ -882,6 +885,24 @@ int LogBookWindowController::expectedValueWidth(int column) const
     default: sample = QStringLiteral("8888.88"); break;
     }
     return m_table->fontMetrics().horizontalAdvance(sample) + 16;
+}
+
+int LogBookWindowController::widthForWholeTitles() const
+{
+    const QHeaderView* header = m_table->horizontalHeader();
+    int width = 2 * m_table->frameWidth() + m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_table);
+    if (!m_table->verticalHeader()->isHidden())
+        width += m_table->verticalHeader()->sizeHint().width();
+    for (int column = 0; column < header->count(); ++column) {
+        if (header->isSectionHidden(column))
+            continue;
+        // The names keep the header's default room, as the fit gives them.
+        const bool text = column == FlightListModel::TakeOffPlaceColumn || column == FlightListModel::LandingPlaceColumn
+                          || column == FlightListModel::GliderColumn;
+        width += std::max({header->sectionSizeHint(column), expectedValueWidth(column),
+                           text ? header->defaultSectionSize() : 0});
+    }
+    return width;
 }
 
 void LogBookWindowController::fitColumnsToView()

@@ -196,6 +196,8 @@ private:
     void saveLayout() const;
     void fitColumnsToView();
     int expectedValueWidth(int column) const;
+    /** The list's width [px] with every title and value whole and room for the vertical scroll bar. */
+    int widthForWholeTitles() const;
     void equipmentChosen(kalvora::Equipment* equipment, int mark);
     void showContextMenu(const QPoint& position);
     QVariantMap controllerInfo(bool add) const;

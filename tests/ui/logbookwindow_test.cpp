@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -323,6 +324,26 @@ TEST_F(LogBookWindowTest, AnEmptyListFitsItsFirstWindowWithThePilotWindowOpen)
     const QFontMetrics metrics = table->fontMetrics();
     EXPECT_GT(table->columnWidth(FlightListModel::FlightTimeColumn), metrics.horizontalAdvance(QStringLiteral("00:00:00")));
     EXPECT_GT(table->columnWidth(FlightListModel::DateColumn), metrics.horizontalAdvance(QStringLiteral("28/12/2028")));
+}
+
+TEST_F(LogBookWindowTest, AFirstWindowIsWideEnoughForEveryTitleWhereTheScreenAllows)
+{
+    LogBookWindowController window(ctx());
+    window.windowDidLoad({});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    const int room = window.screen()->availableGeometry().width();
+    QHeaderView* header = window.flightTable()->horizontalHeader();
+    if (window.width() < room) {
+        for (int column = 0; column < header->count(); ++column)
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << header->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+    } else {
+        EXPECT_EQ(window.width(), room) << "never wider than the screen";
+    }
+    EXPECT_GE(window.width(), std::min(room, 1100));
 }
 
 TEST_F(LogBookWindowTest, SortTypeIsStoredAndRestored)
